@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+enum class TMessageKind { Information, Warning, Error };
+
+// Every message box of the system goes through ShowMessageBox, so that tests
+// can record messages instead of blocking on a modal box.
+using MessageBoxHandler = std::function<void(const QString& title, const QString& text, TMessageKind kind)>;
+
+// Shows a modal box with one OK button (or whatever the installed handler does).
+// Safe to call from any thread: off the GUI thread the box is shown on the
+// GUI thread and the call waits for it.
+void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind);
+
+// Installs a handler and returns the previous one; an empty handler restores
+// the real boxes.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);

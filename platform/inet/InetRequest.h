@@ -1,0 +1,38 @@
+#pragma once
+
+#include "DateTime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// One open HTTP request whose response headers have arrived. The body is
+// pulled block by block with Read; at most a few blocks are buffered, never
+// the whole body. Created by InetSession::OpenUrl, freed by its session.
+class InetRequest {
+public:
+    ~InetRequest();
+    InetRequest(const InetRequest&) = delete;
+    InetRequest& operator=(const InetRequest&) = delete;
+
+    // Each query returns false and leaves the output untouched when the
+    // value is missing or unreadable.
+    bool QueryStatusCode(std::uint32_t& status) const;
+    bool QueryContentLength(std::uint64_t& length) const;
+    // The Last-Modified header as calendar fields, as sent (GMT), unconverted.
+    bool QueryLastModified(TDateFields& fields) const;
+
+    // Reads up to size bytes (callers use 4096). Returns true with bytesRead
+    // > 0 for data, true with bytesRead == 0 at the end of the body, and false
+    // on failure: connection dropped, body shorter than its Content-Length,
+    // or no byte for 30 seconds. LastError() then tells why.
+    bool Read(void* buffer, std::size_t size, std::size_t& bytesRead);
+
+    int LastError() const;
+
+private:
+    friend class InetSession;
+    struct Impl;
+    explicit InetRequest(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+class InetRequest;
+
+// One internet session of a transfer run. Owned and used by one thread.
+//
+// Requests opened from a session belong to it: closing (destroying) the
+// session releases every request still open, so a routine may leave a request
+// open and rely on the end of the run to free it.
+class InetSession {
+public:
+    // Opens a session with the given agent name. An empty proxy means direct
+    // access as the environment configures it; otherwise "host[:port]" of a
+    // named proxy. Returns nullptr when the session cannot be opened.
+    static std::unique_ptr<InetSession> Open(const std::string& agent, const std::string& proxy);
+    ~InetSession();
+    InetSession(const InetSession&) = delete;
+    InetSession& operator=(const InetSession&) = delete;
+
+    // Sends a GET for an http or https URL (user name and password in the URL
+    // are offered to the server) and waits until the response headers are in.
+    // Returns nullptr when no response arrives: bad URL, unknown host, refused
+    // or timed-out connect, connection dropped before the headers. Caching is
+    // never involved; keepAlive keeps the connection open for schemes that
+    // authenticate the connection rather than the request.
+    InetRequest* OpenUrl(const std::string& url, bool keepAlive);
+
+    // Releases a request; nullptr is accepted.
+    void CloseRequest(InetRequest* request);
+
+    // Our error code of the last failed call on this session (see InetError.h).
+    int LastError() const { return m_lastError; }
+
+private:
+    InetSession(std::string agent, std::string proxy);
+
+    std::string m_agent;
+    std::string m_proxy;
+    int m_lastError = 0;
+    std::list<std::unique_ptr<InetRequest>> m_requests;
+};
