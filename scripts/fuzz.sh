@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
+# seeded with the shared test cabinets.
+set -euo pipefail
+seconds=${1:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+export QT_QPA_PLATFORM=offscreen
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON
+shared="$root/../shared/cabinets"
+for fuzzer in build-fuzz/tests/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  corpus="build-fuzz/corpus-$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [[ $name == cab* && -d $shared ]] && seeds=("$shared")
+  echo "-- $name for ${seconds}s"
+  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
+done

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   1. the engine and internet-layer tests under ThreadSanitizer,
+#   2. short libFuzzer runs of the cabinet and markup parsers,
+#   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Exits non-zero on the first failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== ThreadSanitizer: engine =="
+bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp" \
+  ctest --test-dir build-tsan -j "$jobs" --output-on-failure -L '^(transfer|platform)$' -E 'NOT_BUILT'
+
+echo "== libFuzzer: cabinet and markup =="
+bash scripts/fuzz.sh 45
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests =="
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DQUORVEL_SANITIZE=address;undefined"
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp" \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure
