@@ -1,0 +1,33 @@
+#pragma once
+
+#include "TComponent.h"
+
+#include <QString>
+
+#include <memory>
+
+class THTMLPicture;
+class TPictureCollection;
+
+// A component holding named pictures for marked-up captions.
+class TPictureContainer : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(QString Version READ Version WRITE SetVersion)
+    Q_CLASSINFO("default:Version", "1.0.0.0")
+
+public:
+    explicit TPictureContainer(QObject* owner = nullptr);
+    ~TPictureContainer() override;
+
+    TPictureCollection* Items() const { return m_items.get(); }
+    QString Version() const { return QStringLiteral("1.0.0.0"); }
+    void SetVersion(const QString&) {}
+
+    // The picture of the first item whose name matches, ignoring the case of
+    // the letters a to z; nullptr when there is none.
+    virtual THTMLPicture* PictureByName(const QString& name) const;
+    THTMLPicture* FindPicture(const QString& name) const { return PictureByName(name); }
+
+private:
+    std::unique_ptr<TPictureCollection> m_items;
+};
