@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Texts of the progress window. Sizes use decimal thousands ("1.50 Kb" is
+// 1500 bytes) and two decimals in the user's locale.
+QString FormatSize(std::uint64_t n);
+QString FormatRate(std::uint64_t bytesPerSecond);
+// Time left from the elapsed milliseconds and the bytes done and expected:
+// "29 sec.", "2 minutes", "2h 30"; empty while nothing is done or when the
+// total is unknown.
+QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_t total);

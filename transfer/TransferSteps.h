@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class TWebCopy;
+
+// Steps shared by the transfer routines.
+namespace TransferSteps {
+
+// Writes the file line: "File : [n of m : ]name[ direction server]".
+void WriteFileLine(TWebCopy& engine, const QString& name, const QString& direction, const QString& server,
+                   bool showServer);
+
+// Forms the target path from the folder, the file name (or the source's last
+// segment when empty), records it as the engine's last target, and asks
+// OnCopyOverWrite when a file is there. False when the overwrite was refused.
+bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
+                      const QString& source, QString& targetPath);
+
+// After each block: bar, progress line, OnCopyProgress, completion title,
+// rate line and time-left line, in that order.
+void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
+                  const QString& verb);
+
+// Picks up what the progress window's user did since the last call: a Cancel
+// press raises OnCopyCancel here, on the worker thread.
+void ProcessPendingInput(TWebCopy& engine);
+
+} // namespace TransferSteps

@@ -1,0 +1,83 @@
+#include "WebCopy.h"
+
+#include "InetSession.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QThread>
+
+#include <chrono>
+#include <utility>
+
+namespace {
+
+// Title-bar height from the style when a GUI exists on this thread, else a
+// common value.
+int StyleCaptionHeight() {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app && QThread::currentThread() == app->thread())
+        return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return 23;
+}
+
+} // namespace
+
+TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {}
+
+TWebCopy::~TWebCopy() {
+    Cancelled = true;
+    {
+        std::unique_lock lock(m_runMutex);
+        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+    }
+    if (auto window = ProgressWindow())
+        window->Detach();
+    for (const auto& kept : m_keptWindows)
+        if (auto window = kept.lock())
+            window->Detach();
+}
+
+void TWebCopy::StartTransfers() { new TWCopyThread(this); }
+
+std::shared_ptr<TProgressWindow> TWebCopy::ProgressWindow() const {
+    std::lock_guard lock(m_windowMutex);
+    return m_progressWindow;
+}
+
+void TWebCopy::SetProgressWindow(std::shared_ptr<TProgressWindow> window) {
+    std::shared_ptr<TProgressWindow> old;
+    {
+        std::lock_guard lock(m_windowMutex);
+        old = std::exchange(m_progressWindow, std::move(window));
+    }
+    // A window kept open by an earlier run may still be on screen; it is
+    // detached when the engine goes, so its buttons never reach a freed engine.
+    std::erase_if(m_keptWindows, [](const auto& w) { return w.expired(); });
+    if (old)
+        m_keptWindows.push_back(old);
+}
+
+std::uint32_t TWebCopy::TickCount() const {
+    if (TickSource)
+        return TickSource();
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void TWebCopy::ReportError(int code, const QString& info) {
+    if (OnError)
+        OnError(this, code);
+    if (OnErrorInfo)
+        OnErrorInfo(this, code, info);
+}
+
+void TWebCopy::RunStarted() {
+    std::lock_guard lock(m_runMutex);
+    ++m_runningThreads;
+}
+
+void TWebCopy::RunEnded() {
+    std::lock_guard lock(m_runMutex);
+    --m_runningThreads;
+    m_runEnded.notify_all();
+}

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "JobLoop.h"
+#include "ProgressFormat.h"
+#include "ProgressWindow.h"
+#include "TComponent.h"
+#include "TransferRoutines.h"
+#include "UrlHelpers.h"
+#include "WCopyThread.h"
+#include "WebCopyItems.h"
+#include "WebCopyTypes.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class InetSession;
+
+// Runs a list of transfer jobs, one after another, on a worker thread of its
+// own, keeps a progress window and reports through its events. Every event is
+// raised on the worker thread.
+class TWebCopy : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(bool AlwaysOnTop MEMBER AlwaysOnTop)
+    Q_CLASSINFO("default:AlwaysOnTop", "false")
+    Q_PROPERTY(QString DlgCancel MEMBER DlgCancel)
+    Q_PROPERTY(QString DlgCaption MEMBER DlgCaption)
+    Q_PROPERTY(QString DlgCompleted MEMBER DlgCompleted)
+    Q_PROPERTY(QString DlgFileLabel MEMBER DlgFileLabel)
+    Q_PROPERTY(QString DlgFileOfLabel MEMBER DlgFileOfLabel)
+    Q_PROPERTY(QString DlgFromServerLabel MEMBER DlgFromServerLabel)
+    Q_PROPERTY(QString DlgToServerLabel MEMBER DlgToServerLabel)
+    Q_PROPERTY(QString DlgProgressLabel MEMBER DlgProgressLabel)
+    Q_PROPERTY(QString DlgRateLabel MEMBER DlgRateLabel)
+    Q_PROPERTY(QString DlgTimeLabel MEMBER DlgTimeLabel)
+    Q_PROPERTY(QString DlgCopying MEMBER DlgCopying)
+    Q_PROPERTY(QString DlgDwnload MEMBER DlgDwnload)
+    Q_PROPERTY(QString DlgUpload MEMBER DlgUpload)
+    Q_PROPERTY(QString DlgOpenFile MEMBER DlgOpenFile)
+    Q_PROPERTY(QString DlgOpenFolder MEMBER DlgOpenFolder)
+    Q_PROPERTY(bool FTPPassive MEMBER FTPPassive)
+    Q_PROPERTY(bool HTTPKeepAliveAuthentication MEMBER HTTPKeepAliveAuthentication)
+    Q_CLASSINFO("default:HTTPKeepAliveAuthentication", "false")
+    Q_PROPERTY(QString Proxy MEMBER Proxy)
+    Q_PROPERTY(QString ProxyUserID MEMBER ProxyUserID)
+    Q_PROPERTY(QString ProxyPassword MEMBER ProxyPassword)
+    Q_PROPERTY(bool ShowDialog MEMBER ShowDialog)
+    Q_CLASSINFO("default:ShowDialog", "true")
+    Q_PROPERTY(bool ShowOpenFile MEMBER ShowOpenFile)
+    Q_CLASSINFO("default:ShowOpenFile", "false")
+    Q_PROPERTY(bool ShowOpenFolder MEMBER ShowOpenFolder)
+    Q_CLASSINFO("default:ShowOpenFolder", "false")
+    Q_PROPERTY(bool ShowCompletion MEMBER ShowCompletion)
+    Q_CLASSINFO("default:ShowCompletion", "false")
+    Q_PROPERTY(bool ShowFileName MEMBER ShowFileName)
+    Q_CLASSINFO("default:ShowFileName", "true")
+    Q_PROPERTY(bool ShowServer MEMBER ShowServer)
+    Q_CLASSINFO("default:ShowServer", "true")
+    Q_PROPERTY(bool ShowTime MEMBER ShowTime)
+    Q_CLASSINFO("default:ShowTime", "false")
+    Q_PROPERTY(QString Version READ Version WRITE SetVersion)
+
+public:
+    explicit TWebCopy(QObject* owner = nullptr);
+    // Cancels a run still going on and waits for its worker to let go of the
+    // component, so that no thread is left touching a freed engine.
+    ~TWebCopy() override;
+
+    // Published properties; set them only while no run is going on.
+    bool AlwaysOnTop = false;
+    QString DlgCancel = QStringLiteral("Cancel");
+    QString DlgCaption = QStringLiteral("Downloading");
+    QString DlgCompleted = QStringLiteral("completed");
+    QString DlgFileLabel = QStringLiteral("File :");
+    QString DlgFileOfLabel = QStringLiteral("of");
+    QString DlgFromServerLabel = QStringLiteral("from");
+    QString DlgToServerLabel = QStringLiteral("to");
+    QString DlgProgressLabel = QStringLiteral("Progress :");
+    QString DlgRateLabel = QStringLiteral("Transfer rate :");
+    QString DlgTimeLabel = QStringLiteral("Estimated time left :");
+    QString DlgCopying = QStringLiteral("Copying");
+    QString DlgDwnload = QStringLiteral("Downloading");
+    QString DlgUpload = QStringLiteral("Uploading");
+    QString DlgOpenFile = QStringLiteral("Open file");
+    QString DlgOpenFolder = QStringLiteral("Open folder");
+    bool FTPPassive = false;
+    bool HTTPKeepAliveAuthentication = false;
+    QString Proxy;
+    QString ProxyUserID;
+    QString ProxyPassword;
+    bool ShowDialog = true;
+    bool ShowOpenFile = false;
+    bool ShowOpenFolder = false;
+    bool ShowCompletion = false;
+    bool ShowFileName = true;
+    bool ShowServer = true;
+    bool ShowTime = false;
+
+    TWebCopyItems& Items() { return m_items; }
+    const TWebCopyItems& Items() const { return m_items; }
+
+    QString Version() const { return QStringLiteral("1.4.0.1"); }
+    void SetVersion(const QString&) {} // read-only in effect
+
+    // Events, raised on the worker thread when bound.
+    TWebCopyConnectError OnConnectError;
+    TWebCopyCancel OnCopyCancel;
+    TWebCopyThreadDone OnCopyDone;
+    TWebCopyOverwrite OnCopyOverWrite;
+    TWebCopyProgress OnCopyProgress;
+    TWebCopyError OnError;
+    TWebCopyErrorInfo OnErrorInfo;
+    TWebCopyFileDone OnFileDone;
+    TWebCopyFileStart OnFileStart;
+    TWebCopyFileDateCheck OnFileDateCheck;
+    TWebCopyURLNotFound OnURLNotFound;
+    TWebCopyNoNewFile OnNoNewFileFound;
+
+    // Starts one run on a new worker thread and returns at once.
+    void StartTransfers();
+    // Asks the current run to stop at its next check; safe from any thread.
+    void CancelTransfers() { Cancelled = true; }
+
+    // Run-time state of the current run.
+    std::atomic<bool> Cancelled{false};
+    int CurrentNumber = 0;
+    std::unique_ptr<InetSession> Session;
+    QString LastTargetFile;
+    QString LastTargetDir;
+
+    // The progress window of the current run: built at the start of every
+    // run, gone (nullptr) after a run unless an Open button kept it. Its
+    // getters may be used from any thread.
+    std::shared_ptr<TProgressWindow> ProgressWindow() const;
+    void SetProgressWindow(std::shared_ptr<TProgressWindow> window);
+
+    // Milliseconds source for rates and times left, wrapping at 2^32. Empty
+    // means a monotonic clock; tests install a fake one.
+    std::function<std::uint32_t()> TickSource;
+    std::uint32_t TickCount() const;
+
+    // Height of a window title bar, used by the progress window's layout.
+    int CaptionHeight() const { return m_captionHeight; }
+
+    // Raises OnError then OnErrorInfo for one failure.
+    void ReportError(int code, const QString& info);
+
+    // Book-keeping of running worker threads (TWCopyThread).
+    void RunStarted();
+    void RunEnded();
+
+private:
+    TWebCopyItems m_items{this};
+    int m_captionHeight;
+    mutable std::mutex m_windowMutex;
+    std::shared_ptr<TProgressWindow> m_progressWindow;
+    std::vector<std::weak_ptr<TProgressWindow>> m_keptWindows; // worker thread and destructor only
+    std::mutex m_runMutex;
+    std::condition_variable m_runEnded;
+    int m_runningThreads = 0;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "WebCopyTypes.h"
+
+#include <QObject>
+
+// One transfer job. Published properties are plain members declared to Qt's
+// property system; the result fields are written by the job loop after each
+// run of the job.
+class TWebCopyItem : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool Active MEMBER Active)
+    Q_CLASSINFO("default:Active", "true")
+    Q_PROPERTY(bool CopyNewerOnly MEMBER CopyNewerOnly)
+    Q_CLASSINFO("default:CopyNewerOnly", "false")
+    Q_PROPERTY(double FileDate MEMBER FileDate)
+    Q_PROPERTY(QString FTPHost MEMBER FTPHost)
+    Q_PROPERTY(QString FTPUserID MEMBER FTPUserID)
+    Q_PROPERTY(QString FTPPassword MEMBER FTPPassword)
+    Q_PROPERTY(int FTPPort MEMBER FTPPort)
+    Q_PROPERTY(WebCopyEnums::TWebCopyHTTPCommand HTTPCommand MEMBER HTTPCommand)
+    Q_PROPERTY(WebCopyEnums::TWebCopyProtocol Protocol MEMBER Protocol)
+    Q_PROPERTY(QString TargetDir MEMBER TargetDir)
+    Q_PROPERTY(QString TargetFilename MEMBER TargetFilename)
+    Q_PROPERTY(QString URL MEMBER URL)
+
+public:
+    explicit TWebCopyItem(QObject* parent = nullptr) : QObject(parent) {}
+
+    bool Active = true;
+    bool CopyNewerOnly = false;
+    TDateTime FileDate = 0;
+    QString FTPHost;
+    QString FTPUserID;
+    QString FTPPassword;
+    int FTPPort = 21;
+    TWebCopyHTTPCommand HTTPCommand = hcPost;
+    TWebCopyProtocol Protocol = wpHttp;
+    QString TargetDir;
+    QString TargetFilename;
+    QString URL;
+
+    // Results of the last run of this job.
+    bool CopySucceeded = false;
+    bool NoNewFile = false;
+    TDateTime NewDate = 0;
+};

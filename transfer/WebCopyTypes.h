@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+#include "DateTime.h"
+
+class TWebCopy;
+
+// Enumerations of the job record, registered with Qt so that job properties
+// of these types can be streamed by name.
+namespace WebCopyEnums {
+Q_NAMESPACE
+
+// Which transfer routine runs a job.
+enum TWebCopyProtocol { wpHttp, wpFtp, wpFile, wpFtpUpload, wpHttpUpload };
+Q_ENUM_NS(TWebCopyProtocol)
+
+// Request kind of an HTTP upload.
+enum TWebCopyHTTPCommand { hcPost, hcPut };
+Q_ENUM_NS(TWebCopyHTTPCommand)
+
+} // namespace WebCopyEnums
+
+using WebCopyEnums::TWebCopyHTTPCommand;
+using WebCopyEnums::TWebCopyProtocol;
+using enum WebCopyEnums::TWebCopyProtocol;
+using enum WebCopyEnums::TWebCopyHTTPCommand;
+
+// Event types. Sender is always the engine; parameters passed by reference
+// are preset by the engine and read back after the handler returns.
+using TWebCopyFileStart = std::function<void(TWebCopy* Sender, int idx)>;
+using TWebCopyFileDone = std::function<void(TWebCopy* Sender, int idx)>;
+using TWebCopyThreadDone = std::function<void(TWebCopy* Sender)>;
+using TWebCopyCancel = std::function<void(TWebCopy* Sender)>;
+using TWebCopyProgress =
+    std::function<void(TWebCopy* Sender, int fileidx, std::uint64_t size, std::uint64_t totsize)>;
+using TWebCopyFileDateCheck = std::function<void(TWebCopy* Sender, int idx, TDateTime newdate, bool& allow)>;
+using TWebCopyNoNewFile =
+    std::function<void(TWebCopy* Sender, const QString& tgtfile, TDateTime curdate, TDateTime newdate)>;
+using TWebCopyOverwrite = std::function<void(TWebCopy* Sender, const QString& tgtfile, bool& allow)>;
+using TWebCopyURLNotFound = std::function<void(TWebCopy* Sender, const QString& url)>;
+using TWebCopyConnectError = std::function<void(TWebCopy* Sender)>;
+using TWebCopyError = std::function<void(TWebCopy* Sender, int ErrorCode)>;
+using TWebCopyErrorInfo = std::function<void(TWebCopy* Sender, int ErrorCode, const QString& ErrorInfo)>;
+
+// Error codes of the engine's own, beside the ones its routines share with
+// the file copy and FTP routines (0 to 6), HTTP statuses (300 and above) and
+// internet layer codes (12000 and above).
+namespace WebCopyError {
+constexpr int kCannotCreateFile = 3;
+// The body ended before the announced Content-Length was received.
+constexpr int kShortBody = 7;
+// A received block could not be written to the target file (disk full, ...).
+constexpr int kWriteFailed = 8;
+// The server gave no usable Last-Modified date while a date check was asked for.
+constexpr int kNoServerDate = 9;
+// A routine failed in an unexpected way; the job is recorded as failed.
+constexpr int kInternalFailure = 10;
+} // namespace WebCopyError
