@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QRect>
 
 #include <fstream>
 #include <istream>
@@ -209,7 +210,7 @@ bool THTMLPicture::IsGifData() const {
 // a terminator) directly followed by an image descriptor (0x2C).
 bool THTMLPicture::IsFrameMarker(std::size_t offset) const {
     return offset + 9 < m_data.size() && m_data[offset] == 0x21 && m_data[offset + 1] == 0xF9 &&
-           m_data[offset + 2] == 0x04 && m_data[offset + 7] == 0x2C;
+           m_data[offset + 2] == 0x04 && m_data[offset + 8] == 0x2C;
 }
 
 int THTMLPicture::CountFrames() {
@@ -237,11 +238,13 @@ std::vector<unsigned char> THTMLPicture::TrimmedToFrame() {
     for (std::size_t i = 0; i < m_data.size(); ++i) {
         if (IsFrameMarker(i)) {
             if (index == m_frame) {
-                const std::size_t descriptor = i + 8;
-                m_frameXPos = ReadWord(m_data, descriptor);
-                m_frameYPos = ReadWord(m_data, descriptor + 2);
-                m_frameWidth = ReadWord(m_data, descriptor + 4);
-                m_frameHeight = ReadWord(m_data, descriptor + 6);
+                // Edges of the image descriptor that follows the 0x2C byte;
+                // parts cut off by the end of the data read as 0.
+                const std::size_t edges = i + 9;
+                m_frameXPos = ReadWord(m_data, edges);
+                m_frameYPos = ReadWord(m_data, edges + 2);
+                m_frameWidth = ReadWord(m_data, edges + 4);
+                m_frameHeight = ReadWord(m_data, edges + 6);
             }
             ++index;
             skipping = m_frame >= index;
@@ -277,12 +280,15 @@ void THTMLPicture::Decode() {
         throw EPictureError("Could not load image. Invalid format");
     QImage image = reader.read();
     if (image.isNull())
+        throw EPictureError("Could not load image. Invalid format");
+    if (image.width() == 0 || image.height() == 0)
         throw EPictureError("Could not load image");
     // The reader composes a GIF frame onto the whole logical screen; keep only
-    // the frame's own rectangle, which is drawn at the frame offset.
-    if (m_frameWidth != 0 && m_frameHeight != 0 &&
-        (image.width() != m_frameWidth || image.height() != m_frameHeight || m_frameXPos != 0 || m_frameYPos != 0))
-        image = image.copy(m_frameXPos, m_frameYPos, m_frameWidth, m_frameHeight);
+    // the frame's own rectangle, which is drawn at the frame offset. The
+    // descriptor's edges are not trusted beyond the decoded image.
+    const QRect frame = QRect(m_frameXPos, m_frameYPos, m_frameWidth, m_frameHeight).intersected(image.rect());
+    if (!frame.isEmpty() && frame != image.rect())
+        image = image.copy(frame);
     m_image = std::move(image);
 }
 
