@@ -70,6 +70,11 @@ void LocalHttpServer::ServeBytes(const std::string& path, std::string bytes, con
     auto data = std::make_shared<const std::string>(std::move(bytes));
     m_server.Get(path, [this, data, reply](const httplib::Request&, httplib::Response& res) {
         ApplyHeaders(res, reply);
+        if (reply.contentLength && data->empty()) {
+            // httplib sends no length for an empty provider body.
+            res.set_content(std::string(), reply.contentType);
+            return;
+        }
         if (reply.contentLength) {
             res.set_content_provider(data->size(), reply.contentType,
                                      [data](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
@@ -104,8 +109,13 @@ void LocalHttpServer::ServeFile(const std::string& path, const std::filesystem::
             const auto got = static_cast<std::size_t>(in->gcount());
             return got > 0 && sink.write(buffer.data(), got);
         };
+        const auto size = std::filesystem::file_size(file);
+        if (reply.contentLength && size == 0) {
+            res.set_content(std::string(), reply.contentType);
+            return;
+        }
         if (reply.contentLength) {
-            res.set_content_provider(std::filesystem::file_size(file), reply.contentType,
+            res.set_content_provider(size, reply.contentType,
                                      [send](std::size_t, std::size_t length, httplib::DataSink& sink) {
                                          return send(length, sink);
                                      });
