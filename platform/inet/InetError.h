@@ -18,10 +18,14 @@ constexpr int kCannotConnect = 12029;
 constexpr int kConnectionAborted = 12030; // dropped while reading
 constexpr int kConnectionReset = 12031;
 constexpr int kInvalidServerResponse = 12152;
+constexpr int kRedirectFailed = 12156;    // too many redirects, or a redirect to a scheme we refuse
 constexpr int kSecureFailure = 12175;
 
 // Maps a libcurl result code (an int, so that no curl type leaks) to ours.
 int FromCurlCode(int curlCode);
+
+// Maps a failure of libcurl's URL parser (a CURLUcode, as an int) to ours.
+int FromCurlUrlCode(int urlCode);
 
 // A readable text for one of our codes; "Unknown internet error <code>" for
 // codes we do not define, never an empty or undefined text.

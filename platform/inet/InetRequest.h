@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // One open HTTP request whose response headers have arrived. The body is
 // pulled block by block with Read; at most a few blocks are buffered, never
@@ -33,6 +34,17 @@ public:
 private:
     friend class InetSession;
     struct Impl;
+    // The transfers of one session: they share its connections.
+    struct Transfers;
     explicit InetRequest(std::unique_ptr<Impl> impl);
+
+    static std::shared_ptr<Transfers> NewTransfers();
+    // Starts the GET and waits for the final response's headers; nullptr
+    // with error set when none arrives. A failed Read later also stores its
+    // code in *sessionError.
+    static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers, const std::string& url,
+                                             const std::string& agent, const std::string& proxy, bool keepAlive,
+                                             int* sessionError, int& error);
+
     std::unique_ptr<Impl> m_impl;
 };

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-class InetRequest;
+#include "InetRequest.h"
 
 // One internet session of a transfer run. Owned and used by one thread.
 //
@@ -42,5 +42,7 @@ private:
     std::string m_agent;
     std::string m_proxy;
     int m_lastError = 0;
+    // The library state shared by this session's requests.
+    std::shared_ptr<InetRequest::Transfers> m_transfers;
     std::list<std::unique_ptr<InetRequest>> m_requests;
 };

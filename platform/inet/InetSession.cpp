@@ -1,0 +1,57 @@
+#include "InetSession.h"
+
+#include "InetError.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+// curl's global state is set up once per process, whichever thread comes
+// first; it is never torn down because other threads may still use it.
+bool CurlReady() {
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return ready;
+}
+
+} // namespace
+
+InetSession::InetSession(std::string agent, std::string proxy)
+    : m_agent(std::move(agent)), m_proxy(std::move(proxy)) {}
+
+std::unique_ptr<InetSession> InetSession::Open(const std::string& agent, const std::string& proxy) {
+    if (!CurlReady())
+        return nullptr;
+    std::unique_ptr<InetSession> session(new InetSession(agent, proxy));
+    session->m_transfers = InetRequest::NewTransfers();
+    if (!session->m_transfers)
+        return nullptr;
+    return session;
+}
+
+InetSession::~InetSession() {
+    // Requests first: each leaves the shared transfer state before it goes.
+    m_requests.clear();
+}
+
+InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive) {
+    int error = InetError::kNone;
+    auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, &m_lastError, error);
+    if (!request) {
+        m_lastError = error;
+        return nullptr;
+    }
+    m_requests.push_back(std::move(request));
+    return m_requests.back().get();
+}
+
+void InetSession::CloseRequest(InetRequest* request) {
+    const auto it = std::find_if(m_requests.begin(), m_requests.end(),
+                                 [request](const std::unique_ptr<InetRequest>& r) { return r.get() == request; });
+    if (it != m_requests.end())
+        m_requests.erase(it);
+}

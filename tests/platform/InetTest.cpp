@@ -1,0 +1,360 @@
+#include "InetError.h"
+#include "InetRequest.h"
+#include "InetSession.h"
+#include "LocalHttpServer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Bytes whose position shows in their value, so that a lost or doubled block
+// is caught.
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 4096) & 0xFF);
+    return bytes;
+}
+
+struct ReadResult {
+    bool ok = true;
+    std::string body;
+};
+
+// Reads to the end or the first failure, checking that no read returns more
+// than it was asked for.
+ReadResult ReadAll(InetRequest& request, std::size_t block = 4096) {
+    ReadResult result;
+    std::string buffer(block, '\0');
+    for (;;) {
+        std::size_t got = 12345;
+        if (!request.Read(buffer.data(), block, got)) {
+            result.ok = false;
+            return result;
+        }
+        EXPECT_LE(got, block);
+        if (got == 0)
+            return result;
+        result.body.append(buffer.data(), got);
+    }
+}
+
+class InetTest : public testing::Test {
+protected:
+    void SetUp() override {
+        session = InetSession::Open("WebCopy", "");
+        ASSERT_TRUE(session);
+    }
+
+    InetRequest* Open(const std::string& path) { return session->OpenUrl(server.Url(path), false); }
+
+    LocalHttpServer server;
+    std::unique_ptr<InetSession> session;
+};
+
+TEST_F(InetTest, StatusIsKnownBeforeTheBody) {
+    for (int status : {200, 299, 300, 404}) {
+        const std::string path = "/s" + std::to_string(status);
+        HttpReply reply;
+        reply.status = status;
+        server.ServeBytes(path, "body of " + path, reply);
+        InetRequest* request = Open(path);
+        ASSERT_TRUE(request) << status;
+        std::uint32_t got = 0;
+        ASSERT_TRUE(request->QueryStatusCode(got));
+        EXPECT_EQ(got, static_cast<std::uint32_t>(status));
+        const ReadResult read = ReadAll(*request);
+        EXPECT_TRUE(read.ok);
+        EXPECT_EQ(read.body, "body of " + path);
+        session->CloseRequest(request);
+    }
+}
+
+TEST_F(InetTest, BodiesArriveIntactAtEverySize) {
+    const TempDir dir;
+    for (std::size_t size : {0u, 1u, 4095u, 4096u, 4097u, 1024u * 1024u}) {
+        const std::string bytes = Pattern(size);
+        const std::string path = "/f" + std::to_string(size);
+        WriteFile(dir / path.substr(1), bytes);
+        server.ServeFile(path, dir / path.substr(1));
+        HttpReply chunked;
+        chunked.contentLength = false;
+        server.ServeBytes(path + "c", bytes, chunked);
+
+        InetRequest* request = Open(path);
+        ASSERT_TRUE(request) << size;
+        std::uint64_t length = 99;
+        ASSERT_TRUE(request->QueryContentLength(length)) << size;
+        EXPECT_EQ(length, size);
+        ReadResult read = ReadAll(*request);
+        EXPECT_TRUE(read.ok);
+        EXPECT_TRUE(read.body == bytes) << size;
+
+        request = Open(path + "c");
+        ASSERT_TRUE(request) << size;
+        length = 99;
+        EXPECT_FALSE(request->QueryContentLength(length));
+        EXPECT_EQ(length, 99u);
+        read = ReadAll(*request, 1000);
+        EXPECT_TRUE(read.ok);
+        EXPECT_TRUE(read.body == bytes) << size;
+    }
+}
+
+TEST_F(InetTest, SmallReadsTakeTheBodyPieceByPiece) {
+    const std::string bytes = Pattern(200000);
+    server.ServeBytes("/b", bytes);
+    InetRequest* request = Open("/b");
+    ASSERT_TRUE(request);
+    const ReadResult read = ReadAll(*request, 7);
+    EXPECT_TRUE(read.ok);
+    EXPECT_TRUE(read.body == bytes);
+    std::size_t got = 1;
+    char byte = 0;
+    EXPECT_TRUE(request->Read(&byte, 1, got)); // the end stays the end
+    EXPECT_EQ(got, 0u);
+}
+
+TEST_F(InetTest, LastModifiedIsReadAsSent) {
+    HttpReply dated;
+    dated.lastModified = 784111777; // Sun, 06 Nov 1994 08:49:37 GMT
+    server.ServeBytes("/dated", "x", dated);
+    server.ServeBytes("/undated", "x");
+    server.Server().Get("/garbage", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "yesterday at noon");
+        res.set_content("x", "text/plain");
+    });
+
+    TDateFields f;
+    InetRequest* request = Open("/dated");
+    ASSERT_TRUE(request);
+    ASSERT_TRUE(request->QueryLastModified(f));
+    EXPECT_EQ(f.year, 1994);
+    EXPECT_EQ(f.month, 11);
+    EXPECT_EQ(f.day, 6);
+    EXPECT_EQ(f.hour, 8);
+    EXPECT_EQ(f.minute, 49);
+    EXPECT_EQ(f.second, 37);
+
+    for (const char* path : {"/undated", "/garbage"}) {
+        request = Open(path);
+        ASSERT_TRUE(request) << path;
+        TDateFields untouched{1, 2, 3, 4, 5, 6, 7};
+        EXPECT_FALSE(request->QueryLastModified(untouched)) << path;
+        EXPECT_EQ(untouched.year, 1);
+    }
+}
+
+TEST_F(InetTest, LengthsBeyondFourGigabytesAreReported) {
+    const std::uint64_t huge = 5'000'000'000ULL;
+    server.ServeTruncated("/huge", huge, "abc");
+    InetRequest* request = Open("/huge");
+    ASSERT_TRUE(request);
+    std::uint64_t length = 0;
+    ASSERT_TRUE(request->QueryContentLength(length));
+    EXPECT_EQ(length, huge);
+    const ReadResult read = ReadAll(*request);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(request->LastError(), InetError::kConnectionAborted);
+}
+
+TEST_F(InetTest, ADroppedConnectionFailsTheReadAfterTheDataThatCame) {
+    server.ServeTruncated("/cut", 100000, Pattern(5000));
+    InetRequest* request = Open("/cut");
+    ASSERT_TRUE(request);
+    std::string buffer(4096, '\0');
+    std::string body;
+    std::size_t got = 0;
+    while (request->Read(buffer.data(), buffer.size(), got) && got > 0)
+        body.append(buffer.data(), got);
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(body == Pattern(5000));
+    EXPECT_EQ(request->LastError(), InetError::kConnectionAborted);
+    EXPECT_EQ(session->LastError(), InetError::kConnectionAborted);
+    // The failure stays.
+    EXPECT_FALSE(request->Read(buffer.data(), buffer.size(), got));
+}
+
+TEST_F(InetTest, OpenFailsWithoutAResponse) {
+    // A port that was just free: nobody listens there.
+    int closedPort = 0;
+    {
+        LocalHttpServer gone;
+        closedPort = gone.Port();
+    }
+    const struct {
+        std::string url;
+        int error;
+    } cases[] = {
+        {"http://127.0.0.1:" + std::to_string(closedPort) + "/x", InetError::kCannotConnect},
+        {"gopher://127.0.0.1/x", InetError::kUnrecognizedScheme},
+        {"ftp://127.0.0.1/x", InetError::kUnrecognizedScheme},
+        {"file:///etc/hostname", InetError::kUnrecognizedScheme},
+        {"127.0.0.1/x", InetError::kUnrecognizedScheme},
+        {"http://", InetError::kInvalidUrl},
+        {"http://127.0.0.1:99999/x", InetError::kInvalidUrl},
+        {"", InetError::kInvalidUrl},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(session->OpenUrl(c.url, false), nullptr) << c.url;
+        EXPECT_EQ(session->LastError(), c.error) << c.url;
+    }
+}
+
+TEST_F(InetTest, AConnectionDroppedBeforeTheHeadersFailsTheOpen) {
+    // Accepts, reads the request, closes without a byte of answer.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    socklen_t len = sizeof addr;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::thread closer([listener] {
+        const int client = accept(listener, nullptr, nullptr);
+        char request[1024];
+        [[maybe_unused]] auto n = recv(client, request, sizeof request, 0);
+        close(client);
+    });
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+    EXPECT_EQ(session->OpenUrl(url, false), nullptr);
+    EXPECT_EQ(session->LastError(), InetError::kConnectionAborted);
+    closer.join();
+    close(listener);
+}
+
+TEST_F(InetTest, RedirectsFollowOnlyToHttp) {
+    server.ServeBytes("/target", "arrived");
+    server.ServeRedirect("/absolute", server.Url("/target"));
+    server.ServeRedirect("/relative", "/target", 301);
+    server.ServeRedirect("/file", "file:///etc/hostname");
+    server.ServeRedirect("/ftp", "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/target");
+    server.ServeRedirect("/loop", "/loop");
+
+    for (const char* path : {"/absolute", "/relative"}) {
+        InetRequest* request = Open(path);
+        ASSERT_TRUE(request) << path;
+        std::uint32_t status = 0;
+        ASSERT_TRUE(request->QueryStatusCode(status));
+        EXPECT_EQ(status, 200u);
+        EXPECT_EQ(ReadAll(*request).body, "arrived");
+    }
+    EXPECT_EQ(server.RequestCount("/target"), 2);
+
+    for (const char* path : {"/file", "/ftp"}) {
+        EXPECT_EQ(Open(path), nullptr) << path;
+        EXPECT_EQ(session->LastError(), InetError::kUnrecognizedScheme) << path;
+    }
+    EXPECT_EQ(server.RequestCount("/target"), 2);
+    EXPECT_EQ(Open("/loop"), nullptr);
+    EXPECT_EQ(session->LastError(), InetError::kRedirectFailed);
+}
+
+TEST_F(InetTest, SendsTheAgentAndOpensAFreshConnectionPerRequest) {
+    std::string agent;
+    std::set<int> clientPorts;
+    std::mutex mutex;
+    server.Server().Get("/who", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        agent = req.get_header_value("User-Agent");
+        clientPorts.insert(req.remote_port);
+        res.set_content("me", "text/plain");
+    });
+    for (int i = 0; i < 3; ++i) {
+        InetRequest* request = Open("/who");
+        ASSERT_TRUE(request);
+        EXPECT_EQ(ReadAll(*request).body, "me");
+        session->CloseRequest(request);
+    }
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(agent, "WebCopy");
+    EXPECT_EQ(clientPorts.size(), 3u);
+}
+
+TEST_F(InetTest, KeepAliveRequestsMayShareTheConnection) {
+    std::set<int> clientPorts;
+    std::mutex mutex;
+    server.Server().Get("/who", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        clientPorts.insert(req.remote_port);
+        res.set_content("me", "text/plain");
+    });
+    for (int i = 0; i < 3; ++i) {
+        InetRequest* request = session->OpenUrl(server.Url("/who"), true);
+        ASSERT_TRUE(request);
+        EXPECT_EQ(ReadAll(*request).body, "me");
+        session->CloseRequest(request);
+    }
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(clientPorts.size(), 1u);
+}
+
+TEST_F(InetTest, ClosingTheSessionReleasesOpenRequests) {
+    const std::string bytes = Pattern(1024 * 1024);
+    server.ServeBytes("/big", bytes);
+    server.ServeStall("/stall", 1000, "abc");
+    InetRequest* unread = Open("/big");
+    InetRequest* halfRead = Open("/big");
+    InetRequest* stalled = Open("/stall");
+    ASSERT_TRUE(unread && halfRead && stalled);
+    char buffer[4096];
+    std::size_t got = 0;
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(halfRead->Read(buffer, sizeof buffer, got));
+    session->CloseRequest(nullptr);
+    session.reset(); // ASan reports what this leaves behind
+}
+
+TEST_F(InetTest, InterleavedRequestsKeepTheirOwnBodies) {
+    const std::string a = Pattern(300000);
+    const std::string b = std::string(300000, 'b');
+    server.ServeBytes("/a", a);
+    server.ServeBytes("/b", b);
+    InetRequest* ra = Open("/a");
+    InetRequest* rb = Open("/b");
+    ASSERT_TRUE(ra && rb);
+    std::string gotA, gotB;
+    char buffer[4096];
+    std::size_t n = 0;
+    bool moreA = true, moreB = true;
+    while (moreA || moreB) {
+        if (moreA) {
+            ASSERT_TRUE(ra->Read(buffer, sizeof buffer, n));
+            gotA.append(buffer, n);
+            moreA = n > 0;
+        }
+        if (moreB) {
+            ASSERT_TRUE(rb->Read(buffer, sizeof buffer, n));
+            gotB.append(buffer, n);
+            moreB = n > 0;
+        }
+    }
+    EXPECT_TRUE(gotA == a);
+    EXPECT_TRUE(gotB == b);
+}
+
+// Takes the full stall time of the layer (30 s).
+TEST_F(InetTest, AStalledServerFailsTheReadWithATimeout) {
+    server.ServeStall("/stall", 1000, "abc");
+    InetRequest* request = Open("/stall");
+    ASSERT_TRUE(request);
+    const ReadResult read = ReadAll(*request);
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.body, "abc");
+    EXPECT_EQ(request->LastError(), InetError::kTimeout);
+}
+
+} // namespace
