@@ -215,7 +215,10 @@ void TMarkupRenderer::ProcessRun(TPass& pass, size_t length) {
     bool fits = true;
     if (pass.Measure) {
         const int room = pass.R - pass.L;
-        fits = pass.W < room || w >= room || (!pass.LinePlain.empty() && pass.LinePlain.back() != ' ');
+        // A word wider than the whole line gets a line of its own: it fits
+        // only as the first thing on the line.
+        fits = pass.W < room || (w >= room && pass.LinePlain.empty()) ||
+               (!pass.LinePlain.empty() && pass.LinePlain.back() != ' ');
     }
     pass.LinePlain += run;
     if (fits || !m_opt.WordWrap) {

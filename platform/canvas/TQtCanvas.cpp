@@ -68,6 +68,8 @@ QFont TQtCanvas::ToQFont(const TFont& font) {
     f.setUnderline(font.Underline);
     f.setStrikeOut(font.StrikeOut);
     f.setStyleStrategy(QFont::NoAntialias);
+    // Whole-pixel advances, so the width of a text is the sum of its parts.
+    f.setHintingPreference(QFont::PreferFullHinting);
     return f;
 }
 
