@@ -1,0 +1,205 @@
+#include "CabCallbacks.h"
+
+#include "CabFolders.h"
+#include "DateTime.h"
+#include "TCABFile.h"
+#include "TTargetFolder.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The component whose file is being written; the write callback gets no
+// user value, so it finds the component here.
+TCABFile* g_current = nullptr;
+
+// A handle of 0 means "skip this file" to the decompression layer, so a
+// created file must never get descriptor 0 (when standard input is closed).
+int AwayFromZero(int fd) {
+    if (fd != 0)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close(fd);
+    return moved;
+}
+
+// The target path as the overwrite event shows it: TargetPath, a separator
+// when it has none at its end, then the entry name with "/" between folders.
+QString DisplayTarget(const TCABFile& cab, const std::string& name) {
+    QString base = cab.TargetPath();
+    if (!base.isEmpty() && !base.endsWith('/') && !base.endsWith('\\'))
+        base += '/';
+    return base + QString::fromUtf8(name.c_str()).replace('\\', '/');
+}
+
+// Stamps the file with the cabinet's DOS date and time, read as local time.
+// A stored value that is no valid date leaves the time the system set.
+void SetFileTime(int fd, std::uint16_t dosDate, std::uint16_t dosTime) {
+    const int day = dosDate & 31, month = (dosDate >> 5) & 15, year = (dosDate >> 9) + 1980;
+    const int second = (dosTime & 31) * 2, minute = (dosTime >> 5) & 63, hour = dosTime >> 11;
+    try {
+        DateTime::EncodeDate(year, month, day);
+        DateTime::EncodeTime(hour, minute, second, 0);
+    } catch (const EConvertError&) {
+        return;
+    }
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    const std::time_t when = std::mktime(&fields);
+    if (when == static_cast<std::time_t>(-1))
+        return;
+    const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    futimens(fd, times);
+}
+
+Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
+    const std::string name = n.psz1;
+    cab.CurrentFileName = QString::fromUtf8(name.c_str());
+    cab.CurrentBytesWritten = 0;
+    cab.CurrentFileSize = n.cb;
+    g_current = &cab;
+
+    std::vector<std::string> parts;
+    if (!TTargetFolder::SplitEntryName(name, parts))
+        return -1;
+    if (cab.Verifying)
+        return kSinkHandle;
+    const std::string base = QFile::encodeName(cab.TargetPath()).toStdString();
+    const int dir = TTargetFolder::OpenFolder(base, parts, parts.size() - 1);
+    if (dir < 0)
+        return -1;
+    const std::string& leaf = parts.back();
+    struct stat st {};
+    bool keepMode = false;
+    if (fstatat(dir, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        bool allow = true;
+        if (cab.OnOverWriteFile)
+            cab.OnOverWriteFile(&cab, DisplayTarget(cab, name), allow);
+        if (!allow) {
+            close(dir);
+            return 0;
+        }
+        keepMode = S_ISREG(st.st_mode);
+        unlinkat(dir, leaf.c_str(), 0);
+    }
+    const int fd = AwayFromZero(openat(dir, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd < 0) {
+        close(dir);
+        return -1;
+    }
+    // A replaced file keeps its permissions, so a replaced program stays executable.
+    if (keepMode)
+        fchmod(fd, st.st_mode & 0777);
+    cab.Output = {dir, leaf, fd};
+    return fd;
+}
+
+Fdi::FileHandle CloseFile(TCABFile* cab, const Fdi::TNotification& n) {
+    if (n.hf == kSinkHandle)
+        return 1;
+    SetFileTime(static_cast<int>(n.hf), n.date, n.time);
+    const bool closed = CabClose(n.hf) == 0;
+    if (cab && closed && cab->Output.handle == n.hf) {
+        close(cab->Output.dir);
+        cab->Output = {};
+    }
+    // A file whose close failed may not hold what was written: stop there.
+    return closed ? 1 : 0;
+}
+
+} // namespace
+
+void* CabAlloc(std::size_t size) { return std::malloc(size); }
+
+void CabFree(void* block) { std::free(block); }
+
+Fdi::FileHandle CabOpen(const std::string& name, int flags, int mode) {
+    const int fd = open(name.c_str(), flags | O_CLOEXEC, mode);
+    return fd < 0 ? Fdi::kInvalidHandle : fd;
+}
+
+std::int64_t CabRead(Fdi::FileHandle handle, void* buffer, std::uint32_t count) {
+    std::uint32_t done = 0;
+    while (done < count) {
+        const ssize_t got = read(static_cast<int>(handle), static_cast<char*>(buffer) + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::uint32_t>(got);
+    }
+    return done;
+}
+
+std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t count) {
+    std::uint32_t done = 0;
+    int error = 0;
+    while (done < count) {
+        const ssize_t put = write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            error = put < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::uint32_t>(put);
+    }
+    if (TCABFile* cab = g_current) {
+        cab->CurrentBytesWritten += count;
+        if (cab->OnDecompressProgress)
+            cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->CurrentBytesWritten, cab->CurrentFileSize);
+    }
+    ShowSystemError(error);
+    return error != 0 && done == 0 ? -1 : static_cast<std::int64_t>(done);
+}
+
+int CabClose(Fdi::FileHandle handle) {
+    if (close(static_cast<int>(handle)) == 0)
+        return 0;
+    ShowSystemError(errno);
+    return -1;
+}
+
+std::int64_t CabSeek(Fdi::FileHandle handle, std::int64_t distance, int origin) {
+    const off_t position = lseek(static_cast<int>(handle), distance, origin);
+    if (position < 0)
+        ShowSystemError(errno);
+    return position;
+}
+
+Fdi::FileHandle CabNotify(Fdi::TNotificationType type, Fdi::TNotification& notification) {
+    auto* cab = static_cast<TCABFile*>(notification.pv);
+    switch (type) {
+    case Fdi::fdintCOPY_FILE:
+        return cab ? CopyFile(*cab, notification) : 0;
+    case Fdi::fdintCLOSE_FILE_INFO:
+        return CloseFile(cab, notification);
+    default: // cabinet info, partial file, next cabinet, enumerate: go on
+        return 0;
+    }
+}
+
+Fdi::TCallbacks CabCallbacks() {
+    return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek};
+}
+
+TCABFile* CurrentExtraction() { return g_current; }
+
+void ForgetExtraction(const TCABFile* component) {
+    if (g_current == component)
+        g_current = nullptr;
+}

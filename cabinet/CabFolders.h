@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Creates a folder and its missing parents ("/" or "\" between names);
+// true when it exists afterwards.
+bool ForceDirs(const QString& path);
+// True when path names an existing folder.
+bool DirExists(const QString& path);
+// Shows the system's text for an error number in a warning box titled
+// "Error"; does nothing for 0.
+void ShowSystemError(int code);

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "CabTypes.h"
+#include "TCABFileContents.h"
+#include "TComponent.h"
+
+#include <QString>
+#include <cstdint>
+#include <string>
+
+// Unpacks a cabinet archive (CABFile) into a folder (TargetPath).
+//
+// Entry names use "\" or "/" between folders. Names that are absolute or
+// climb out of TargetPath are refused and nothing is written through a
+// symbolic link: the folders of an entry are walked one by one without
+// following links. An existing file is replaced by a new file (the old one is
+// unlinked first), so a program running from the folder can be updated.
+class TCABFile : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(TCABFileContents* CABFileContents READ CABFileContents)
+    Q_PROPERTY(QString CABFile READ CABFile WRITE SetCABFile)
+    Q_CLASSINFO("default:CABFile", "")
+    Q_PROPERTY(Cab::TCompressionType CompressionType READ CompressionType WRITE SetCompressionType)
+    Q_CLASSINFO("default:CompressionType", "typMSZIP")
+    Q_PROPERTY(Cab::TLZXMemory LZXMemory READ LZXMemory WRITE SetLZXMemory)
+    Q_CLASSINFO("default:LZXMemory", "lzxLowest")
+    Q_PROPERTY(QString TargetPath READ TargetPath WRITE SetTargetPath)
+    Q_CLASSINFO("default:TargetPath", "")
+    Q_PROPERTY(QString Version READ Version WRITE SetVersion)
+    Q_CLASSINFO("default:Version", "1.4.0.0")
+
+public:
+    explicit TCABFile(QObject* owner = nullptr);
+    ~TCABFile() override;
+
+    TCABFileContents* CABFileContents() const { return m_contents; }
+    QString CABFile() const { return m_cabFile; }
+    void SetCABFile(const QString& path) { m_cabFile = path; }
+    TCompressionType CompressionType() const { return m_compressionType; }
+    void SetCompressionType(TCompressionType type) { m_compressionType = type; }
+    TLZXMemory LZXMemory() const { return m_lzxMemory; }
+    void SetLZXMemory(TLZXMemory memory) { m_lzxMemory = memory; }
+    QString TargetPath() const { return m_targetPath; }
+    void SetTargetPath(const QString& path) { m_targetPath = path; }
+    QString Version() const;
+    void SetVersion(const QString&) {}
+
+    TCompressProgress OnCompressProgress; // never raised: nothing is compressed
+    TDeCompressProgress OnDecompressProgress;
+    TOverWriteFile OnOverWriteFile;
+
+    // Unpacks every file of CABFile below TargetPath; true when all went well.
+    bool ExtractAll();
+    // The extraction itself: 0 on success, -1 on any failure.
+    int ProcessCabinet();
+    // Decompresses every file of CABFile without writing anything; true only
+    // when every file decompresses, every checksum holds and every name
+    // could be extracted below a target folder.
+    bool VerifyAll();
+
+    // The file being written, as the copy-file notification set it.
+    QString CurrentFileName;
+    qint64 CurrentFileSize = 0;
+    qint64 CurrentBytesWritten = 0;
+
+    // State of one extraction, kept for the notification handler.
+    struct TOutput {
+        int dir = -1; // folder of the file being written
+        std::string leaf; // its name in that folder
+        std::intptr_t handle = 0; // 0 when no file is open
+    };
+    TOutput Output;
+    bool Verifying = false;
+
+private:
+    // Splits CABFile into the cabinet's name and its absolute folder ("/" at the end).
+    bool CabinetLocation(std::string& name, std::string& folder) const;
+    void DiscardUnfinishedOutput();
+
+    TCABFileContents* m_contents;
+    QString m_cabFile;
+    TCompressionType m_compressionType = typMSZIP;
+    TLZXMemory m_lzxMemory = lzxLowest;
+    QString m_targetPath;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "TCABFileEntry.h"
+
+#include <QObject>
+#include <vector>
+
+class TCABFile;
+
+// Ordered list of entries owned by a cabinet component, which it reports as
+// its owner. Extraction neither fills nor reads it.
+class TCABFileContents : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TCABFileContents(TCABFile* owner);
+
+    TCABFile* Owner() const { return m_owner; }
+    TCABFileEntry* Add();
+    void Clear();
+    int Count() const { return static_cast<int>(m_items.size()); }
+    // 0-based; null when out of range.
+    TCABFileEntry* Items(int index) const;
+
+private:
+    TCABFile* m_owner;
+    std::vector<TCABFileEntry*> m_items;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// One listed file of a cabinet: its name and its path relative to the target.
+class TCABFileEntry : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Name MEMBER Name)
+    Q_PROPERTY(QString RelPath MEMBER RelPath)
+
+public:
+    using QObject::QObject;
+
+    QString Name;
+    QString RelPath;
+};

@@ -1,0 +1,290 @@
+#include "CabBuilder.h"
+#include "CabTestSupport.h"
+#include "Fdi.h"
+#include "cabfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Extracts `cab` into `target` with a fresh component.
+bool Extract(const fs::path& cab, const std::string& target, TCABFile* with = nullptr) {
+    TCABFile own;
+    TCABFile& c = with ? *with : own;
+    c.SetCABFile(QString::fromStdString(cab.string()));
+    c.SetTargetPath(QString::fromStdString(target));
+    return c.ExtractAll();
+}
+
+// What the reference extractor makes of the same cabinet.
+std::map<std::string, long long> Reference(const fs::path& cab, const fs::path& out) {
+    const std::string command = "cabextract -q -d '" + out.string() + "' '" + cab.string() + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return ScanTree(out);
+}
+
+TEST(CabExtract, MatchesReferenceExtractorOnWellFormedCabinets) {
+    MessageRecorder boxes;
+    for (const char* name : {"normal_2files_1folder.cab", "normal_2files_2folders.cab", "normal_255c_filename.cab",
+                             "mszip_lzx_qtm.cab", "reserve_---.cab", "reserve_--D.cab", "reserve_-F-.cab",
+                             "reserve_-FD.cab", "reserve_H--.cab", "reserve_H-D.cab", "reserve_HF-.cab",
+                             "reserve_HFD.cab"}) {
+        SCOPED_TRACE(name);
+        TempDir ours, theirs;
+        ASSERT_TRUE(Extract(SharedCab(name), ours.Slash()));
+        const auto expected = Reference(SharedCab(name), theirs.Path());
+        ASSERT_EQ(ScanTree(ours.Path()), expected);
+        for (const auto& [rel, size] : expected) {
+            if (size >= 0)
+                EXPECT_EQ(ReadFile(ours / rel), ReadFile(theirs / rel)) << rel;
+        }
+    }
+    EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(CabExtract, StampsFilesWithTheStoredLocalTime) {
+    TempDir target;
+    ASSERT_TRUE(Extract(SharedCab("normal_2files_1folder.cab"), target.Slash()));
+    EXPECT_EQ(ReadFile(target / "hello.c").size(), 77u);
+    EXPECT_EQ(ReadFile(target / "welcome.c").size(), 74u);
+    EXPECT_EQ(ModTime(target / "hello.c"), LocalTime(1997, 3, 12, 11, 13, 52));
+    EXPECT_EQ(ModTime(target / "welcome.c"), LocalTime(1997, 3, 12, 11, 15, 14));
+
+    // An impossible stored date leaves the file's time alone but still writes it.
+    TempDir work;
+    CabBuilder b;
+    b.files = {{"zero.txt", "zero date", 0, 0}, {"next.txt", "after it"}};
+    b.Write(work / "zero.cab");
+    ASSERT_TRUE(Extract(work / "zero.cab", target.Slash()));
+    EXPECT_EQ(ReadFile(target / "zero.txt"), "zero date");
+    EXPECT_GT(ModTime(target / "zero.txt"), LocalTime(2020, 1, 1, 0, 0, 0));
+    EXPECT_EQ(ModTime(target / "next.txt"), LocalTime(2001, 3, 12, 11, 19, 50));
+}
+
+class GcabExtract : public testing::TestWithParam<bool> {};
+
+TEST_P(GcabExtract, RoundTripsNestedEmptyLargeAndManyFiles) {
+    TempDir src, work, target;
+    std::vector<std::string> names;
+    std::string big;
+    for (int i = 0; i < 70000; ++i)
+        big.push_back(static_cast<char>((i * 7919) >> 3));
+    WriteFile(src / "big.bin", big);
+    WriteFile(src / "empty.txt", "");
+    WriteFile(src / "sub/dir/a.txt", "nested text\n");
+    WriteFile(src / "sub/b.txt", "");
+    names = {"big.bin", "empty.txt", "sub/dir/a.txt", "sub/b.txt"};
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "many/f" + std::to_string(i) + ".txt";
+        WriteFile(src / name, std::string(static_cast<std::size_t>(i), static_cast<char>('a' + i % 26)));
+        names.push_back(name);
+    }
+    MakeGcab(work / "g.cab", src.Path(), names, GetParam());
+    ASSERT_TRUE(Extract(work / "g.cab", target.Path().string())); // no trailing separator
+    EXPECT_EQ(ScanTree(target.Path()), ScanTree(src.Path()));
+    for (const std::string& name : names)
+        ASSERT_EQ(ReadFile(target / name), ReadFile(src / name)) << name;
+    EXPECT_EQ(ModTime(target / "sub/dir/a.txt"), ModTime(src / "sub/dir/a.txt") / 2 * 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredAndMszip, GcabExtract, testing::Bool());
+
+TEST(CabExtract, EmptyTargetPathWritesBelowTheCurrentFolder) {
+    TempDir work, cwd;
+    CabBuilder b;
+    b.files = {{"dir\\rel.txt", "relative"}};
+    b.Write(work / "r.cab");
+    const fs::path before = fs::current_path();
+    fs::current_path(cwd.Path());
+    const bool ok = Extract(work / "r.cab", "");
+    fs::current_path(before);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ReadFile(cwd / "dir/rel.txt"), "relative");
+}
+
+TEST(CabExtract, OverwriteEventDecidesAndReplacementIsANewFile) {
+    TempDir work, target;
+    CabBuilder b;
+    b.files = {{"keep.txt", "new keep"}, {"sub\\swap.txt", "new swap"}};
+    b.Write(work / "o.cab");
+    WriteFile(target / "keep.txt", "old keep");
+    WriteFile(target / "sub/swap.txt", "old swap");
+    chmod((target / "sub/swap.txt").c_str(), 0750);
+    // A program running from the folder keeps its open file.
+    const int running = open((target / "sub/swap.txt").c_str(), O_RDONLY);
+    ASSERT_GE(running, 0);
+
+    TCABFile cab;
+    std::vector<QString> asked;
+    cab.OnOverWriteFile = [&](QObject* sender, const QString& name, bool& allow) {
+        EXPECT_EQ(sender, &cab);
+        EXPECT_TRUE(allow);
+        asked.push_back(name);
+        allow = !name.endsWith("keep.txt");
+    };
+    ASSERT_TRUE(Extract(work / "o.cab", target.Slash(), &cab));
+    EXPECT_EQ(asked, (std::vector<QString>{QString::fromStdString(target.Slash() + "keep.txt"),
+                                           QString::fromStdString(target.Slash() + "sub/swap.txt")}));
+    EXPECT_EQ(ReadFile(target / "keep.txt"), "old keep");
+    EXPECT_EQ(ReadFile(target / "sub/swap.txt"), "new swap");
+    EXPECT_EQ(fs::status(target / "sub/swap.txt").permissions() & fs::perms::all, static_cast<fs::perms>(0750));
+    char old[8] = {};
+    EXPECT_EQ(pread(running, old, sizeof old, 0), 8);
+    EXPECT_EQ(std::string(old, 8), "old swap");
+    close(running);
+
+    // Without a handler every existing file is replaced.
+    ASSERT_TRUE(Extract(work / "o.cab", target.Slash()));
+    EXPECT_EQ(ReadFile(target / "keep.txt"), "new keep");
+}
+
+TEST(CabExtract, ProgressFiresPerBlockWithRunningTotals) {
+    TempDir work, target;
+    CabBuilder b;
+    b.files = {{"big.bin", std::string(70000, 'x')}, {"small.txt", "tiny"}};
+    b.Write(work / "p.cab");
+    TCABFile cab;
+    std::vector<std::tuple<QString, qint64, qint64>> events;
+    cab.OnDecompressProgress = [&](QObject* sender, const QString& name, qint64 pos, qint64 tot) {
+        EXPECT_EQ(sender, &cab);
+        events.emplace_back(name, pos, tot);
+    };
+    ASSERT_TRUE(Extract(work / "p.cab", target.Slash(), &cab));
+    ASSERT_GE(events.size(), 3u);
+    qint64 last = 0;
+    std::size_t i = 0;
+    for (; i < events.size() && std::get<0>(events[i]) == "big.bin"; ++i) {
+        EXPECT_EQ(std::get<2>(events[i]), 70000);
+        EXPECT_GT(std::get<1>(events[i]), last);
+        last = std::get<1>(events[i]);
+    }
+    EXPECT_GE(i, 2u);
+    EXPECT_EQ(last, 70000);
+    ASSERT_EQ(events.size(), i + 1);
+    EXPECT_EQ(events.back(), std::make_tuple(QString("small.txt"), qint64(4), qint64(4)));
+}
+
+TEST(CabExtract, FailsWithoutCreatingAnythingForMissingOrNonCabinetFiles) {
+    TempDir work, target;
+    WriteFile(work / "text.cab", "This is a plain text file, not a cabinet.\n");
+    const fs::path inner = target / "out";
+    EXPECT_FALSE(Extract(work / "missing.cab", inner.string()));
+    EXPECT_FALSE(Extract(work / "text.cab", inner.string()));
+    EXPECT_FALSE(Extract(SharedCab("search_basic.cab"), inner.string())); // not at offset 0
+    EXPECT_FALSE(Extract(work.Path(), inner.string())); // a folder
+    TCABFile unset;
+    EXPECT_FALSE(unset.ExtractAll());
+    EXPECT_TRUE(ScanTree(target.Path()).empty());
+}
+
+TEST(CabExtract, UnavailableDecompressorFailsCleanly) {
+    TempDir target;
+    Fdi::SetAvailable(false);
+    const bool ok = Extract(SharedCab("normal_2files_1folder.cab"), target.Slash());
+    TCABFile cab;
+    cab.SetCABFile(QString::fromStdString(SharedCab("normal_2files_1folder.cab").string()));
+    const bool verified = cab.VerifyAll();
+    Fdi::SetAvailable(true);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(verified);
+    EXPECT_TRUE(ScanTree(target.Path()).empty());
+}
+
+TEST(CabExtract, DamagedDataFailsAndLeavesNoHalfWrittenFile) {
+    TempDir work;
+    CabBuilder b;
+    b.files = {{"first.txt", std::string(100, 'f')}, {"second.bin", std::string(80000, 's')}};
+    b.corruptBlock = 1; // inside second.bin
+    b.Write(work / "bad.cab");
+    const std::string whole = CabBuilder{b.files, true, -1, 32768}.Build();
+    WriteFile(work / "short.cab", whole.substr(0, whole.size() - 100));
+
+    for (const char* cab : {"bad.cab", "short.cab"}) {
+        SCOPED_TRACE(cab);
+        TempDir target;
+        WriteFile(target / "second.bin", "previous version");
+        MessageRecorder boxes;
+        EXPECT_FALSE(Extract(work / cab, target.Slash()));
+        EXPECT_EQ(ReadFile(target / "first.txt"), std::string(100, 'f'));
+        EXPECT_FALSE(fs::exists(target / "second.bin"));
+        EXPECT_TRUE(boxes.texts.empty());
+    }
+}
+
+TEST(CabExtract, SurvivesDamagedAndHostileSharedCabinets) {
+    MessageRecorder boxes;
+    TempDir root;
+    int failures = 0;
+    for (const auto& entry : fs::directory_iterator(SharedCab(""))) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".cab")
+            continue;
+        const fs::path target = root / name;
+        fs::create_directory(target);
+        failures += Extract(entry.path(), target.string()) ? 0 : 1;
+    }
+    for (const auto& [rel, size] : ScanTree(root.Path()))
+        EXPECT_NE(rel.find(".cab"), std::string::npos) << rel; // everything stayed in its own folder
+    EXPECT_GE(failures, 20);
+    EXPECT_FALSE(Extract(SharedCab("bad_signature.cab"), root.Slash()));
+    EXPECT_FALSE(Extract(SharedCab("partial_shortheader.cab"), root.Slash()));
+}
+
+TEST(CabExtract, FollowsACabinetSetForFilesThatContinue) {
+    TempDir set, target, middle;
+    for (int i = 1; i <= 5; ++i)
+        fs::copy_file(SharedCab("multi_basic_pt" + std::to_string(i) + ".cab"),
+                      set / ("cabd_multi_basic_pt" + std::to_string(i) + ".cab"));
+    ASSERT_TRUE(Extract(set / "cabd_multi_basic_pt1.cab", target.Slash()));
+    EXPECT_EQ(ScanTree(target.Path()).size(), 3u);
+    EXPECT_EQ(ReadFile(target / "test1.txt").size(), 76u);
+    EXPECT_NE(ReadFile(target / "test1.txt").find("part 2"), std::string::npos);
+
+    // Files that began in an earlier part are skipped, not failed.
+    EXPECT_TRUE(Extract(set / "cabd_multi_basic_pt3.cab", middle.Slash()));
+    EXPECT_TRUE(ScanTree(middle.Path()).empty());
+
+    // A missing later part fails the extraction.
+    fs::remove(set / "cabd_multi_basic_pt4.cab");
+    TempDir broken;
+    EXPECT_FALSE(Extract(set / "cabd_multi_basic_pt1.cab", broken.Slash()));
+}
+
+TEST(CabComponent, PublishedDefaultsAndVersion) {
+    TCABFile cab;
+    QVariantMap fresh = cab.StoredProperties();
+    fresh.remove("Name");
+    EXPECT_TRUE(fresh.isEmpty()) << fresh.firstKey().toStdString();
+    EXPECT_EQ(cab.CompressionType(), typMSZIP);
+    EXPECT_EQ(cab.LZXMemory(), lzxLowest);
+    EXPECT_EQ(cab.Version(), "1.4.0.0");
+    cab.LoadProperties({{"Version", "9.9"}, {"CompressionType", "typLZX"}, {"TargetPath", "/x/"}});
+    EXPECT_EQ(cab.Version(), "1.4.0.0");
+    EXPECT_EQ(cab.CompressionType(), typLZX);
+    QVariantMap stored = cab.StoredProperties();
+    stored.remove("Name");
+    EXPECT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored.value("CompressionType").toString(), "typLZX");
+    EXPECT_EQ(cab.CABFileContents()->Owner(), &cab);
+    cab.CABFileContents()->Add()->Name = "a";
+    EXPECT_EQ(cab.CABFileContents()->Count(), 1);
+    EXPECT_EQ(cab.CABFileContents()->Items(0)->Name, "a");
+    EXPECT_EQ(cab.CABFileContents()->Items(1), nullptr);
+}
+
+TEST(CabFolders, ForceDirsCreatesOuterFoldersFirst) {
+    TempDir root;
+    const QString deep = QString::fromStdString((root / "a/b\\c").string()) + "/";
+    EXPECT_TRUE(ForceDirs(deep));
+    EXPECT_TRUE(DirExists(QString::fromStdString((root / "a/b/c").string())));
+    EXPECT_TRUE(ForceDirs(deep));
+    WriteFile(root / "file", "x");
+    EXPECT_FALSE(DirExists(QString::fromStdString((root / "file").string())));
+    EXPECT_FALSE(ForceDirs(QString::fromStdString((root / "file/sub").string())));
+}
+
+} // namespace
