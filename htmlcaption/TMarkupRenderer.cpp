@@ -485,8 +485,11 @@ void TMarkupRenderer::AnchorEnd(TPass& pass) {
     m_inAnchor = false;
     const int right = Sat(static_cast<long long>(pass.L) + pass.W);
     if (m_pointerInAnchor) {
-        m_result.HitLinkRect = pass.AnchorStartedHere ? TRect{m_anchorStart.X, m_anchorStart.Y, right, pass.B}
-                                                      : TRect{pass.L, pass.T, right, pass.B};
+        // While measuring, the line's bottom is not known yet; the line so far
+        // gives the anchor's bottom rather than the bottom of the whole area.
+        const int bottom = pass.Measure ? Sat(static_cast<long long>(pass.T) + pass.Line->Height) : pass.B;
+        m_result.HitLinkRect = pass.AnchorStartedHere ? TRect{m_anchorStart.X, m_anchorStart.Y, right, bottom}
+                                                      : TRect{pass.L, pass.T, right, bottom};
         m_result.HitLink = number;
         m_pointerInAnchor = false;
     }
