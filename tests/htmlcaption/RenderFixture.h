@@ -18,6 +18,7 @@ protected:
 
     void Reset(int width, int height) {
         canvas.reset();
+        scratch = QImage();
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         canvas = std::make_unique<TQtCanvas>(&image);
@@ -37,9 +38,14 @@ protected:
         RenderMarkup(*canvas, markup, bounds, o, r);
         return r;
     }
-    // Ends painting so the image can be read.
+    // Ends painting so the image can be read; measuring goes on through a
+    // canvas on a scratch image with the same style.
     const QImage& Finish() {
+        const TFont font = canvas->Font;
         canvas.reset();
+        scratch = QImage(8, 8, QImage::Format_ARGB32_Premultiplied);
+        canvas = std::make_unique<TQtCanvas>(&scratch);
+        canvas->Font = font;
         return image;
     }
     int GH() { return canvas->TextHeight("gh"); }
@@ -77,6 +83,7 @@ protected:
     }
 
     QImage image;
+    QImage scratch;
     std::unique_ptr<TQtCanvas> canvas;
     TMarkupOptions options;
     TMarkupResult result;
