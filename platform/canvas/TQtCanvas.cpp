@@ -38,7 +38,11 @@ QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height(
 TQtCanvas::TQtCanvas(QPaintDevice* device)
     : m_ownPainter(std::make_unique<QPainter>(device)), m_painter(m_ownPainter.get()) {}
 
-TQtCanvas::TQtCanvas(QPainter* painter) : m_painter(painter) { m_painter->save(); }
+TQtCanvas::TQtCanvas(QPainter* painter) : m_painter(painter) {
+    m_painter->save();
+    if (m_painter->hasClipping())
+        m_baseClip = m_painter->clipRegion();
+}
 
 TQtCanvas::~TQtCanvas() {
     if (!m_ownPainter)
@@ -244,9 +248,19 @@ void TQtCanvas::DrawFocusRect(const TRect& rect) {
     m_painter->restore();
 }
 
-void TQtCanvas::SetClipRect(const TRect& rect) { m_painter->setClipRect(ToQRect(rect)); }
+// A clip set through the canvas narrows the clip the painter came with;
+// clearing it goes back to that clip, never past it.
+void TQtCanvas::SetClipRect(const TRect& rect) {
+    ClearClipRect();
+    m_painter->setClipRect(ToQRect(rect), m_baseClip ? Qt::IntersectClip : Qt::ReplaceClip);
+}
 
-void TQtCanvas::ClearClipRect() { m_painter->setClipping(false); }
+void TQtCanvas::ClearClipRect() {
+    if (m_baseClip)
+        m_painter->setClipRegion(*m_baseClip);
+    else
+        m_painter->setClipping(false);
+}
 
 void TQtCanvas::DrawImage(int x, int y, const QImage& image) {
     if (!image.isNull())

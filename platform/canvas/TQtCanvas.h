@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QRegion>
 #include <memory>
 #include <optional>
 
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<QPainter> m_ownPainter;
     QPainter* m_painter = nullptr;
     TPoint m_penPos;
+    std::optional<QRegion> m_baseClip;  // the clip of a painter handed in
     // The font of the last text operation, rebuilt only when Font changes.
     std::optional<TFont> m_cachedFor;
     QFont m_qfont;
