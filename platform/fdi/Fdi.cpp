@@ -281,6 +281,10 @@ bool TContext::FollowSet(std::string path, const TNotify& notify, void* pv) {
         // would make the cabinet choose what else is read.
         if (n.psz1.find_first_of("/\\") != std::string::npos)
             return Fail(TFdiError::CabinetNotFound);
+        // A set that names one of its own parts again would never end.
+        for (const std::string& opened : m_names)
+            if (opened == path + n.psz1)
+                return Fail(TFdiError::WrongCabinet);
         TCabinetPart next;
         if (!OpenPart(path + n.psz1, next))
             return false;
