@@ -97,7 +97,13 @@ void THTMLPicture::CopyStream(std::istream& stream) {
     }
     if (stream.bad())
         throw EPictureError("Could not read image data");
+    SetData(std::move(bytes));
+}
+
+void THTMLPicture::SetData(std::vector<unsigned char> bytes) {
     m_data = std::move(bytes);
+    // The frame count belongs to the bytes it was counted in.
+    m_frameCount = -1;
 }
 
 void THTMLPicture::ReadData(std::istream& stream) {
@@ -148,7 +154,7 @@ void THTMLPicture::LoadFromResource(const QString& name) {
             break;
         bytes.insert(bytes.end(), chunk.begin(), chunk.end());
     }
-    m_data = std::move(bytes);
+    SetData(std::move(bytes));
     m_empty = false;
     Decode();
     Changed();
@@ -196,7 +202,7 @@ void THTMLPicture::Assign(const THTMLPicture* source) {
         return;
     }
     if (source != this)
-        m_data = source->m_data;
+        SetData(source->m_data);
     m_empty = false;
     Decode();
     Changed();

@@ -104,6 +104,7 @@ private:
     bool IsFrameMarker(std::size_t offset) const;
     std::vector<unsigned char> TrimmedToFrame();
     void CopyStream(std::istream& stream);
+    void SetData(std::vector<unsigned char> bytes);
 
     std::vector<unsigned char> m_data;
     bool m_empty = true;
