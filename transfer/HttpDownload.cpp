@@ -49,7 +49,8 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     } catch (const EConvertError&) {
         // Without a server date nothing can be compared; the job fails with a
         // report instead of ending the whole run.
-        engine.ReportError(WebCopyError::kNoServerDate, QStringLiteral("No valid modification date from server ") + url);
+        engine.ReportError(WebCopyError::kNoServerDate,
+                           QStringLiteral("No valid modification date from server ") + url);
         return DateCheck::Stop;
     }
     if (engine.OnFileDateCheck) {
@@ -88,7 +89,8 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, std::FILE* file, const QSt
             return false;
         }
         if (readCount > 0 && std::fwrite(block, 1, readCount, file) != readCount) {
-            engine.ReportError(WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath);
+            engine.ReportError(WebCopyError::kWriteFailed,
+                               QStringLiteral("Error writing to file ") + targetPath);
             return false;
         }
         received += readCount;
@@ -98,7 +100,8 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, std::FILE* file, const QSt
             result = true;
     }
     if (!engine.Cancelled && total > 0 && received < total) {
-        engine.ReportError(WebCopyError::kShortBody, QStringLiteral("Incomplete file received ") + targetPath);
+        engine.ReportError(WebCopyError::kShortBody,
+                           QStringLiteral("Incomplete file received ") + targetPath);
         return false;
     }
     return result;
@@ -116,8 +119,9 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
 
     TransferSteps::ProcessPendingInput(engine);
     InetSession* session = engine.Session.get();
-    RequestGuard request(session, session ? session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication)
-                                          : nullptr);
+    RequestGuard request(session,
+                         session ? session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication)
+                                 : nullptr);
     TransferSteps::ProcessPendingInput(engine);
     if (!request.get()) {
         if (engine.OnURLNotFound)
@@ -128,7 +132,8 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     request.get()->QueryStatusCode(status);
     if (status >= 300) {
         request.Close();
-        engine.ReportError(static_cast<int>(status), QStringLiteral("Returned http error code ") + QString::number(status));
+        engine.ReportError(static_cast<int>(status),
+                           QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }
     if ((copyNewerOnly || engine.OnFileDateCheck) &&
@@ -147,7 +152,8 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     ForceFolders(FolderOf(nativePath));
     FilePtr file(std::fopen(nativePath.c_str(), "wb"));
     if (!file) {
-        engine.ReportError(WebCopyError::kCannotCreateFile, QStringLiteral("Cannot create file ") + targetPath);
+        engine.ReportError(WebCopyError::kCannotCreateFile,
+                           QStringLiteral("Cannot create file ") + targetPath);
         return false;
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 16);

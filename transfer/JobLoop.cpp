@@ -55,7 +55,8 @@ bool RunOne(TWebCopy& engine, int idx, TWebCopyItem& job, TDateTime& date, bool&
     try {
         return Dispatch(engine, idx, job, date, noNewFile);
     } catch (const std::exception& e) {
-        engine.ReportError(WebCopyError::kInternalFailure, QStringLiteral("Transfer failed ") + QString::fromUtf8(e.what()));
+        engine.ReportError(WebCopyError::kInternalFailure,
+                           QStringLiteral("Transfer failed ") + QString::fromUtf8(e.what()));
     } catch (...) {
         engine.ReportError(WebCopyError::kInternalFailure, QStringLiteral("Transfer failed ") + job.URL);
     }

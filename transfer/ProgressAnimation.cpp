@@ -2,15 +2,17 @@
 
 #include <QPainter>
 
-#include <cmath>
 #include <QTimerEvent>
+#include <cmath>
 
 namespace {
 constexpr int kFrames = 31;
 constexpr int kFrameMs = 1000 / 15;
 } // namespace
 
-TProgressAnimation::TProgressAnimation(QWidget* parent) : QWidget(parent) { SetRunning(true); }
+TProgressAnimation::TProgressAnimation(QWidget* parent) : QWidget(parent) {
+    SetRunning(true);
+}
 
 void TProgressAnimation::SetRunning(bool running) {
     if (running == Running())

@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 
@@ -32,7 +32,8 @@ TProgressDialog::TProgressDialog(std::shared_ptr<TProgressWindow> state)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_state(std::move(state)),
       m_animation(new TProgressAnimation(this)), m_bar(new QProgressBar(this)), m_fileLabel(new QLabel(this)),
       m_progressLabel(new QLabel(this)), m_rateLabel(new QLabel(this)), m_timeLabel(new QLabel(this)),
-      m_cancel(new QPushButton(this)), m_openFolder(new QPushButton(this)), m_openFile(new QPushButton(this)) {
+      m_cancel(new QPushButton(this)), m_openFolder(new QPushButton(this)),
+      m_openFile(new QPushButton(this)) {
     setModal(false);
     m_bar->setTextVisible(false);
     for (QPushButton* b : {m_cancel, m_openFolder, m_openFile})

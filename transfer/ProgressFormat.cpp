@@ -17,11 +17,15 @@ QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const
 }
 
 // Nearest integer, exact halves to the even neighbour (the default rounding mode).
-double RoundEven(double value) { return std::nearbyint(value); }
+double RoundEven(double value) {
+    return std::nearbyint(value);
+}
 
 } // namespace
 
-QString FormatSize(std::uint64_t n) { return FormatAmount(n, " bytes", " Kb", " Mb"); }
+QString FormatSize(std::uint64_t n) {
+    return FormatAmount(n, " bytes", " Kb", " Mb");
+}
 
 QString FormatRate(std::uint64_t bytesPerSecond) {
     return FormatAmount(bytesPerSecond, " bytes/sec", " Kb/sec", " Mb/sec");

@@ -21,7 +21,9 @@ TControlState Control(const QString& caption, int left, int top, int width, int 
     return c;
 }
 
-bool GuiPresent() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool GuiPresent() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 } // namespace
 
@@ -70,10 +72,10 @@ TProgressWindowSnapshot TProgressWindow::Snapshot() const {
     return m_state;
 }
 
-#define STATE_GETTER(Type, Name)                                                                                  \
-    Type TProgressWindow::Name() const {                                                                       \
-        std::lock_guard lock(m_mutex);                                                                         \
-        return m_state.Name;                                                                                   \
+#define STATE_GETTER(Type, Name)                                                                             \
+    Type TProgressWindow::Name() const {                                                                     \
+        std::lock_guard lock(m_mutex);                                                                       \
+        return m_state.Name;                                                                                 \
     }
 STATE_GETTER(TProgressBarState, ProgressBar)
 STATE_GETTER(TControlState, FileLabel)
@@ -204,7 +206,8 @@ void TProgressWindow::PostUpdate() {
         m_updatePending = false;
         return;
     }
-    QMetaObject::invokeMethod(app, [self = shared_from_this()] { self->SyncDialog(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [self = shared_from_this()] { self->SyncDialog(); }, Qt::QueuedConnection);
 }
 
 void TProgressWindow::SyncDialog() {

@@ -30,8 +30,8 @@ struct TProgressWindowSnapshot {
     QString Caption;
     int Width = 0, Height = 0; // outer size, title bar included
     int CaptionHeight = 0;
-    bool Visible = false;      // shown to the user
-    bool Closed = false;       // the run ended without keeping the window
+    bool Visible = false; // shown to the user
+    bool Closed = false;  // the run ended without keeping the window
     bool AlwaysOnTop = false;
     bool AnimationRunning = true;
     TControlState Animation, FileLabel, ProgressLabel, RateLabel, TimeLabel;
@@ -103,10 +103,10 @@ private:
 
     mutable std::mutex m_mutex;
     TProgressWindowSnapshot m_state;
-    TWebCopy* m_engine;          // guarded by m_mutex; null once detached
-    bool m_runActive = true;     // guarded by m_mutex
+    TWebCopy* m_engine;           // guarded by m_mutex; null once detached
+    bool m_runActive = true;      // guarded by m_mutex
     bool m_cancelPressed = false; // guarded by m_mutex
-    const bool m_mirrored;       // a dialog may mirror this state
+    const bool m_mirrored;        // a dialog may mirror this state
     std::atomic<bool> m_updatePending{false};
     QPointer<TProgressDialog> m_dialog; // GUI thread only
 };

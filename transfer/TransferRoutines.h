@@ -18,9 +18,9 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
 bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, const QString& targetFilename,
                 TWebCopyHTTPCommand command);
 
-bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
-                 int port, const QString& url, const QString& targetDir, const QString& targetFilename,
-                 bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
+                 const QString& host, int port, const QString& url, const QString& targetDir,
+                 const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile);
 
 bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
                int port, const QString& url, const QString& targetDir, const QString& targetFilename,

@@ -96,7 +96,9 @@ bool ForceFolders(const std::string& path) {
     return FolderExists(path);
 }
 
-TDateTime SystemTimeToDate(const TDateFields& fields) { return DateTime::Encode(fields); }
+TDateTime SystemTimeToDate(const TDateFields& fields) {
+    return DateTime::Encode(fields);
+}
 
 TDateTime FileTimeToDate(std::uint64_t fileTime) {
     // Seconds between 1601-01-01 and 1970-01-01.
@@ -108,4 +110,6 @@ TDateTime FileTimeToDate(std::uint64_t fileTime) {
     return SystemTimeToDate(fields);
 }
 
-std::string WinInetErrorText(int code) { return InetError::Text(code); }
+std::string WinInetErrorText(int code) {
+    return InetError::Text(code);
+}

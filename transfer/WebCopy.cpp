@@ -37,7 +37,9 @@ TWebCopy::~TWebCopy() {
             window->Detach();
 }
 
-void TWebCopy::StartTransfers() { new TWCopyThread(this); }
+void TWebCopy::StartTransfers() {
+    new TWCopyThread(this);
+}
 
 std::shared_ptr<TProgressWindow> TWebCopy::ProgressWindow() const {
     std::lock_guard lock(m_windowMutex);
@@ -61,7 +63,8 @@ std::uint32_t TWebCopy::TickCount() const {
     if (TickSource)
         return TickSource();
     using namespace std::chrono;
-    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void TWebCopy::ReportError(int code, const QString& info) {

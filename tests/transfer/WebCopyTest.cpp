@@ -1,0 +1,228 @@
+#include "WebCopy.h"
+#include "EngineRecorder.h"
+#include "LocalHttpServer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+TEST(WebCopyDefaults, Component) {
+    TWebCopy engine;
+    EXPECT_EQ(engine.Items().Count(), 0);
+    EXPECT_TRUE(engine.ShowDialog);
+    EXPECT_TRUE(engine.ShowFileName);
+    EXPECT_TRUE(engine.ShowServer);
+    for (bool flag : {engine.AlwaysOnTop, engine.FTPPassive, engine.HTTPKeepAliveAuthentication,
+                      engine.ShowOpenFile, engine.ShowOpenFolder, engine.ShowCompletion, engine.ShowTime})
+        EXPECT_FALSE(flag);
+    EXPECT_EQ(Text(engine.DlgCaption), "Downloading");
+    EXPECT_EQ(Text(engine.DlgTimeLabel), "Estimated time left :");
+    EXPECT_EQ(Text(engine.DlgOpenFolder), "Open folder");
+    EXPECT_FALSE(engine.Cancelled);
+    EXPECT_EQ(engine.ProgressWindow(), nullptr);
+}
+
+TEST(WebCopyDefaults, StoredPropertiesLeaveOutDefaults) {
+    TWebCopy engine;
+    QVariantMap stored = engine.StoredProperties();
+    EXPECT_FALSE(stored.contains("ShowDialog"));
+    EXPECT_FALSE(stored.contains("AlwaysOnTop"));
+    // Properties without a stored default are always kept.
+    EXPECT_EQ(stored.value("DlgCancel").toString(), "Cancel");
+    engine.ShowDialog = false;
+    stored = engine.StoredProperties();
+    EXPECT_EQ(stored.value("ShowDialog").toBool(), false);
+
+    TWebCopy copy;
+    copy.LoadProperties(stored);
+    EXPECT_FALSE(copy.ShowDialog);
+}
+
+TEST(WebCopyDefaults, Job) {
+    TWebCopy engine;
+    TWebCopyItem* job = engine.Items().Add();
+    EXPECT_EQ(engine.Items().Count(), 1);
+    EXPECT_EQ(engine.Items()[0], job);
+    EXPECT_TRUE(job->Active);
+    EXPECT_FALSE(job->CopyNewerOnly);
+    EXPECT_EQ(job->FTPPort, 21);
+    EXPECT_EQ(job->Protocol, wpHttp);
+    EXPECT_EQ(job->HTTPCommand, hcPost);
+    EXPECT_EQ(job->FileDate, 0);
+    EXPECT_TRUE(job->URL.isEmpty() && job->TargetDir.isEmpty() && job->TargetFilename.isEmpty());
+    EXPECT_FALSE(job->CopySucceeded || job->NoNewFile);
+    EXPECT_EQ(job->property("Protocol").value<TWebCopyProtocol>(), wpHttp);
+    engine.Items().Clear();
+    EXPECT_EQ(engine.Items().Count(), 0);
+    EXPECT_THROW(engine.Items().Item(0), std::out_of_range);
+}
+
+TEST(WebCopyDefaults, VersionIsReadOnly) {
+    TWebCopy engine;
+    EXPECT_EQ(Text(engine.Version()), "1.4.0.1");
+    engine.setProperty("Version", "9.9");
+    engine.SetVersion("2.0");
+    EXPECT_EQ(Text(engine.property("Version").toString()), "1.4.0.1");
+}
+
+TWebCopyItem* AddFileJob(TWebCopy& engine, bool active = true) {
+    TWebCopyItem* job = engine.Items().Add();
+    job->Protocol = wpFile;
+    job->Active = active;
+    return job;
+}
+
+TEST(RunJobs, InactiveJobIsSkippedAndCountsOnlyActiveJobs) {
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    std::vector<int> numbers;
+    std::vector<bool> sessions;
+    auto record = engine.OnFileStart;
+    engine.OnFileStart = [&](TWebCopy* sender, int idx) {
+        record(sender, idx);
+        numbers.push_back(sender->CurrentNumber);
+        sessions.push_back(sender->Session != nullptr);
+    };
+    AddFileJob(engine);
+    AddFileJob(engine, false);
+    AddFileJob(engine)->FileDate = 7;
+    EXPECT_EQ(CountActiveJobs(engine), 2);
+    EXPECT_EQ(CountNetworkJobs(engine), 0);
+    RunJobs(engine);
+    EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "FileStart 2", "FileDone 2", "CopyDone"}));
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
+    // Only file copies: no internet session.
+    EXPECT_EQ(sessions, (std::vector<bool>{false, false}));
+    EXPECT_EQ(engine.Items()[2]->NewDate, 7);
+    EXPECT_FALSE(engine.Items()[0]->CopySucceeded);
+}
+
+TEST(RunJobs, NoActiveJobRaisesOnlyCopyDoneWithAWindowBuilt) {
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    AddFileJob(engine, false);
+    engine.CancelTransfers(); // a cancel before the run has no effect on it
+    RunJobs(engine);
+    EXPECT_EQ(rec.Events(), (Events{"CopyDone"}));
+    EXPECT_EQ(Text(rec.AtDone().Caption), "Downloading ...");
+    EXPECT_FALSE(engine.Cancelled);
+    EXPECT_EQ(engine.ProgressWindow(), nullptr);
+}
+
+TEST(RunJobs, FailedJobIsFollowedByFileDoneAndTheNextJob) {
+    LocalHttpServer server;
+    server.ServeStatus("/missing.cab", 404);
+    server.ServeBytes("/ok.cab", "payload");
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    bool hadSession = false;
+    engine.OnFileDone = [&](TWebCopy* sender, int idx) {
+        rec.Add("FileDone " + std::to_string(idx));
+        hadSession = sender->Session != nullptr;
+    };
+    for (const char* path : {"/missing.cab", "/ok.cab"}) {
+        TWebCopyItem* job = engine.Items().Add();
+        job->URL = QString::fromStdString(server.Url(path));
+        job->TargetDir = QString::fromStdString(dir.Slash());
+    }
+    RunJobs(engine);
+    EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "Error 404", "ErrorInfo 404 Returned http error code 404",
+                                    "FileDone 0", "FileStart 1", "FileDone 1", "CopyDone"}));
+    EXPECT_TRUE(hadSession);
+    EXPECT_EQ(engine.Session, nullptr);
+    EXPECT_FALSE(engine.Items()[0]->CopySucceeded);
+    EXPECT_TRUE(engine.Items()[1]->CopySucceeded);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.cab"));
+    EXPECT_EQ(ReadFile(dir / "ok.cab"), "payload");
+}
+
+TEST(RunJobs, CancelDuringFirstOfTwoJobsStopsTheRun) {
+    LocalHttpServer server;
+    server.ServeBytes("/big.bin", std::string(200000, 'x'));
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    engine.OnCopyProgress = [](TWebCopy* sender, int, std::uint64_t size, std::uint64_t) {
+        if (size >= 8192)
+            sender->CancelTransfers();
+    };
+    for (int i = 0; i < 2; ++i) {
+        TWebCopyItem* job = engine.Items().Add();
+        job->URL = QString::fromStdString(server.Url("/big.bin"));
+        job->TargetDir = QString::fromStdString(dir.Slash());
+        job->TargetFilename = QString("out%1.bin").arg(i);
+    }
+    RunJobs(engine);
+    EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "CopyDone"}));
+    EXPECT_FALSE(engine.Items()[0]->CopySucceeded);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out1.bin"));
+    // The blocks written before the cancel stay.
+    const auto kept = std::filesystem::file_size(dir / "out0.bin");
+    EXPECT_GE(kept, 8192u);
+    EXPECT_LT(kept, 200000u);
+}
+
+TEST(StartTransfers, RunsOnAWorkerThreadAndEndsWithCopyDone) {
+    LocalHttpServer server;
+    server.ServeBytes("/a.bin", "abc");
+    TempDir dir;
+    std::promise<void> done;
+    {
+        TWebCopy engine;
+        engine.ShowDialog = false;
+        EngineRecorder rec(engine);
+        engine.OnCopyDone = [&](TWebCopy*) {
+            rec.Add("CopyDone");
+            done.set_value();
+        };
+        TWebCopyItem* job = engine.Items().Add();
+        job->URL = QString::fromStdString(server.Url("/a.bin"));
+        job->TargetDir = QString::fromStdString(dir.Slash());
+        engine.StartTransfers();
+        done.get_future().wait();
+        EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "CopyDone"}));
+        for (auto id : rec.Threads())
+            EXPECT_NE(id, std::this_thread::get_id());
+    } // the engine waits for its worker here
+    EXPECT_EQ(ReadFile(dir / "a.bin"), "abc");
+}
+
+TEST(StartTransfers, DestroyingTheEngineDuringARunCancelsAndWaits) {
+    LocalHttpServer server;
+    // A body that trickles out, so the run is still going when the engine goes.
+    server.Server().Get("/slow.bin", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000000, "application/octet-stream",
+                                 [](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                                     return sink.write(std::string(1000, 'z').data(), 1000);
+                                 });
+    });
+    TempDir dir;
+    std::promise<void> started;
+    std::atomic<bool> signalled{false};
+    auto engine = std::make_unique<TWebCopy>();
+    engine->ShowDialog = false;
+    engine->OnCopyProgress = [&](TWebCopy*, int, std::uint64_t, std::uint64_t) {
+        if (!signalled.exchange(true))
+            started.set_value();
+    };
+    TWebCopyItem* job = engine->Items().Add();
+    job->URL = QString::fromStdString(server.Url("/slow.bin"));
+    job->TargetDir = QString::fromStdString(dir.Slash());
+    engine->StartTransfers();
+    started.get_future().wait();
+    engine.reset();
+    EXPECT_LT(std::filesystem::file_size(dir / "slow.bin"), 1000000u);
+}
+
+} // namespace
