@@ -1,0 +1,5 @@
+#pragma once
+
+// The updater application: its window, handlers and install step.
+#include "PackageInstall.h"
+#include "TForm1.h"

@@ -1,0 +1,298 @@
+#include "LocalHttpServer.h"
+#include "TempDir.h"
+
+#include "MessageBox.h"
+#include "WebCopy.h"
+#include "softwareupdate.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <functional>
+#include <sys/time.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kError = "Error Updating the Quorvel! Please try again.";
+const char* const kSuccess = "Quorvel has been successfully updated!";
+const std::int64_t kServerTime = 1767225600; // 2026-01-01 00:00:00 UTC, an even second
+
+void SetMTime(const fs::path& file, std::int64_t unixTime) {
+    timeval times[2] = {{static_cast<time_t>(unixTime), 0}, {static_cast<time_t>(unixTime), 0}};
+    ASSERT_EQ(::utimes(file.c_str(), times), 0);
+}
+
+// Makes a cabinet of the given files (name -> content) with gcab.
+std::string MakeCabinet(const TempDir& work, const std::map<std::string, std::string>& files) {
+    const fs::path source = work / "package-source";
+    std::string command = "cd '" + source.string() + "' && gcab -c -z '" + (work / "pkg.cab").string() + "'";
+    for (const auto& [name, bytes] : files) {
+        WriteFile(source / name, bytes);
+        command += " '" + name + "'";
+    }
+    EXPECT_EQ(std::system((command + " >/dev/null").c_str()), 0);
+    return ReadFile(work / "pkg.cab");
+}
+
+class Updater : public testing::Test {
+protected:
+    void SetUp() override {
+        // Dates are compared without time-zone conversion; pin the zone so
+        // that local file times and server dates line up.
+        setenv("TZ", "UTC", 1);
+        tzset();
+        m_previousBox = SetMessageBoxHandler(
+            [this](const QString&, const QString& text, TMessageKind) { messages.push_back(text.toStdString()); });
+        WriteFile(folder / "version.txt", "Quorvel 1.0");
+        package = MakeCabinet(work, {{"version.txt", "Quorvel 2.0"}, {"docs/changes.txt", "new things"},
+                                     {"quorvel.dat", std::string(70000, 'q')}});
+    }
+    void TearDown() override { SetMessageBoxHandler(m_previousBox); }
+
+    std::unique_ptr<TForm1> MakeForm(const std::string& path = "/downloads/DirevidUreziv.cab") {
+        return std::make_unique<TForm1>(QString::fromStdString(folder.Slash()), QString::fromStdString(server.Url(path)));
+    }
+    // A dated body that trickles out in 16 KiB pieces for up to ~3 seconds,
+    // so that the test can act while the download runs.
+    void ServeSlowly() {
+        server.Server().Get("/slow.cab", [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
+            res.set_content_provider(
+                300 * 16384, "application/octet-stream",
+                [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    const std::string piece(16384, static_cast<char>('a' + offset / 16384 % 26));
+                    return sink.write(piece.data(), piece.size());
+                });
+        });
+    }
+    void ServePackage(std::int64_t lastModified = kServerTime) {
+        HttpReply reply;
+        reply.lastModified = lastModified;
+        server.ServeBytes("/downloads/DirevidUreziv.cab", package, reply);
+    }
+    // Runs "Start"; `during` is polled while the wait runs and may press buttons.
+    void Start(TForm1& form, std::function<void()> during = {}) {
+        QTimer poll;
+        if (during) {
+            QObject::connect(&poll, &QTimer::timeout, during);
+            poll.start(5);
+        }
+        form.BitBtn1Click();
+    }
+    bool Installed() const { return ReadFile(folder / "version.txt") == "Quorvel 2.0"; }
+
+    TempDir work;
+    TempDir folder;
+    LocalHttpServer server;
+    std::string package;
+    std::vector<std::string> messages;
+
+private:
+    MessageBoxHandler m_previousBox;
+};
+
+TEST_F(Updater, DownloadsWithoutLocalPackageAndInstallsOnClose) {
+    ServePackage();
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_TRUE(form->transferDone && form->fileReceived);
+    EXPECT_FALSE(form->dateChecked);
+    EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn2->isVisibleTo(form.get()));
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), package);
+    // The progress line carries the engine's text with the total.
+    EXPECT_TRUE(form->Label4->text().startsWith("Progress : ")) << form->Label4->text().toStdString();
+    EXPECT_TRUE(form->Label4->text().contains(" of ")) << form->Label4->text().toStdString();
+    EXPECT_EQ(form->XiProgressBar2->value(), 100);
+
+    form->close();
+    EXPECT_TRUE(Installed());
+    EXPECT_EQ(ReadFile(folder / "docs/changes.txt"), "new things");
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+    EXPECT_TRUE(fs::exists(folder / "DirevidUreziv.cab"));
+}
+
+TEST_F(Updater, LocalPackageAsOldAsServerCopyCountsAsUpdate) {
+    ServePackage();
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime);
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_TRUE(form->dateChecked);
+    EXPECT_FALSE(form->upToDate);
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), package);
+}
+
+TEST_F(Updater, NewerLocalPackageShowsUpToDateAndInstallsNothing) {
+    ServePackage(kServerTime - 3600);
+    WriteFile(folder / "DirevidUreziv.cab", "current package");
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime);
+    auto form = MakeForm();
+    bool sawText = false;
+    Start(*form, [&] {
+        // The wait goes on after the up-to-date text; the user ends it with "Cancel".
+        if (form->InstructionText() == "There is not available update.\rYour version is current!" &&
+            form->BitBtn1->isEnabled() && !sawText) {
+            sawText = true;
+            form->BitBtn2Click();
+        }
+    });
+    EXPECT_TRUE(sawText);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(form->upToDate);
+    EXPECT_FALSE(form->transferDone);
+    EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), "current package");
+    form->close();
+    EXPECT_FALSE(Installed());
+}
+
+TEST_F(Updater, StatusOf404DeletesPackageAndReportsError) {
+    server.ServeStatus("/downloads/DirevidUreziv.cab", 404);
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
+    EXPECT_TRUE(form->BitBtn1->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->BitBtn1->isEnabled());
+    EXPECT_FALSE(form->HTMLButton1->isVisibleTo(form.get()));
+    form->close();
+    EXPECT_FALSE(Installed());
+}
+
+TEST_F(Updater, UnreachableServerReportsErrorAndAllowsAnotherStart) {
+    auto form = std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
+                                         QStringLiteral("http://127.0.0.1:1/downloads/DirevidUreziv.cab"));
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_TRUE(form->BitBtn1->isEnabled());
+
+    // A second "Start" clears the result flags but not the cancel request.
+    form->cancelRequested = false;
+    form->updateFailed = true;
+    messages.clear();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_TRUE(form->updateFailed);
+}
+
+TEST_F(Updater, ShortOrDroppedDownloadIsAnErrorAndLeavesNoPackage) {
+    server.ServeTruncated("/downloads/DirevidUreziv.cab", package.size(), package.substr(0, 5000));
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
+    form->close();
+    EXPECT_FALSE(Installed());
+}
+
+TEST_F(Updater, MissingServerDateWithLocalPackageEndsInErrorInsteadOfWaiting) {
+    server.ServeBytes("/downloads/DirevidUreziv.cab", package); // no Last-Modified
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_TRUE(form->updateFailed);
+}
+
+TEST_F(Updater, CancelDuringDownloadShowsCloseAndInstallsNothing) {
+    ServeSlowly();
+    auto form = MakeForm("/slow.cab");
+    Start(*form, [&] {
+        if (form->Label4->text() != "Progress:" && !form->cancelRequested)
+            form->BitBtn2Click();
+    });
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_TRUE(form->cancelRequested);
+    EXPECT_FALSE(form->transferDone);
+    EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn1->isVisibleTo(form.get()));
+    form->close();
+    EXPECT_FALSE(Installed());
+}
+
+TEST_F(Updater, CancelBeforeStartLeavesOnlyClose) {
+    auto form = MakeForm();
+    form->BitBtn2Click();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn2->isVisibleTo(form.get()));
+}
+
+TEST_F(Updater, DamagedPackageInstallsNothing) {
+    std::string damaged = package;
+    damaged[damaged.size() - 100] ^= 0x5A; // inside the last data block: its checksum no longer holds
+    HttpReply reply;
+    reply.lastModified = kServerTime;
+    server.ServeBytes("/downloads/DirevidUreziv.cab", damaged, reply);
+    auto form = MakeForm();
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    form->close();
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 1.0");
+    EXPECT_FALSE(fs::exists(folder / "docs/changes.txt"));
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+}
+
+TEST_F(Updater, StaleBackupIsReplacedBeforeUnpacking) {
+    ServePackage();
+    WriteFile(folder / "DirevidUreziv_bu.cab", "stale backup from an earlier run");
+    auto form = MakeForm();
+    Start(*form);
+    form->close();
+    EXPECT_TRUE(Installed());
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+}
+
+TEST_F(Updater, PackageRemovedBeforeCloseInstallsNothing) {
+    ServePackage();
+    auto form = MakeForm();
+    Start(*form);
+    fs::remove(folder / "DirevidUreziv.cab");
+    form->close();
+    EXPECT_FALSE(Installed());
+}
+
+TEST_F(Updater, CloseDuringWaitEndsTheWaitWithoutMessages) {
+    ServeSlowly();
+    auto form = MakeForm("/slow.cab");
+    form->show();
+    Start(*form, [&] {
+        if (form->Label4->text() != "Progress:" && form->isVisible())
+            form->close();
+    });
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(Installed());
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(Updater, WindowHasItsFixedSizeTitleAndFirstTexts) {
+    auto form = MakeForm();
+    EXPECT_EQ(form->windowTitle(), "Quorvel Software Update");
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(form->size(), QSize(471, 319));
+    EXPECT_EQ(form->Label4->text(), "Progress:");
+    EXPECT_EQ(form->Label5->text(), "Transfer Rate:");
+    EXPECT_FALSE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_EQ(form->WebCopy1->ShowDialog, false);
+    const QImage shot = form->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    shot.save(QString::fromStdString((fs::temp_directory_path() / "quorvel-updater.png").string()));
+}
+
+} // namespace
