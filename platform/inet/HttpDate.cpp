@@ -43,8 +43,7 @@ public:
     }
 
     // One of the names (case-sensitive, as the grammar requires); its index.
-    template <std::size_t N>
-    bool Name(const std::array<std::string_view, N>& names, int& index) {
+    template <std::size_t N> bool Name(const std::array<std::string_view, N>& names, int& index) {
         for (std::size_t i = 0; i < N; ++i) {
             if (Literal(names[i])) {
                 index = static_cast<int>(i);
@@ -68,8 +67,8 @@ bool PreferredForm(std::string_view text, TDateFields& f) {
     Scanner s(text);
     int day = 0;
     return s.Name(kShortDays, day) && s.Literal(", ") && s.Digits(2, f.day) && s.Literal(" ") &&
-           s.Name(kMonths, f.month) && s.Literal(" ") && s.Digits(4, f.year) && s.Literal(" ") && Time(s, f) &&
-           s.Literal(" GMT") && s.AtEnd();
+           s.Name(kMonths, f.month) && s.Literal(" ") && s.Digits(4, f.year) && s.Literal(" ") &&
+           Time(s, f) && s.Literal(" GMT") && s.AtEnd();
 }
 
 bool TwoDigitYearForm(std::string_view text, TDateFields& f, int currentYear) {
@@ -99,7 +98,9 @@ bool AsctimeForm(std::string_view text, TDateFields& f) {
     return s.Literal(" ") && Time(s, f) && s.Literal(" ") && s.Digits(4, f.year) && s.AtEnd();
 }
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 bool Valid(const TDateFields& f) {
     static constexpr int kDaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -113,8 +114,8 @@ bool Valid(const TDateFields& f) {
 
 bool Parse(std::string_view text, TDateFields& fields, int currentYear) {
     TDateFields f;
-    const bool matched =
-        PreferredForm(text, f) || (f = {}, TwoDigitYearForm(text, f, currentYear)) || (f = {}, AsctimeForm(text, f));
+    const bool matched = PreferredForm(text, f) || (f = {}, TwoDigitYearForm(text, f, currentYear)) ||
+                         (f = {}, AsctimeForm(text, f));
     if (!matched)
         return false;
     ++f.month; // the scanner gave the 0-based index

@@ -7,18 +7,18 @@
 namespace InetError {
 
 constexpr int kNone = 0;
-constexpr int kTimeout = 12002;          // connect or transfer took too long / stalled
-constexpr int kInternal = 12004;         // the library failed internally
-constexpr int kInvalidUrl = 12005;       // the URL cannot be parsed
+constexpr int kTimeout = 12002;    // connect or transfer took too long / stalled
+constexpr int kInternal = 12004;   // the library failed internally
+constexpr int kInvalidUrl = 12005; // the URL cannot be parsed
 constexpr int kUnrecognizedScheme = 12006;
-constexpr int kNameNotResolved = 12007;  // host name unknown
+constexpr int kNameNotResolved = 12007; // host name unknown
 constexpr int kLoginFailure = 12015;
 constexpr int kOperationCancelled = 12017;
 constexpr int kCannotConnect = 12029;
 constexpr int kConnectionAborted = 12030; // dropped while reading
 constexpr int kConnectionReset = 12031;
 constexpr int kInvalidServerResponse = 12152;
-constexpr int kRedirectFailed = 12156;    // too many redirects, or a redirect to a scheme we refuse
+constexpr int kRedirectFailed = 12156; // too many redirects, or a redirect to a scheme we refuse
 constexpr int kSecureFailure = 12175;
 
 // Maps a libcurl result code (an int, so that no curl type leaks) to ours.

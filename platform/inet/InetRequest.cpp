@@ -41,7 +41,8 @@ std::string Lower(std::string_view text) {
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+    while (!text.empty() &&
+           (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
         text.remove_suffix(1);
     return text;
 }
@@ -132,7 +133,8 @@ struct InetRequest::Impl {
     bool OnBody(const char* bytes, std::size_t size);
     void Finish(int error);
     void Abandon(int error);
-    bool Configure(const std::string& url, const std::string& agent, const std::string& proxy, bool keepAlive);
+    bool Configure(const std::string& url, const std::string& agent, const std::string& proxy,
+                   bool keepAlive);
     // Runs the transfer until done() holds, it ends, or it stalls.
     void WaitFor(bool (Impl::*done)() const);
     bool HeadersReady() const { return headersDone || finished; }
@@ -307,8 +309,9 @@ void InetRequest::Impl::WaitFor(bool (Impl::*done)() const) {
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             kStallTimeout - (Clock::now() - lastActivity));
-        const int slice = connected ? static_cast<int>(std::clamp<long long>(left.count() + 1, 1, kPollSliceMs))
-                                    : kPollSliceMs;
+        const int slice = connected
+                              ? static_cast<int>(std::clamp<long long>(left.count() + 1, 1, kPollSliceMs))
+                              : kPollSliceMs;
         transfers->Poll(slice);
     }
 }
@@ -322,9 +325,10 @@ std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers() {
     return transfers->multi ? transfers : nullptr;
 }
 
-std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>& transfers, const std::string& url,
-                                               const std::string& agent, const std::string& proxy, bool keepAlive,
-                                               int* sessionError, int& error) {
+std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>& transfers,
+                                               const std::string& url, const std::string& agent,
+                                               const std::string& proxy, bool keepAlive, int* sessionError,
+                                               int& error) {
     // Check the URL first: curl would guess a missing scheme, and it speaks
     // many schemes besides the two we serve.
     if (url.empty()) {
@@ -437,4 +441,6 @@ bool InetRequest::Read(void* buffer, std::size_t size, std::size_t& bytesRead) {
     return false;
 }
 
-int InetRequest::LastError() const { return m_impl->lastError; }
+int InetRequest::LastError() const {
+    return m_impl->lastError;
+}

@@ -42,9 +42,10 @@ private:
     // Starts the GET and waits for the final response's headers; nullptr
     // with error set when none arrives. A failed Read later also stores its
     // code in *sessionError.
-    static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers, const std::string& url,
-                                             const std::string& agent, const std::string& proxy, bool keepAlive,
-                                             int* sessionError, int& error);
+    static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers,
+                                             const std::string& url, const std::string& agent,
+                                             const std::string& proxy, bool keepAlive, int* sessionError,
+                                             int& error);
 
     std::unique_ptr<Impl> m_impl;
 };

@@ -50,8 +50,9 @@ InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive) {
 }
 
 void InetSession::CloseRequest(InetRequest* request) {
-    const auto it = std::find_if(m_requests.begin(), m_requests.end(),
-                                 [request](const std::unique_ptr<InetRequest>& r) { return r.get() == request; });
+    const auto it =
+        std::find_if(m_requests.begin(), m_requests.end(),
+                     [request](const std::unique_ptr<InetRequest>& r) { return r.get() == request; });
     if (it != m_requests.end())
         m_requests.erase(it);
 }

@@ -1,5 +1,5 @@
-#include "HttpDate.h"
 #include "InetError.h"
+#include "HttpDate.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -27,11 +27,20 @@ TEST(InetError, MapsCurlCodes) {
 }
 
 TEST(InetError, EveryCodeHasItsOwnText) {
-    const int codes[] = {InetError::kNone,           InetError::kTimeout,           InetError::kInternal,
-                         InetError::kInvalidUrl,     InetError::kUnrecognizedScheme, InetError::kNameNotResolved,
-                         InetError::kLoginFailure,   InetError::kOperationCancelled, InetError::kCannotConnect,
-                         InetError::kConnectionAborted, InetError::kConnectionReset, InetError::kRedirectFailed,
-                         InetError::kInvalidServerResponse, InetError::kSecureFailure};
+    const int codes[] = {InetError::kNone,
+                         InetError::kTimeout,
+                         InetError::kInternal,
+                         InetError::kInvalidUrl,
+                         InetError::kUnrecognizedScheme,
+                         InetError::kNameNotResolved,
+                         InetError::kLoginFailure,
+                         InetError::kOperationCancelled,
+                         InetError::kCannotConnect,
+                         InetError::kConnectionAborted,
+                         InetError::kConnectionReset,
+                         InetError::kRedirectFailed,
+                         InetError::kInvalidServerResponse,
+                         InetError::kSecureFailure};
     std::set<std::string> texts;
     for (int code : codes) {
         const std::string text = InetError::Text(code);
@@ -47,8 +56,8 @@ TEST(InetError, EveryCodeHasItsOwnText) {
 
 TEST(HttpDate, ReadsTheThreeForms) {
     const TDateFields expected{1994, 11, 6, 8, 49, 37, 0};
-    for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
-                             "Sun Nov  6 08:49:37 1994"}) {
+    for (const char* text :
+         {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994"}) {
         TDateFields f;
         ASSERT_TRUE(HttpDate::Parse(text, f, 2026)) << text;
         EXPECT_EQ(std::tie(f.year, f.month, f.day, f.hour, f.minute, f.second, f.millisecond),
@@ -70,13 +79,13 @@ TEST(HttpDate, ResolvesTwoDigitYearsWithinFiftyYears) {
 
 TEST(HttpDate, RejectsMalformedAndImpossibleDates) {
     const TDateFields untouched{1, 2, 3, 4, 5, 6, 7};
-    for (const char* text : {"", "garbage", "Sun, 06 Nov 1994 08:49:37", "Sun, 06 Nov 1994 08:49:37 GMT ",
-                             " Sun, 06 Nov 1994 08:49:37 GMT", "Sun, 6 Nov 1994 08:49:37 GMT",
-                             "Sun, 06 nov 1994 08:49:37 GMT", "Xyz, 06 Nov 1994 08:49:37 GMT",
-                             "Sun, 30 Feb 2024 08:49:37 GMT", "Sun, 29 Feb 2023 08:49:37 GMT",
-                             "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1994 08:60:00 GMT",
-                             "Sun, 00 Nov 1994 08:49:37 GMT", "Sun, 06 Nov 0000 08:49:37 GMT",
-                             "Sun Nov 6 08:49:37 1994", "Sun, 06 Nov 1994 08:49:37 UTC", "1994-11-06T08:49:37Z"}) {
+    for (const char* text :
+         {"", "garbage", "Sun, 06 Nov 1994 08:49:37", "Sun, 06 Nov 1994 08:49:37 GMT ",
+          " Sun, 06 Nov 1994 08:49:37 GMT", "Sun, 6 Nov 1994 08:49:37 GMT", "Sun, 06 nov 1994 08:49:37 GMT",
+          "Xyz, 06 Nov 1994 08:49:37 GMT", "Sun, 30 Feb 2024 08:49:37 GMT", "Sun, 29 Feb 2023 08:49:37 GMT",
+          "Sun, 06 Nov 1994 24:00:00 GMT", "Sun, 06 Nov 1994 08:60:00 GMT", "Sun, 00 Nov 1994 08:49:37 GMT",
+          "Sun, 06 Nov 0000 08:49:37 GMT", "Sun Nov 6 08:49:37 1994", "Sun, 06 Nov 1994 08:49:37 UTC",
+          "1994-11-06T08:49:37Z"}) {
         TDateFields f = untouched;
         EXPECT_FALSE(HttpDate::Parse(text, f, 2026)) << text;
         EXPECT_EQ(f.year, 1) << text;

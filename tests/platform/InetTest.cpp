@@ -204,6 +204,8 @@ TEST_F(InetTest, OpenFailsWithoutAResponse) {
         {"127.0.0.1/x", InetError::kUnrecognizedScheme},
         {"http://", InetError::kInvalidUrl},
         {"http://127.0.0.1:99999/x", InetError::kInvalidUrl},
+        // TLS against a plain HTTP server: the handshake fails.
+        {"https://127.0.0.1:" + std::to_string(server.Port()) + "/x", InetError::kSecureFailure},
         {"", InetError::kInvalidUrl},
     };
     for (const auto& c : cases) {
@@ -300,6 +302,27 @@ TEST_F(InetTest, KeepAliveRequestsMayShareTheConnection) {
     }
     std::lock_guard lock(mutex);
     EXPECT_EQ(clientPorts.size(), 1u);
+}
+
+TEST(InetProxy, RequestsGoThroughTheNamedProxy) {
+    LocalHttpServer proxy;
+    std::string target, host;
+    std::mutex mutex;
+    // A proxy is asked for the full URL; the name is resolved by the proxy.
+    proxy.Server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        target = req.target;
+        host = req.get_header_value("Host");
+        res.set_content("via proxy", "text/plain");
+    });
+    auto session = InetSession::Open("WebCopy", "127.0.0.1:" + std::to_string(proxy.Port()));
+    ASSERT_TRUE(session);
+    InetRequest* request = session->OpenUrl("http://updates.example/downloads/p.cab", false);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(ReadAll(*request).body, "via proxy");
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(target, "http://updates.example/downloads/p.cab");
+    EXPECT_EQ(host, "updates.example");
 }
 
 TEST_F(InetTest, ClosingTheSessionReleasesOpenRequests) {

@@ -82,17 +82,19 @@ void LocalHttpServer::ServeBytes(const std::string& path, std::string bytes, con
                                      });
             return;
         }
-        res.set_chunked_content_provider(reply.contentType, [data](std::size_t offset, httplib::DataSink& sink) {
-            if (offset >= data->size()) {
-                sink.done();
-                return true;
-            }
-            return sink.write(data->data() + offset, std::min(data->size() - offset, kSlice));
-        });
+        res.set_chunked_content_provider(
+            reply.contentType, [data](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= data->size()) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(data->data() + offset, std::min(data->size() - offset, kSlice));
+            });
     });
 }
 
-void LocalHttpServer::ServeFile(const std::string& path, const std::filesystem::path& file, const Reply& reply) {
+void LocalHttpServer::ServeFile(const std::string& path, const std::filesystem::path& file,
+                                const Reply& reply) {
     m_server.Get(path, [this, file, reply](const httplib::Request&, httplib::Response& res) {
         auto in = std::make_shared<std::ifstream>(file, std::ios::binary);
         if (!*in) {
@@ -145,7 +147,8 @@ void LocalHttpServer::ServeRedirect(const std::string& path, const std::string& 
     });
 }
 
-void LocalHttpServer::ServeTruncated(const std::string& path, std::uint64_t declaredLength, std::string sent) {
+void LocalHttpServer::ServeTruncated(const std::string& path, std::uint64_t declaredLength,
+                                     std::string sent) {
     auto data = std::make_shared<const std::string>(std::move(sent));
     m_server.Get(path, [data, declaredLength](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(static_cast<std::size_t>(declaredLength), "application/octet-stream",
