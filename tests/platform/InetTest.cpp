@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
@@ -323,6 +324,27 @@ TEST(InetProxy, RequestsGoThroughTheNamedProxy) {
     std::lock_guard lock(mutex);
     EXPECT_EQ(target, "http://updates.example/downloads/p.cab");
     EXPECT_EQ(host, "updates.example");
+}
+
+TEST(InetTls, AnUntrustedCertificateFailsTheOpen) {
+    const TempDir dir;
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext "
+        "subjectAltName=IP:127.0.0.1 -keyout '" +
+        (dir / "key.pem").string() + "' -out '" + (dir / "cert.pem").string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "openssl is needed for this test";
+    LocalHttpServer server(dir / "cert.pem", dir / "key.pem");
+    server.ServeBytes("/x", "secret");
+    auto session = InetSession::Open("WebCopy", "");
+    ASSERT_TRUE(session);
+    httplib::SSLClient unchecked("127.0.0.1", server.Port());
+    unchecked.enable_server_certificate_verification(false);
+    const auto answer = unchecked.Get("/x");
+    ASSERT_TRUE(answer); // the server itself works
+    EXPECT_EQ(answer->body, "secret");
+    // Valid for its name but signed by nobody the system trusts.
+    EXPECT_EQ(session->OpenUrl(server.Url("/x"), false), nullptr);
+    EXPECT_EQ(session->LastError(), InetError::kSecureFailure);
 }
 
 TEST_F(InetTest, ClosingTheSessionReleasesOpenRequests) {

@@ -16,19 +16,30 @@ constexpr std::size_t kSlice = 16 * 1024;
 
 } // namespace
 
-LocalHttpServer::LocalHttpServer() {
-    m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+LocalHttpServer::LocalHttpServer() : m_server(std::make_unique<httplib::Server>()) {
+    Start();
+}
+
+LocalHttpServer::LocalHttpServer(const std::filesystem::path& certFile, const std::filesystem::path& keyFile)
+    : m_server(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())), m_scheme("https") {
+    if (!m_server->is_valid())
+        throw std::runtime_error("LocalHttpServer: cannot load " + certFile.string());
+    Start();
+}
+
+void LocalHttpServer::Start() {
+    m_server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         std::lock_guard lock(m_mutex);
         ++m_counts[req.path];
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
         throw std::runtime_error("LocalHttpServer: cannot bind 127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
     // The socket already listens; waiting for the accept loop keeps stop()
     // from racing with its start.
-    while (!m_server.is_running())
+    while (!m_server->is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -38,12 +49,12 @@ LocalHttpServer::~LocalHttpServer() {
         m_stopping = true;
     }
     m_stopped.notify_all();
-    m_server.stop();
+    m_server->stop();
     m_thread.join();
 }
 
 std::string LocalHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return m_scheme + "://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 std::string LocalHttpServer::HttpDate(std::int64_t unixTime) {
@@ -68,7 +79,7 @@ void LocalHttpServer::ApplyHeaders(httplib::Response& res, const Reply& reply) c
 
 void LocalHttpServer::ServeBytes(const std::string& path, std::string bytes, const Reply& reply) {
     auto data = std::make_shared<const std::string>(std::move(bytes));
-    m_server.Get(path, [this, data, reply](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [this, data, reply](const httplib::Request&, httplib::Response& res) {
         ApplyHeaders(res, reply);
         if (reply.contentLength && data->empty()) {
             // httplib sends no length for an empty provider body.
@@ -95,7 +106,7 @@ void LocalHttpServer::ServeBytes(const std::string& path, std::string bytes, con
 
 void LocalHttpServer::ServeFile(const std::string& path, const std::filesystem::path& file,
                                 const Reply& reply) {
-    m_server.Get(path, [this, file, reply](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [this, file, reply](const httplib::Request&, httplib::Response& res) {
         auto in = std::make_shared<std::ifstream>(file, std::ios::binary);
         if (!*in) {
             res.status = 500;
@@ -134,14 +145,14 @@ void LocalHttpServer::ServeFile(const std::string& path, const std::filesystem::
 }
 
 void LocalHttpServer::ServeStatus(const std::string& path, int status) {
-    m_server.Get(path, [status](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [status](const httplib::Request&, httplib::Response& res) {
         res.status = status;
         res.set_content("status " + std::to_string(status) + "\n", "text/plain");
     });
 }
 
 void LocalHttpServer::ServeRedirect(const std::string& path, const std::string& location, int status) {
-    m_server.Get(path, [location, status](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [location, status](const httplib::Request&, httplib::Response& res) {
         res.status = status;
         res.set_header("Location", location);
     });
@@ -150,7 +161,7 @@ void LocalHttpServer::ServeRedirect(const std::string& path, const std::string& 
 void LocalHttpServer::ServeTruncated(const std::string& path, std::uint64_t declaredLength,
                                      std::string sent) {
     auto data = std::make_shared<const std::string>(std::move(sent));
-    m_server.Get(path, [data, declaredLength](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [data, declaredLength](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(static_cast<std::size_t>(declaredLength), "application/octet-stream",
                                  [data](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                      // false ends the response and closes the connection.
@@ -162,7 +173,7 @@ void LocalHttpServer::ServeTruncated(const std::string& path, std::uint64_t decl
 
 void LocalHttpServer::ServeStall(const std::string& path, std::uint64_t declaredLength, std::string sent) {
     auto data = std::make_shared<const std::string>(std::move(sent));
-    m_server.Get(path, [this, data, declaredLength](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [this, data, declaredLength](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(static_cast<std::size_t>(declaredLength), "application/octet-stream",
                                  [this, data](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                      if (offset < data->size())

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,15 +39,18 @@ public:
     using Reply = HttpReply;
 
     LocalHttpServer();
+    // The same over TLS with the given PEM certificate and key; Url() then
+    // gives https URLs.
+    LocalHttpServer(const std::filesystem::path& certFile, const std::filesystem::path& keyFile);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     int Port() const { return m_port; }
-    // "http://127.0.0.1:<port>" followed by path (which starts with "/").
+    // "http://127.0.0.1:<port>" (or https) followed by path (which starts with "/").
     std::string Url(const std::string& path) const;
     // Do not replace its pre-routing handler: it counts the requests.
-    httplib::Server& Server() { return m_server; }
+    httplib::Server& Server() { return *m_server; }
 
     // Serves bytes (in memory) or a file (streamed from disk, read at request time).
     void ServeBytes(const std::string& path, std::string bytes, const Reply& reply = {});
@@ -69,11 +73,13 @@ public:
     static std::string HttpDate(std::int64_t unixTime);
 
 private:
+    void Start();
     void ApplyHeaders(httplib::Response& res, const Reply& reply) const;
     // Waits until the server stops; returns at once when it already has.
     void WaitForStop();
 
-    httplib::Server m_server;
+    std::unique_ptr<httplib::Server> m_server;
+    std::string m_scheme = "http";
     int m_port = 0;
     std::thread m_thread;
 
