@@ -32,7 +32,9 @@ int MulDiv(int a, int b, int c) {
     return static_cast<int>(q);
 }
 
-int PixelsToHimetric(int pixels) { return MulDiv(pixels, kHimetricPerInch, kScreenPpi); }
+int PixelsToHimetric(int pixels) {
+    return MulDiv(pixels, kHimetricPerInch, kScreenPpi);
+}
 
 std::uint16_t ReadWord(const std::vector<unsigned char>& data, std::size_t offset) {
     if (offset + 1 >= data.size())
@@ -268,9 +270,11 @@ void THTMLPicture::Decode() {
     try {
         if (IsGifData() && CountFrames() > 0) {
             const std::vector<unsigned char> trimmed = TrimmedToFrame();
-            bytes = QByteArray(reinterpret_cast<const char*>(trimmed.data()), static_cast<qsizetype>(trimmed.size()));
+            bytes = QByteArray(reinterpret_cast<const char*>(trimmed.data()),
+                               static_cast<qsizetype>(trimmed.size()));
         } else {
-            bytes = QByteArray(reinterpret_cast<const char*>(m_data.data()), static_cast<qsizetype>(m_data.size()));
+            bytes = QByteArray(reinterpret_cast<const char*>(m_data.data()),
+                               static_cast<qsizetype>(m_data.size()));
         }
     } catch (const std::bad_alloc&) {
         throw EPictureError("Could not allocate memory for image");
@@ -292,7 +296,8 @@ void THTMLPicture::Decode() {
     // The reader composes a GIF frame onto the whole logical screen; keep only
     // the frame's own rectangle, which is drawn at the frame offset. The
     // descriptor's edges are not trusted beyond the decoded image.
-    const QRect frame = QRect(m_frameXPos, m_frameYPos, m_frameWidth, m_frameHeight).intersected(image.rect());
+    const QRect frame =
+        QRect(m_frameXPos, m_frameYPos, m_frameWidth, m_frameHeight).intersected(image.rect());
     if (!frame.isEmpty() && frame != image.rect())
         image = image.copy(frame);
     m_image = std::move(image);

@@ -16,7 +16,8 @@ using TNotifyEvent = std::function<void(THTMLPicture* Sender)>;
 using TDownloadErrorEvent = std::function<void(THTMLPicture* Sender, const QString& err)>;
 using TDownloadCompleteEvent = std::function<void(THTMLPicture* Sender)>;
 using TDownloadCancelEvent = std::function<void(THTMLPicture* Sender, bool& Cancel)>;
-using TDownloadProgressEvent = std::function<void(THTMLPicture* Sender, std::uint32_t dwSize, std::uint32_t dwTotSize)>;
+using TDownloadProgressEvent =
+    std::function<void(THTMLPicture* Sender, std::uint32_t dwSize, std::uint32_t dwTotSize)>;
 
 // A picture that keeps the bytes of an image file exactly as they were loaded
 // and decodes them into a drawable image. For GIF data a single frame of an

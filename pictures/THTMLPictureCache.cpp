@@ -23,4 +23,6 @@ THTMLPicture* THTMLPictureCache::Items(int index) const {
     return m_items[static_cast<std::size_t>(index)].get();
 }
 
-void THTMLPictureCache::Clear() { m_items.clear(); }
+void THTMLPictureCache::Clear() {
+    m_items.clear();
+}

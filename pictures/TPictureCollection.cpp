@@ -11,7 +11,9 @@ TPictureItem* TPictureCollection::Add() {
     return m_items.back().get();
 }
 
-void TPictureCollection::Clear() { m_items.clear(); }
+void TPictureCollection::Clear() {
+    m_items.clear();
+}
 
 void TPictureCollection::Delete(int index) {
     if (index >= 0 && index < Count())

@@ -16,6 +16,10 @@ void TPictureItem::Assign(const TPictureItem& source) {
     m_tag = source.m_tag;
 }
 
-void TPictureItem::SetPicture(const THTMLPicture* picture) { m_picture->Assign(picture); }
+void TPictureItem::SetPicture(const THTMLPicture* picture) {
+    m_picture->Assign(picture);
+}
 
-int TPictureItem::Index() const { return m_collection ? m_collection->IndexOf(this) : -1; }
+int TPictureItem::Index() const {
+    return m_collection ? m_collection->IndexOf(this) : -1;
+}

@@ -58,7 +58,8 @@ std::string ImageData(int pixels, int color) {
 
 } // namespace
 
-std::string BuildGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& frames, bool controlExtensions) {
+std::string BuildGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& frames,
+                     bool controlExtensions) {
     std::string out = "GIF89a";
     PutWord(out, screenWidth);
     PutWord(out, screenHeight);

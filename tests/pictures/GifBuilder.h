@@ -16,7 +16,8 @@ struct GifFrame {
     int Color = 1;
 };
 
-std::string BuildGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& frames, bool controlExtensions);
+std::string BuildGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& frames,
+                     bool controlExtensions);
 
 // A three-frame 20x10 animation with control extensions: a red 4x3 frame at
 // (1, 2), a green 5x4 frame at (6, 3) and a blue 2x2 frame at (17, 7).

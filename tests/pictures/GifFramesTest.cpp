@@ -53,8 +53,8 @@ TEST(GifFrames, SelectingAFrameShowsItAndReportsItsOffset) {
         int frame, left, top, width, height;
         QRgb color;
     };
-    for (const Expected& e : {Expected{1, 1, 2, 4, 3, kRed}, Expected{2, 6, 3, 5, 4, kGreen},
-                              Expected{3, 17, 7, 2, 2, kBlue}}) {
+    for (const Expected& e :
+         {Expected{1, 1, 2, 4, 3, kRed}, Expected{2, 6, 3, 5, 4, kGreen}, Expected{3, 17, 7, 2, 2, kBlue}}) {
         SCOPED_TRACE(e.frame);
         int frameChanges = 0;
         picture.OnFrameChange = [&](THTMLPicture* sender) {
@@ -138,7 +138,8 @@ TEST(GifFrames, MalformedDataNeverCrashes) {
     // A marker right at the end: the descriptor is cut off after its left edge.
     {
         THTMLPicture picture;
-        LoadAnyway(picture, gif.substr(0, 13 + 12) + std::string("\x21\xF9\x04\x00\x00\x00\x00\x00\x2C\x05", 10), 1);
+        LoadAnyway(picture,
+                   gif.substr(0, 13 + 12) + std::string("\x21\xF9\x04\x00\x00\x00\x00\x00\x2C\x05", 10), 1);
         EXPECT_EQ(picture.CountFrames(), 1);
         EXPECT_EQ(picture.FrameYPos(), 0);
     }

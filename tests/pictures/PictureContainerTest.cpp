@@ -1,5 +1,5 @@
-#include "GifBuilder.h"
 #include "PictureContainer.h"
+#include "GifBuilder.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,9 @@ namespace {
 
 constexpr QRgb kRed = 0xFFFF0000;
 
-std::vector<unsigned char> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<unsigned char> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 void LoadBytes(THTMLPicture& picture, const std::string& bytes) {
     std::istringstream stream(bytes);
