@@ -82,13 +82,39 @@ QColor TQtCanvas::ToQColor(TColor color) {
     return QColor(RedOf(rgb), GreenOf(rgb), BlueOf(rgb));
 }
 
-const QFontMetrics& TQtCanvas::Metrics() {
-    if (!m_cachedFor || !(*m_cachedFor == Font)) {
-        m_qfont = ToQFont(Font);
-        m_metrics.emplace(m_qfont, m_painter->device());
-        m_cachedFor = Font;
+struct TQtCanvas::TFontEntry {
+    TFont Key;
+    QFont Font;
+    QFontMetrics Metrics;
+};
+
+namespace {
+
+bool SameFace(const TFont& a, const TFont& b) {
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Underline == b.Underline &&
+           a.StrikeOut == b.StrikeOut && a.Name == b.Name;
+}
+
+} // namespace
+
+// Fonts are resolved through a small cache shared by all canvases of the
+// painting thread: captions switch between a handful of fonts all the time.
+const TQtCanvas::TFontEntry& TQtCanvas::Entry() {
+    if (m_entry && SameFace(m_entry->Key, Font))
+        return *m_entry;
+    thread_local std::vector<std::shared_ptr<const TFontEntry>> cache;
+    for (const auto& e : cache) {
+        if (SameFace(e->Key, Font)) {
+            m_entry = e;
+            return *m_entry;
+        }
     }
-    return *m_metrics;
+    if (cache.size() >= 32)
+        cache.erase(cache.begin());
+    const QFont font = ToQFont(Font);
+    cache.push_back(std::make_shared<const TFontEntry>(TFontEntry{Font, font, QFontMetrics(font)}));
+    m_entry = cache.back();
+    return *m_entry;
 }
 
 // The "Symbol" face's bullet (0xB7) is the middle dot in Unicode; show the
@@ -111,27 +137,43 @@ int QtTextFlags(unsigned flags) {
 }
 } // namespace
 
-int TQtCanvas::TextHeight(const std::string&) { return Metrics().height(); }
+int TQtCanvas::TextHeight(const std::string&) { return Entry().Metrics.height(); }
 
-int TQtCanvas::TextWidth(const std::string& text) {
-    return Metrics().size(QtTextFlags(dtExpandTabs), PrepareText(text)).width();
+// Plain text is measured by its advance; mnemonics and tabs need the full
+// text layout.
+int TQtCanvas::Advance(const QString& text, int qflags) {
+    if (text.isEmpty())
+        return 0;
+    const QFontMetrics& fm = Entry().Metrics;
+    const bool layout = ((qflags & Qt::TextShowMnemonic) && text.contains(QLatin1Char('&'))) ||
+                        ((qflags & Qt::TextExpandTabs) && text.contains(QLatin1Char('\t')));
+    return layout ? fm.size(qflags, text).width() : fm.horizontalAdvance(text);
 }
 
-void TQtCanvas::ApplyTextPen() {
-    m_painter->setFont(m_qfont);
-    m_painter->setPen(ToQColor(Font.Color));
+int TQtCanvas::TextWidth(const std::string& text) { return Advance(PrepareText(text), QtTextFlags(dtExpandTabs)); }
+
+void TQtCanvas::ApplyTextStyle() {
+    const TFontEntry& entry = Entry();
+    if (m_appliedFont != &entry) {
+        m_painter->setFont(entry.Font);
+        m_appliedFont = &entry;
+    }
+    if (m_appliedColor != Font.Color) {
+        m_painter->setPen(ToQColor(Font.Color));
+        m_appliedColor = Font.Color;
+    }
 }
 
 int TQtCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
-    const QFontMetrics& fm = Metrics();
+    const QFontMetrics& fm = Entry().Metrics;
     const int qflags = QtTextFlags(flags);
     QString s = PrepareText(text);
     const int cell = fm.height();
     const int height = cell + ((flags & dtExternalLeading) ? std::max(0, fm.leading()) : 0);
-    int width = s.isEmpty() ? 0 : fm.size(qflags, s).width();
+    int width = Advance(s, qflags);
     if ((flags & dtEndEllipsis) && width > rect.Width()) {
         s = fm.elidedText(s, Qt::ElideRight, std::max(0, rect.Width()), qflags);
-        width = s.isEmpty() ? 0 : fm.size(qflags, s).width();
+        width = Advance(s, qflags);
     }
     if (flags & dtCalcRect) {
         rect.Right = rect.Left + width;
@@ -142,22 +184,35 @@ int TQtCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
         return height;
     const int x = rect.Left;
     const int y = (flags & dtBottom) ? rect.Bottom - cell : rect.Top;
-    m_painter->save();
-    if (Font.Orientation != 0) {
-        m_painter->translate(x, y);
-        m_painter->rotate(-Font.Orientation / 10.0);
-        if (Brush.Style == bsSolid)
-            m_painter->fillRect(QRect(0, 0, width, cell), ToQColor(Brush.Color));
-        ApplyTextPen();
-        m_painter->drawText(QRect(0, 0, width + cell, cell), qflags, s);
-    } else {
-        m_painter->setClipRect(ToQRect(rect), m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-        if (Brush.Style == bsSolid)
-            m_painter->fillRect(QRect(x, y, width, cell), ToQColor(Brush.Color));
-        ApplyTextPen();
-        m_painter->drawText(QRect(x, y, width + cell, cell), qflags, s);
+    const bool rotated = Font.Orientation != 0;
+    const bool inside = x >= rect.Left && x + width <= rect.Right && y >= rect.Top && y + cell <= rect.Bottom;
+    const bool layout = ((qflags & Qt::TextShowMnemonic) && s.contains(QLatin1Char('&'))) ||
+                        ((qflags & Qt::TextExpandTabs) && s.contains(QLatin1Char('\t')));
+    // Only text that overflows its rectangle (or is rotated) needs a saved
+    // painter state for its clip or transformation.
+    const bool saved = rotated || !inside;
+    if (saved) {
+        m_painter->save();
+        if (rotated) {
+            m_painter->translate(x, y);
+            m_painter->rotate(-Font.Orientation / 10.0);
+        } else {
+            m_painter->setClipRect(ToQRect(rect), m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        }
     }
-    m_painter->restore();
+    const int ox = rotated ? 0 : x, oy = rotated ? 0 : y;
+    if (Brush.Style == bsSolid)
+        m_painter->fillRect(QRect(ox, oy, width, cell), ToQColor(Brush.Color));
+    ApplyTextStyle();
+    if (layout)
+        m_painter->drawText(QRect(ox, oy, width + cell, cell), qflags, s);
+    else
+        m_painter->drawText(QPoint(ox, oy + fm.ascent()), s);
+    if (saved) {
+        m_painter->restore();
+        m_appliedFont = nullptr;
+        m_appliedColor = kNoColorApplied;
+    }
     return height;
 }
 

@@ -55,17 +55,22 @@ public:
     static QColor ToQColor(TColor color);
 
 private:
-    const QFontMetrics& Metrics();
+    struct TFontEntry;
+    const TFontEntry& Entry();
     QString PrepareText(const std::string& text) const;
-    void ApplyTextPen();
+    int Advance(const QString& text, int qflags);
+    void ApplyTextStyle();
     void PaintLinePixels(int x0, int y0, int x1, int y1);
 
     std::unique_ptr<QPainter> m_ownPainter;
     QPainter* m_painter = nullptr;
     TPoint m_penPos;
     std::optional<QRegion> m_baseClip;  // the clip of a painter handed in
-    // The font of the last text operation, rebuilt only when Font changes.
-    std::optional<TFont> m_cachedFor;
-    QFont m_qfont;
-    std::optional<QFontMetrics> m_metrics;
+    // The Qt font of the current Font, looked up again only when a property
+    // other than colour or rotation changes.
+    std::shared_ptr<const TFontEntry> m_entry;
+    // What the painter was last given for text, so unchanged state is not set again.
+    const TFontEntry* m_appliedFont = nullptr;
+    static constexpr TColor kNoColorApplied = 0xFFFFFFFFu;
+    TColor m_appliedColor = kNoColorApplied;
 };
