@@ -94,7 +94,8 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
         keepMode = S_ISREG(st.st_mode);
         unlinkat(dir, leaf.c_str(), 0);
     }
-    const int fd = AwayFromZero(openat(dir, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    const int fd =
+        AwayFromZero(openat(dir, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (fd < 0) {
         close(dir);
         return -1;
@@ -121,9 +122,13 @@ Fdi::FileHandle CloseFile(TCABFile* cab, const Fdi::TNotification& n) {
 
 } // namespace
 
-void* CabAlloc(std::size_t size) { return std::malloc(size); }
+void* CabAlloc(std::size_t size) {
+    return std::malloc(size);
+}
 
-void CabFree(void* block) { std::free(block); }
+void CabFree(void* block) {
+    std::free(block);
+}
 
 Fdi::FileHandle CabOpen(const std::string& name, int flags, int mode) {
     const int fd = open(name.c_str(), flags | O_CLOEXEC, mode);
@@ -149,7 +154,8 @@ std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t 
     std::uint32_t done = 0;
     int error = 0;
     while (done < count) {
-        const ssize_t put = write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
+        const ssize_t put =
+            write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
@@ -161,7 +167,8 @@ std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t 
     if (TCABFile* cab = g_current) {
         cab->CurrentBytesWritten += count;
         if (cab->OnDecompressProgress)
-            cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->CurrentBytesWritten, cab->CurrentFileSize);
+            cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->CurrentBytesWritten,
+                                      cab->CurrentFileSize);
     }
     ShowSystemError(error);
     return error != 0 && done == 0 ? -1 : static_cast<std::int64_t>(done);
@@ -197,7 +204,9 @@ Fdi::TCallbacks CabCallbacks() {
     return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek};
 }
 
-TCABFile* CurrentExtraction() { return g_current; }
+TCABFile* CurrentExtraction() {
+    return g_current;
+}
 
 void ForgetExtraction(const TCABFile* component) {
     if (g_current == component)

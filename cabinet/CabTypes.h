@@ -24,6 +24,7 @@ using enum Cab::TLZXMemory;
 // Events; Sender is the component that raises them.
 using TCompressProgress = std::function<void(QObject* Sender, qint64 pos, qint64 tot)>;
 // pos: bytes written so far for FileName (as stored in the cabinet); tot: its size.
-using TDeCompressProgress = std::function<void(QObject* Sender, const QString& FileName, qint64 pos, qint64 tot)>;
+using TDeCompressProgress =
+    std::function<void(QObject* Sender, const QString& FileName, qint64 pos, qint64 tot)>;
 // FileName: full path of a file that already exists; set Allow to false to keep it.
 using TOverWriteFile = std::function<void(QObject* Sender, const QString& FileName, bool& Allow)>;

@@ -17,7 +17,9 @@ constexpr quint32 kVersion = 0x01040000;
 
 TCABFile::TCABFile(QObject* owner) : TComponent(owner), m_contents(new TCABFileContents(this)) {}
 
-TCABFile::~TCABFile() { ForgetExtraction(this); }
+TCABFile::~TCABFile() {
+    ForgetExtraction(this);
+}
 
 QString TCABFile::Version() const {
     return QStringLiteral("%1.%2.%3.%4")
@@ -27,15 +29,18 @@ QString TCABFile::Version() const {
         .arg(kVersion & 0xFF);
 }
 
-bool TCABFile::ExtractAll() { return ProcessCabinet() == 0; }
+bool TCABFile::ExtractAll() {
+    return ProcessCabinet() == 0;
+}
 
 bool TCABFile::CabinetLocation(std::string& name, std::string& folder) const {
     const std::string path = QFile::encodeName(m_cabFile).toStdString();
     const std::size_t cut = path.find_last_of("/\\");
     name = cut == std::string::npos ? path : path.substr(cut + 1);
     std::error_code error;
-    std::filesystem::path dir = cut == std::string::npos ? std::filesystem::current_path(error)
-                                                         : std::filesystem::absolute(path.substr(0, cut + 1), error);
+    std::filesystem::path dir = cut == std::string::npos
+                                    ? std::filesystem::current_path(error)
+                                    : std::filesystem::absolute(path.substr(0, cut + 1), error);
     if (error || name.empty())
         return false;
     folder = dir.string();

@@ -65,8 +65,8 @@ public:
 
     // State of one extraction, kept for the notification handler.
     struct TOutput {
-        int dir = -1; // folder of the file being written
-        std::string leaf; // its name in that folder
+        int dir = -1;             // folder of the file being written
+        std::string leaf;         // its name in that folder
         std::intptr_t handle = 0; // 0 when no file is open
     };
     TOutput Output;

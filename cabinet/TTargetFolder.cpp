@@ -39,7 +39,8 @@ bool TTargetFolder::SplitEntryName(const std::string& name, std::vector<std::str
     return flush() && namesFile;
 }
 
-int TTargetFolder::OpenFolder(const std::string& base, const std::vector<std::string>& parts, std::size_t count) {
+int TTargetFolder::OpenFolder(const std::string& base, const std::vector<std::string>& parts,
+                              std::size_t count) {
     int dir = open(base.empty() ? "." : base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (std::size_t i = 0; dir >= 0 && i < count; ++i) {
         const char* name = parts[i].c_str();

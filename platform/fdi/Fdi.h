@@ -24,7 +24,7 @@ enum class TFdiError {
     CorruptCabinet,
     AllocFail,
     BadCompressionType,
-    MdiFail, // the decompressor failed (damaged data, checksum)
+    MdiFail,    // the decompressor failed (damaged data, checksum)
     TargetFile, // a copy-file or close-file answer failed
     ReserveMismatch,
     WrongCabinet,

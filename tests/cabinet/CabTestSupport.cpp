@@ -6,7 +6,8 @@
 #include <sys/stat.h>
 
 void MakeGcab(const fs::path& cab, const fs::path& folder, const std::vector<std::string>& names, bool zip) {
-    std::string command = "cd '" + folder.string() + "' && gcab -c " + (zip ? "-z " : "") + "'" + cab.string() + "'";
+    std::string command =
+        "cd '" + folder.string() + "' && gcab -c " + (zip ? "-z " : "") + "'" + cab.string() + "'";
     for (const std::string& name : names)
         command += " '" + name + "'";
     if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
@@ -34,7 +35,9 @@ MessageRecorder::MessageRecorder() {
     });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(m_previous); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageBoxHandler(m_previous);
+}
 
 long long LocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm t{};

@@ -12,7 +12,9 @@
 namespace fs = std::filesystem;
 
 // Folder of the shared test cabinets.
-inline fs::path SharedCab(const std::string& name) { return fs::path(QUORVEL_SHARED_DIR) / "cabinets" / name; }
+inline fs::path SharedCab(const std::string& name) {
+    return fs::path(QUORVEL_SHARED_DIR) / "cabinets" / name;
+}
 
 // Runs gcab in `folder` to pack `names` (relative to it) into `cab`.
 void MakeGcab(const fs::path& cab, const fs::path& folder, const std::vector<std::string>& names, bool zip);

@@ -22,25 +22,27 @@ bool Extract(const fs::path& cab, const std::string& target, TCABFile* with = nu
 
 // What the reference extractor makes of the same cabinet.
 std::map<std::string, long long> Reference(const fs::path& cab, const fs::path& out) {
-    const std::string command = "cabextract -q -d '" + out.string() + "' '" + cab.string() + "' >/dev/null 2>&1";
+    const std::string command =
+        "cabextract -q -d '" + out.string() + "' '" + cab.string() + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);
     return ScanTree(out);
 }
 
 TEST(CabExtract, MatchesReferenceExtractorOnWellFormedCabinets) {
     MessageRecorder boxes;
-    for (const char* name : {"normal_2files_1folder.cab", "normal_2files_2folders.cab", "normal_255c_filename.cab",
-                             "mszip_lzx_qtm.cab", "reserve_---.cab", "reserve_--D.cab", "reserve_-F-.cab",
-                             "reserve_-FD.cab", "reserve_H--.cab", "reserve_H-D.cab", "reserve_HF-.cab",
-                             "reserve_HFD.cab"}) {
+    for (const char* name :
+         {"normal_2files_1folder.cab", "normal_2files_2folders.cab", "normal_255c_filename.cab",
+          "mszip_lzx_qtm.cab", "reserve_---.cab", "reserve_--D.cab", "reserve_-F-.cab", "reserve_-FD.cab",
+          "reserve_H--.cab", "reserve_H-D.cab", "reserve_HF-.cab", "reserve_HFD.cab"}) {
         SCOPED_TRACE(name);
         TempDir ours, theirs;
         ASSERT_TRUE(Extract(SharedCab(name), ours.Slash()));
         const auto expected = Reference(SharedCab(name), theirs.Path());
         ASSERT_EQ(ScanTree(ours.Path()), expected);
         for (const auto& [rel, size] : expected) {
-            if (size >= 0)
+            if (size >= 0) {
                 EXPECT_EQ(ReadFile(ours / rel), ReadFile(theirs / rel)) << rel;
+            }
         }
     }
     EXPECT_TRUE(boxes.texts.empty());
@@ -131,7 +133,8 @@ TEST(CabExtract, OverwriteEventDecidesAndReplacementIsANewFile) {
                                            QString::fromStdString(target.Slash() + "sub/swap.txt")}));
     EXPECT_EQ(ReadFile(target / "keep.txt"), "old keep");
     EXPECT_EQ(ReadFile(target / "sub/swap.txt"), "new swap");
-    EXPECT_EQ(fs::status(target / "sub/swap.txt").permissions() & fs::perms::all, static_cast<fs::perms>(0750));
+    EXPECT_EQ(fs::status(target / "sub/swap.txt").permissions() & fs::perms::all,
+              static_cast<fs::perms>(0750));
     char old[8] = {};
     EXPECT_EQ(pread(running, old, sizeof old, 0), 8);
     EXPECT_EQ(std::string(old, 8), "old swap");
@@ -175,7 +178,7 @@ TEST(CabExtract, FailsWithoutCreatingAnythingForMissingOrNonCabinetFiles) {
     EXPECT_FALSE(Extract(work / "missing.cab", inner.string()));
     EXPECT_FALSE(Extract(work / "text.cab", inner.string()));
     EXPECT_FALSE(Extract(SharedCab("search_basic.cab"), inner.string())); // not at offset 0
-    EXPECT_FALSE(Extract(work.Path(), inner.string())); // a folder
+    EXPECT_FALSE(Extract(work.Path(), inner.string()));                   // a folder
     TCABFile unset;
     EXPECT_FALSE(unset.ExtractAll());
     EXPECT_TRUE(ScanTree(target.Path()).empty());

@@ -1,6 +1,6 @@
+#include "Fdi.h"
 #include "CabBuilder.h"
 #include "CabTestSupport.h"
-#include "Fdi.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,9 @@ struct Recorder {
             return n;
         };
         c.close = [](Fdi::FileHandle h) { return h >= 1000 ? 0 : ::close(static_cast<int>(h)); };
-        c.seek = [](Fdi::FileHandle h, std::int64_t d, int o) -> std::int64_t { return ::lseek(static_cast<int>(h), d, o); };
+        c.seek = [](Fdi::FileHandle h, std::int64_t d, int o) -> std::int64_t {
+            return ::lseek(static_cast<int>(h), d, o);
+        };
         return c;
     }
 };
@@ -60,7 +62,9 @@ struct Event {
     Fdi::TNotification n;
 };
 
-std::string Folder(const fs::path& cab) { return cab.parent_path().string() + "/"; }
+std::string Folder(const fs::path& cab) {
+    return cab.parent_path().string() + "/";
+}
 
 TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
     Recorder rec;
@@ -71,15 +75,16 @@ TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
     std::vector<Event> events;
     Fdi::FileHandle next = 1000;
     int marker = 0;
-    const bool ok = Fdi::Copy(fdi, cab.filename().string(), Folder(cab), 0,
-                              [&](Fdi::TNotificationType type, Fdi::TNotification& n) -> Fdi::FileHandle {
-                                  EXPECT_EQ(n.pv, &marker);
-                                  events.push_back({type, n});
-                                  if (type == Fdi::fdintCOPY_FILE)
-                                      return next++;
-                                  return type == Fdi::fdintCLOSE_FILE_INFO ? 1 : 0;
-                              },
-                              nullptr, &marker);
+    const bool ok = Fdi::Copy(
+        fdi, cab.filename().string(), Folder(cab), 0,
+        [&](Fdi::TNotificationType type, Fdi::TNotification& n) -> Fdi::FileHandle {
+            EXPECT_EQ(n.pv, &marker);
+            events.push_back({type, n});
+            if (type == Fdi::fdintCOPY_FILE)
+                return next++;
+            return type == Fdi::fdintCLOSE_FILE_INFO ? 1 : 0;
+        },
+        nullptr, &marker);
     EXPECT_TRUE(ok);
     ASSERT_EQ(events.size(), 6u);
     EXPECT_EQ(events[0].type, Fdi::fdintCABINET_INFO);
@@ -109,23 +114,25 @@ TEST(FdiLayer, SkipAndAbortAnswers) {
     Fdi::HFDI fdi = Fdi::Create(rec.Callbacks(), Fdi::TCpuType::cpu80386, nullptr);
     const fs::path cab = SharedCab("normal_2files_1folder.cab");
     int copies = 0;
-    EXPECT_TRUE(Fdi::Copy(fdi, cab.filename().string(), Folder(cab), 0,
-                          [&](Fdi::TNotificationType type, Fdi::TNotification&) -> Fdi::FileHandle {
-                              copies += type == Fdi::fdintCOPY_FILE;
-                              return 0;
-                          },
-                          nullptr, nullptr));
+    EXPECT_TRUE(Fdi::Copy(
+        fdi, cab.filename().string(), Folder(cab), 0,
+        [&](Fdi::TNotificationType type, Fdi::TNotification&) -> Fdi::FileHandle {
+            copies += type == Fdi::fdintCOPY_FILE;
+            return 0;
+        },
+        nullptr, nullptr));
     EXPECT_EQ(copies, 2);
     EXPECT_TRUE(rec.written.empty());
-    EXPECT_FALSE(Fdi::Copy(fdi, cab.filename().string(), Folder(cab), 0,
-                           [](Fdi::TNotificationType type, Fdi::TNotification&) -> Fdi::FileHandle {
-                               return type == Fdi::fdintCOPY_FILE ? -1 : 0;
-                           },
-                           nullptr, nullptr));
+    EXPECT_FALSE(Fdi::Copy(
+        fdi, cab.filename().string(), Folder(cab), 0,
+        [](Fdi::TNotificationType type, Fdi::TNotification&) -> Fdi::FileHandle {
+            return type == Fdi::fdintCOPY_FILE ? -1 : 0;
+        },
+        nullptr, nullptr));
     EXPECT_EQ(Fdi::LastError(fdi).oper, Fdi::TFdiError::UserAbort);
-    EXPECT_FALSE(Fdi::Copy(fdi, "missing.cab", Folder(cab), 0,
-                           [](Fdi::TNotificationType, Fdi::TNotification&) -> Fdi::FileHandle { return 0; }, nullptr,
-                           nullptr));
+    EXPECT_FALSE(Fdi::Copy(
+        fdi, "missing.cab", Folder(cab), 0,
+        [](Fdi::TNotificationType, Fdi::TNotification&) -> Fdi::FileHandle { return 0; }, nullptr, nullptr));
     EXPECT_EQ(Fdi::LastError(fdi).oper, Fdi::TFdiError::CabinetNotFound);
     EXPECT_TRUE(Fdi::Destroy(fdi));
 }
@@ -141,7 +148,8 @@ TEST(FdiLayer, IsCabinetReadsTheHeader) {
     EXPECT_TRUE(info.hasprev);
     EXPECT_TRUE(info.hasnext);
     ::close(cab);
-    for (const char* name : {"bad_signature.cab", "partial_shortheader.cab", "search_basic.cab", "README.md"}) {
+    for (const char* name :
+         {"bad_signature.cab", "partial_shortheader.cab", "search_basic.cab", "README.md"}) {
         const int fd = ::open(SharedCab(name).c_str(), O_RDONLY);
         EXPECT_FALSE(Fdi::IsCabinet(fdi, fd, &info)) << name;
         ::close(fd);
@@ -168,7 +176,8 @@ TEST(FdiLayer, FailingCallbacksEndInAnErrorNotACrash) {
         Recorder rec;
         rec.failReadAfter = reads;
         Fdi::HFDI fdi = Fdi::Create(rec.Callbacks(), Fdi::TCpuType::cpu80386, nullptr);
-        EXPECT_FALSE(Fdi::Copy(fdi, cab.filename().string(), Folder(cab), 0, answer, nullptr, nullptr)) << reads;
+        EXPECT_FALSE(Fdi::Copy(fdi, cab.filename().string(), Folder(cab), 0, answer, nullptr, nullptr))
+            << reads;
         Fdi::Destroy(fdi);
     }
 }

@@ -29,8 +29,8 @@ struct Sandbox {
 };
 
 TEST(CabSafety, RefusesNamesThatLeaveTheTarget) {
-    for (const char* name : {"..\\..\\evil", "../outside/victim.txt", "a\\..\\..\\outside\\victim.txt", "\\etc\\x",
-                             "/tmp/x", "C:\\x", "c:x", "sub\\..\\..", "dir\\", "."}) {
+    for (const char* name : {"..\\..\\evil", "../outside/victim.txt", "a\\..\\..\\outside\\victim.txt",
+                             "\\etc\\x", "/tmp/x", "C:\\x", "c:x", "sub\\..\\..", "dir\\", "."}) {
         SCOPED_TRACE(name);
         Sandbox box;
         const auto before = ScanTree(box.parent.Path());
