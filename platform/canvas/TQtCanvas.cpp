@@ -1,6 +1,8 @@
 #include "TQtCanvas.h"
 
 #include <QFontDatabase>
+#include <QHash>
+#include <QStaticText>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPolygon>
@@ -86,6 +88,11 @@ struct TQtCanvas::TFontEntry {
     TFont Key;
     QFont Font;
     QFontMetrics Metrics;
+    // Widths of texts measured in this font: a caption measures each of its
+    // words several times per paint.
+    mutable QHash<QString, int> Widths;
+    // Laid-out texts, so that repainting a caption does not shape its words again.
+    mutable QHash<QString, QStaticText> Shaped;
 };
 
 namespace {
@@ -112,7 +119,7 @@ const TQtCanvas::TFontEntry& TQtCanvas::Entry() {
     if (cache.size() >= 32)
         cache.erase(cache.begin());
     const QFont font = ToQFont(Font);
-    cache.push_back(std::make_shared<const TFontEntry>(TFontEntry{Font, font, QFontMetrics(font)}));
+    cache.push_back(std::make_shared<const TFontEntry>(TFontEntry{Font, font, QFontMetrics(font), {}, {}}));
     m_entry = cache.back();
     return *m_entry;
 }
@@ -147,10 +154,34 @@ int TQtCanvas::Advance(const QString& text, int qflags) {
     const QFontMetrics& fm = Entry().Metrics;
     const bool layout = ((qflags & Qt::TextShowMnemonic) && text.contains(QLatin1Char('&'))) ||
                         ((qflags & Qt::TextExpandTabs) && text.contains(QLatin1Char('\t')));
-    return layout ? fm.size(qflags, text).width() : fm.horizontalAdvance(text);
+    if (layout)
+        return fm.size(qflags, text).width();
+    const TFontEntry& entry = Entry();
+    const auto known = entry.Widths.constFind(text);
+    if (known != entry.Widths.constEnd())
+        return *known;
+    if (entry.Widths.size() >= 1024)
+        entry.Widths.clear();
+    const int width = fm.horizontalAdvance(text);
+    entry.Widths.insert(text, width);
+    return width;
 }
 
 int TQtCanvas::TextWidth(const std::string& text) { return Advance(PrepareText(text), QtTextFlags(dtExpandTabs)); }
+
+const QStaticText& TQtCanvas::Shaped(const QString& text) {
+    const TFontEntry& entry = Entry();
+    auto known = entry.Shaped.find(text);
+    if (known != entry.Shaped.end())
+        return *known;
+    if (entry.Shaped.size() >= 256)
+        entry.Shaped.clear();
+    QStaticText shaped(text);
+    shaped.setTextFormat(Qt::PlainText);
+    shaped.setPerformanceHint(QStaticText::AggressiveCaching);
+    shaped.prepare(QTransform(), entry.Font);
+    return *entry.Shaped.insert(text, shaped);
+}
 
 void TQtCanvas::ApplyTextStyle() {
     const TFontEntry& entry = Entry();
@@ -206,8 +237,10 @@ int TQtCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
     ApplyTextStyle();
     if (layout)
         m_painter->drawText(QRect(ox, oy, width + cell, cell), qflags, s);
-    else
+    else if (Font.Underline || Font.StrikeOut)
         m_painter->drawText(QPoint(ox, oy + fm.ascent()), s);
+    else
+        m_painter->drawStaticText(QPoint(ox, oy), Shaped(s));
     if (saved) {
         m_painter->restore();
         m_appliedFont = nullptr;

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QPaintDevice;
+class QStaticText;
 
 // The canvas over QPainter. Font sizes are points at 96 pixels per inch, so
 // text has the same pixel size on every device; faces the machine lacks are
@@ -60,6 +61,7 @@ private:
     QString PrepareText(const std::string& text) const;
     int Advance(const QString& text, int qflags);
     void ApplyTextStyle();
+    const QStaticText& Shaped(const QString& text);
     void PaintLinePixels(int x0, int y0, int x1, int y1);
 
     std::unique_ptr<QPainter> m_ownPainter;
