@@ -35,13 +35,20 @@ QString DefaultDownloadUrl() {
            QStringLiteral("/downloads/DirevidUreziv.cab");
 }
 
+// The window's face; where the machine lacks it, a metric-alike face stands in.
+QFont WindowFont(int pixelSize) {
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, const char* colour) {
     auto* label = new QLabel(text, parent);
     label->move(x, y);
     label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(QLatin1String(colour)));
-    QFont font = label->font();
-    font.setPixelSize(13);
-    label->setFont(font);
+    label->setFont(WindowFont(13));
     label->adjustSize();
     return label;
 }
@@ -80,6 +87,7 @@ void TForm1::CreateControls() {
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(471, 319);
     setAutoFillBackground(true);
+    setFont(WindowFont(11));
 
     auto* content = new QFrame(this); // stands where the content picture goes
     content->setGeometry(121, 60, 350, 259);
@@ -93,9 +101,7 @@ void TForm1::CreateControls() {
     Label2->setGeometry(156, 88, 261, 48);
     Label2->setWordWrap(true);
     Label2->setStyleSheet(QStringLiteral("background: transparent;"));
-    QFont instructionFont = Label2->font();
-    instructionFont.setPixelSize(13);
-    Label2->setFont(instructionFont);
+    Label2->setFont(WindowFont(13));
     SetInstruction(QString::fromUtf8(kStartText));
     auto* strip = new QFrame(this); // stands where the left strip picture goes
     strip->setGeometry(0, 60, 121, 259);
