@@ -12,18 +12,38 @@ struct TNamedColor {
 };
 
 constexpr TNamedColor kFixedColors[] = {
-    {"clred", 0x0000FF},    {"clblack", 0x000000}, {"clblue", 0xFF0000},   {"clgreen", 0x008000},
-    {"claqua", 0xFFFF00},   {"clyellow", 0x00FFFF}, {"clfuchsia", 0xFF00FF}, {"clwhite", 0xFFFFFF},
-    {"cllime", 0x00FF00},   {"clsilver", 0xC0C0C0}, {"clgray", 0x808080},   {"clolive", 0x008080},
-    {"clnavy", 0x800000},   {"clpurple", 0x800080}, {"clteal", 0x808000},   {"clmaroon", 0x000080},
+    {"clred", 0x0000FF},  {"clblack", 0x000000},  {"clblue", 0xFF0000},    {"clgreen", 0x008000},
+    {"claqua", 0xFFFF00}, {"clyellow", 0x00FFFF}, {"clfuchsia", 0xFF00FF}, {"clwhite", 0xFFFFFF},
+    {"cllime", 0x00FF00}, {"clsilver", 0xC0C0C0}, {"clgray", 0x808080},    {"clolive", 0x008080},
+    {"clnavy", 0x800000}, {"clpurple", 0x800080}, {"clteal", 0x808000},    {"clmaroon", 0x000080},
 };
 
 // System colours 1 to 24 in index order.
 constexpr std::string_view kSystemColorNames[] = {
-    "clbackground", "clactivecaption", "clinactivecaption", "clmenu", "clwindow", "clwindowframe",
-    "clmenutext", "clwindowtext", "clcaptiontext", "clactiveborder", "clinactiveborder", "clappworkspace",
-    "clhighlight", "clhighlighttext", "clbtnface", "clbtnshadow", "clgraytext", "clbtntext",
-    "clinactivecaptiontext", "clbtnhighlight", "cl3ddkshadow", "cl3dlight", "clinfotext", "clinfobk",
+    "clbackground",
+    "clactivecaption",
+    "clinactivecaption",
+    "clmenu",
+    "clwindow",
+    "clwindowframe",
+    "clmenutext",
+    "clwindowtext",
+    "clcaptiontext",
+    "clactiveborder",
+    "clinactiveborder",
+    "clappworkspace",
+    "clhighlight",
+    "clhighlighttext",
+    "clbtnface",
+    "clbtnshadow",
+    "clgraytext",
+    "clbtntext",
+    "clinactivecaptiontext",
+    "clbtnhighlight",
+    "cl3ddkshadow",
+    "cl3dlight",
+    "clinfotext",
+    "clinfobk",
 };
 
 int HexDigit(char c) {

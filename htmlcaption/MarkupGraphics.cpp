@@ -7,7 +7,9 @@
 
 namespace {
 // Rounds to nearest with ties to even.
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 } // namespace
 
 void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, const TRect& rect, int steps,
@@ -19,7 +21,9 @@ void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, cons
     const int end = horizontal ? rect.Right : rect.Bottom;
     const double band = static_cast<double>(end - start) / steps;
     for (int i = 0; i < steps; ++i) {
-        const auto channel = [&](int f, int t) { return f + RoundEven(static_cast<double>(i) * (t - f) / steps); };
+        const auto channel = [&](int f, int t) {
+            return f + RoundEven(static_cast<double>(i) * (t - f) / steps);
+        };
         const TColor c = RGBColor(channel(RedOf(a), RedOf(b)), channel(GreenOf(a), GreenOf(b)),
                                   channel(BlueOf(a), BlueOf(b)));
         canvas.Pen.Color = c;
@@ -28,7 +32,8 @@ void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, cons
         const int to = std::min(end, from + static_cast<int>(std::trunc(band)) + 1);
         if (to <= from)
             continue;
-        canvas.FillRect(horizontal ? TRect{from, rect.Top, to, rect.Bottom} : TRect{rect.Left, from, rect.Right, to});
+        canvas.FillRect(horizontal ? TRect{from, rect.Top, to, rect.Bottom}
+                                   : TRect{rect.Left, from, rect.Right, to});
     }
     if (border != clNone) {
         canvas.Brush.SetColor(clNone);
@@ -37,7 +42,9 @@ void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, cons
     }
 }
 
-void StretchBitmap(TCanvas& canvas, const TRect& rect, const QImage& image) { canvas.StretchDrawImage(rect, image); }
+void StretchBitmap(TCanvas& canvas, const TRect& rect, const QImage& image) {
+    canvas.StretchDrawImage(rect, image);
+}
 
 void DrawSystemIcon(TCanvas& canvas, int x, int y, TPoint& size, double scale, bool printing, bool draw,
                     bool large, const std::string& name) {
@@ -51,6 +58,5 @@ void DrawSystemIcon(TCanvas& canvas, int x, int y, TPoint& size, double scale, b
         TShellIcons::Draw(canvas, index, x, y, large);
     else
         TShellIcons::StretchDraw(
-            canvas, index,
-            TRect{x, y, x + RoundEven(size.X * scale), y + RoundEven(size.Y * scale)}, large);
+            canvas, index, TRect{x, y, x + RoundEven(size.X * scale), y + RoundEven(size.Y * scale)}, large);
 }

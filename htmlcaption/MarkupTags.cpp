@@ -31,20 +31,30 @@ std::string AttributeText(std::string_view tag) {
     return UpperCase(nameEnd == std::string_view::npos ? std::string_view() : tag.substr(nameEnd));
 }
 
-bool Has(const std::string& text, std::string_view what) { return text.find(what) != std::string::npos; }
+bool Has(const std::string& text, std::string_view what) {
+    return text.find(what) != std::string::npos;
+}
 
 int FontSizeFor(int size) {
     switch (size) {
-    case 1: return 8;
-    case 2: return 10;
-    case 3: return 12;
-    case 4: return 14;
-    case 5: return 16;
-    default: return size;
+    case 1:
+        return 8;
+    case 2:
+        return 10;
+    case 3:
+        return 12;
+    case 4:
+        return 14;
+    case 5:
+        return 16;
+    default:
+        return size;
     }
 }
 
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 
 } // namespace
 
@@ -72,7 +82,8 @@ void TMarkupRenderer::FontTag(TPass& pass, std::string_view tag) {
             if (start != std::string::npos && text[start] == '"')
                 ++start;
             if (start != std::string::npos)
-                font.Size = std::clamp(FontSizeFor(ReadInteger(std::string_view(text).substr(start))), -2000, 2000);
+                font.Size =
+                    std::clamp(FontSizeFor(ReadInteger(std::string_view(text).substr(start))), -2000, 2000);
         }
     }
 }
@@ -150,7 +161,8 @@ void TMarkupRenderer::ImageTag(TPass& pass, std::string_view tag) {
             picture->SetStretch(true);
             DrawPicture(*picture, TRect{pass.X, pass.T, pass.X + width, pass.T + height});
         }
-        box = natural ? TPoint{MulDiv(picture->DisplayWidth(), ppiX, 96), MulDiv(picture->DisplayHeight(), ppiY, 96)}
+        box = natural ? TPoint{MulDiv(picture->DisplayWidth(), ppiX, 96),
+                               MulDiv(picture->DisplayHeight(), ppiY, 96)}
                       : TPoint{MulDiv(width, ppiX, 96), MulDiv(height, ppiY, 96)};
     }
 
@@ -214,8 +226,8 @@ void TMarkupRenderer::BodyTag(TPass& pass, std::string_view tag) {
     if (direction.empty())
         direction = "H";
     m_canvas.Pen.Color = color;
-    FillGradient(m_canvas, color, ColorFromValue(AttributeValue(text, "BGCOLORTO")), direction == "H", m_bounds, 64,
-                 clNone);
+    FillGradient(m_canvas, color, ColorFromValue(AttributeValue(text, "BGCOLORTO")), direction == "H",
+                 m_bounds, 64, clNone);
     SetBrush(clNone);
 }
 

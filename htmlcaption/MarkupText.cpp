@@ -7,8 +7,12 @@ namespace MarkupText {
 
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool StartsWithNoCase(std::string_view text, size_t at, std::string_view what) {
     if (text.size() - at < what.size())
@@ -27,9 +31,8 @@ struct TEntity {
 // "&amp;" is handled separately: it leaves an ampersand that may start
 // another entity.
 constexpr TEntity kEntities[] = {
-    {"&quot;", "\""},         {"&sect;", "\xC2\xA7"},       {"&permil;", "\xE2\x80\xB0"},
-    {"&reg;", "\xC2\xAE"},    {"&copy;", "\xC2\xA9"},       {"&para;", "\xC2\xB6"},
-    {"&trade;", "\xE2\x84\xA2"}, {"&euro;", "\xE2\x82\xAC"},
+    {"&quot;", "\""},       {"&sect;", "\xC2\xA7"}, {"&permil;", "\xE2\x80\xB0"}, {"&reg;", "\xC2\xAE"},
+    {"&copy;", "\xC2\xA9"}, {"&para;", "\xC2\xB6"}, {"&trade;", "\xE2\x84\xA2"},  {"&euro;", "\xE2\x82\xAC"},
 };
 
 int DigitValue(char c, int base) {
@@ -149,7 +152,8 @@ std::string ReplaceEntities(std::string_view markup) {
 }
 
 std::string PrepareMarkup(std::string_view markup) {
-    std::string s = markup.find('&') != std::string_view::npos ? ReplaceEntities(markup) : std::string(markup);
+    std::string s =
+        markup.find('&') != std::string_view::npos ? ReplaceEntities(markup) : std::string(markup);
     const size_t escape = s.find("<#");
     if (escape != std::string::npos) {
         const size_t close = s.find('>', escape + 1);

@@ -13,7 +13,9 @@ namespace {
 // them can overflow, whatever the markup asks for.
 constexpr long long kCoordLimit = 1 << 28;
 
-int Sat(long long v) { return static_cast<int>(std::clamp(v, -kCoordLimit, kCoordLimit)); }
+int Sat(long long v) {
+    return static_cast<int>(std::clamp(v, -kCoordLimit, kCoordLimit));
+}
 
 char UpperAt(std::string_view s, size_t i) {
     if (i >= s.size())
@@ -24,8 +26,8 @@ char UpperAt(std::string_view s, size_t i) {
 
 } // namespace
 
-bool RenderMarkup(TCanvas& canvas, const std::string& markup, const TRect& bounds, const TMarkupOptions& options,
-                  TMarkupResult& result) {
+bool RenderMarkup(TCanvas& canvas, const std::string& markup, const TRect& bounds,
+                  const TMarkupOptions& options, TMarkupResult& result) {
     TMarkupRenderer renderer(canvas, bounds, options, result);
     return renderer.Render(markup);
 }
@@ -35,8 +37,8 @@ TMarkupRenderer::TMarkupRenderer(TCanvas& canvas, const TRect& bounds, const TMa
     : m_canvas(canvas), m_bounds(bounds), m_opt(options), m_result(result) {}
 
 TMarkupRenderer::TLineStart TMarkupRenderer::SaveLineStart() const {
-    return {m_inAnchor, m_target, m_anchorCount, m_listLevel, m_imageCount, m_shadow, m_subscript, m_superscript,
-            m_hidden};
+    return {m_inAnchor, m_target,    m_anchorCount, m_listLevel, m_imageCount,
+            m_shadow,   m_subscript, m_superscript, m_hidden};
 }
 
 void TMarkupRenderer::RestoreLineStart(const TLineStart& s) {
@@ -152,7 +154,8 @@ void TMarkupRenderer::RenderMarkupLine(TPass& pass) {
     if (m_paragraphFill && pass.Draws()) {
         const TColor pen = m_canvas.Pen.Color;
         m_canvas.Pen.Color = m_canvas.Brush.Color;
-        m_canvas.FillRect(TRect{m_bounds.Left, pass.T, m_bounds.Right, Sat(static_cast<long long>(pass.T) + line.Height)});
+        m_canvas.FillRect(
+            TRect{m_bounds.Left, pass.T, m_bounds.Right, Sat(static_cast<long long>(pass.T) + line.Height)});
         m_canvas.Pen.Color = pen;
     }
     while (!pass.Ended && pass.Pos < pass.Input.size()) {
@@ -312,7 +315,9 @@ void TMarkupRenderer::HandleOpeningTag(TPass& pass, std::string_view tag) {
     TFont& font = m_canvas.Font;
     const char second = UpperAt(tag, 2);
     switch (UpperAt(tag, 1)) {
-    case 'A': AnchorStart(pass, tag); break;
+    case 'A':
+        AnchorStart(pass, tag);
+        break;
     case 'B':
         if (second == '>')
             font.Bold = true;
@@ -331,7 +336,9 @@ void TMarkupRenderer::HandleOpeningTag(TPass& pass, std::string_view tag) {
         if (pass.Draws())
             m_errorUnderline = true;
         break;
-    case 'F': FontTag(pass, tag); break;
+    case 'F':
+        FontTag(pass, tag);
+        break;
     case 'H':
         if (second == 'I') {
             if (pass.Draws())
@@ -355,9 +362,15 @@ void TMarkupRenderer::HandleOpeningTag(TPass& pass, std::string_view tag) {
         else if (second == 'M')
             ImageTag(pass, tag);
         break;
-    case 'L': ListItem(pass); break;
-    case 'P': ParagraphTag(pass, tag); break;
-    case 'R': Rotation(tag); break;
+    case 'L':
+        ListItem(pass);
+        break;
+    case 'P':
+        ParagraphTag(pass, tag);
+        break;
+    case 'R':
+        Rotation(tag);
+        break;
     case 'S':
         if (PosNoCase("<SUB>", tag) == 1)
             m_subscript = true;
@@ -376,8 +389,11 @@ void TMarkupRenderer::HandleOpeningTag(TPass& pass, std::string_view tag) {
             pass.Ended = true;
         }
         break;
-    case 'Z': m_hidden = true; break;
-    default: break;
+    case 'Z':
+        m_hidden = true;
+        break;
+    default:
+        break;
     }
 }
 
@@ -385,7 +401,9 @@ void TMarkupRenderer::HandleClosingTag(TPass& pass, std::string_view tag) {
     TFont& font = m_canvas.Font;
     const char second = UpperAt(tag, 3);
     switch (UpperAt(tag, 2)) {
-    case 'A': AnchorEnd(pass); break;
+    case 'A':
+        AnchorEnd(pass);
+        break;
     case 'B':
         if (second == '>')
             font.Bold = false;
@@ -410,8 +428,12 @@ void TMarkupRenderer::HandleClosingTag(TPass& pass, std::string_view tag) {
             SetBrush(m_hiBrushColor);
         }
         break;
-    case 'I': font.Italic = false; break;
-    case 'L': pass.Ended = true; break;
+    case 'I':
+        font.Italic = false;
+        break;
+    case 'L':
+        pass.Ended = true;
+        break;
     case 'P':
         pass.Ended = true;
         if (pass.Draws()) {
@@ -419,7 +441,9 @@ void TMarkupRenderer::HandleClosingTag(TPass& pass, std::string_view tag) {
             m_paragraphFill = false;
         }
         break;
-    case 'R': font.Orientation = m_orientationBeforeRotation; break;
+    case 'R':
+        font.Orientation = m_orientationBeforeRotation;
+        break;
     case 'S':
         if (second == 'U')
             m_subscript = m_superscript = false;
@@ -436,8 +460,11 @@ void TMarkupRenderer::HandleClosingTag(TPass& pass, std::string_view tag) {
         else
             font.Underline = false;
         break;
-    case 'Z': m_hidden = false; break;
-    default: break;
+    case 'Z':
+        m_hidden = false;
+        break;
+    default:
+        break;
     }
 }
 

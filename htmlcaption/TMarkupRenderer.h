@@ -11,7 +11,8 @@ class THTMLPicture;
 // to its end, the line loop and the two passes over every line.
 class TMarkupRenderer {
 public:
-    TMarkupRenderer(TCanvas& canvas, const TRect& bounds, const TMarkupOptions& options, TMarkupResult& result);
+    TMarkupRenderer(TCanvas& canvas, const TRect& bounds, const TMarkupOptions& options,
+                    TMarkupResult& result);
     bool Render(const std::string& markup);
 
 private:
@@ -28,11 +29,11 @@ private:
     };
     // The running state of one pass over one line.
     struct TPass {
-        bool Measure = true;  // measures (and hit-tests) instead of drawing
-        bool First = true;    // the first pass of the line
+        bool Measure = true; // measures (and hit-tests) instead of drawing
+        bool First = true;   // the first pass of the line
         int L = 0, T = 0, R = 0, B = 0;
-        int X = 0;  // drawing position
-        int W = 0;  // line width so far
+        int X = 0; // drawing position
+        int W = 0; // line width so far
         std::string LinePlain;
         int TrailingSpace = 0;
         bool Ended = false;
@@ -40,7 +41,7 @@ private:
         bool AnchorStartedHere = false;
         std::string_view Input;
         size_t Pos = 0;
-        std::string* LineOut = nullptr;  // the line's markup, collected by the measuring pass
+        std::string* LineOut = nullptr; // the line's markup, collected by the measuring pass
         TLineResult* Line = nullptr;
         bool Draws() const { return !Measure; }
         std::string_view Rest() const { return Input.substr(Pos); }
@@ -94,7 +95,7 @@ private:
     TBrush m_entryBrush;
     TPen m_entryPen;
 
-    int m_alignment = 0;  // 0 left, 1 right, 2 centre
+    int m_alignment = 0; // 0 left, 1 right, 2 centre
     int m_indent = 0;
     int m_listLevel = 0;
     int m_anchorCount = 0;
@@ -122,5 +123,5 @@ private:
     int m_orientationBeforeRotation = 0;
 
     TRect m_focus;
-    bool m_tagStays = false;  // the tag just handled begins the next line
+    bool m_tagStays = false; // the tag just handled begins the next line
 };

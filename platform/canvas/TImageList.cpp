@@ -12,7 +12,9 @@ TImageList::TImageList(int width, int height)
 
 TImageList::~TImageList() = default;
 
-int TImageList::Count() const { return static_cast<int>(m_impl->Images.size()); }
+int TImageList::Count() const {
+    return static_cast<int>(m_impl->Images.size());
+}
 
 int TImageList::Add(const QImage& image) {
     QImage img = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -22,9 +24,13 @@ int TImageList::Add(const QImage& image) {
     return Count() - 1;
 }
 
-void TImageList::Clear() { m_impl->Images.clear(); }
+void TImageList::Clear() {
+    m_impl->Images.clear();
+}
 
-const QImage& TImageList::Image(int index) const { return m_impl->Images.at(static_cast<size_t>(index)); }
+const QImage& TImageList::Image(int index) const {
+    return m_impl->Images.at(static_cast<size_t>(index));
+}
 
 void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) const {
     if (index < 0 || index >= Count())

@@ -2,10 +2,10 @@
 
 #include <QFontDatabase>
 #include <QHash>
-#include <QStaticText>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPolygon>
+#include <QStaticText>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -29,11 +29,17 @@ constexpr TFaceSubstitute kFaceSubstitutes[] = {
     {"Symbol", {"DejaVu Sans", "Liberation Sans", nullptr}},
 };
 
-bool IsSymbolFace(const std::string& name) { return strcasecmp(name.c_str(), "Symbol") == 0; }
+bool IsSymbolFace(const std::string& name) {
+    return strcasecmp(name.c_str(), "Symbol") == 0;
+}
 
-int PointsToPixels(int points) { return (std::abs(points) * 96 + 36) / 72; }
+int PointsToPixels(int points) {
+    return (std::abs(points) * 96 + 36) / 72;
+}
 
-QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+QRect ToQRect(const TRect& r) {
+    return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
 
 } // namespace
 
@@ -144,7 +150,9 @@ int QtTextFlags(unsigned flags) {
 }
 } // namespace
 
-int TQtCanvas::TextHeight(const std::string&) { return Entry().Metrics.height(); }
+int TQtCanvas::TextHeight(const std::string&) {
+    return Entry().Metrics.height();
+}
 
 // Plain text is measured by its advance; mnemonics and tabs need the full
 // text layout.
@@ -167,7 +175,9 @@ int TQtCanvas::Advance(const QString& text, int qflags) {
     return width;
 }
 
-int TQtCanvas::TextWidth(const std::string& text) { return Advance(PrepareText(text), QtTextFlags(dtExpandTabs)); }
+int TQtCanvas::TextWidth(const std::string& text) {
+    return Advance(PrepareText(text), QtTextFlags(dtExpandTabs));
+}
 
 const QStaticText& TQtCanvas::Shaped(const QString& text) {
     const TFontEntry& entry = Entry();
@@ -228,7 +238,8 @@ int TQtCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
             m_painter->translate(x, y);
             m_painter->rotate(-Font.Orientation / 10.0);
         } else {
-            m_painter->setClipRect(ToQRect(rect), m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            m_painter->setClipRect(ToQRect(rect),
+                                   m_painter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
         }
     }
     const int ox = rotated ? 0 : x, oy = rotated ? 0 : y;
@@ -273,7 +284,9 @@ void TQtCanvas::Rectangle(const TRect& rect) {
     m_painter->restore();
 }
 
-void TQtCanvas::MoveTo(int x, int y) { m_penPos = {x, y}; }
+void TQtCanvas::MoveTo(int x, int y) {
+    m_penPos = {x, y};
+}
 
 // Paints the pixels of the line from (x0, y0) towards (x1, y1), leaving the
 // end point unpainted.
@@ -285,8 +298,14 @@ void TQtCanvas::PaintLinePixels(int x0, int y0, int x1, int y1) {
     while (!(x0 == x1 && y0 == y1)) {
         points << QPoint(x0, y0);
         const int e2 = 2 * err;
-        if (e2 >= dy) { err += dy; x0 += sx; }
-        if (e2 <= dx) { err += dx; y0 += sy; }
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
     }
     m_painter->drawPoints(points);
 }
@@ -360,6 +379,10 @@ void TQtCanvas::StretchDrawImage(const TRect& dest, const QImage& image) {
         m_painter->drawImage(ToQRect(dest), image);
 }
 
-int TQtCanvas::PixelsPerInchX() const { return m_painter->device() ? m_painter->device()->logicalDpiX() : 96; }
+int TQtCanvas::PixelsPerInchX() const {
+    return m_painter->device() ? m_painter->device()->logicalDpiX() : 96;
+}
 
-int TQtCanvas::PixelsPerInchY() const { return m_painter->device() ? m_painter->device()->logicalDpiY() : 96; }
+int TQtCanvas::PixelsPerInchY() const {
+    return m_painter->device() ? m_painter->device()->logicalDpiY() : 96;
+}

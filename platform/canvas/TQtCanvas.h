@@ -67,7 +67,7 @@ private:
     std::unique_ptr<QPainter> m_ownPainter;
     QPainter* m_painter = nullptr;
     TPoint m_penPos;
-    std::optional<QRegion> m_baseClip;  // the clip of a painter handed in
+    std::optional<QRegion> m_baseClip; // the clip of a painter handed in
     // The Qt font of the current Font, looked up again only when a property
     // other than colour or rotation changes.
     std::shared_ptr<const TFontEntry> m_entry;

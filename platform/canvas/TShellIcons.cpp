@@ -84,7 +84,9 @@ int IconIndex(const std::string& name) {
     return IndexOfKey(QStringLiteral("mime:") + mime.name(), QIcon::fromTheme(mime.iconName()));
 }
 
-TPoint IconSize(bool large) { return large ? TPoint{32, 32} : TPoint{16, 16}; }
+TPoint IconSize(bool large) {
+    return large ? TPoint{32, 32} : TPoint{16, 16};
+}
 
 void Draw(TCanvas& canvas, int index, int x, int y, bool large) {
     const QImage img = IconImage(index, large);

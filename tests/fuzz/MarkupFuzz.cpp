@@ -38,7 +38,9 @@ TImageList& Images() {
 
 // The font configuration library keeps allocations of its own for the life of
 // the process; they are not leaks of the renderer.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     App();

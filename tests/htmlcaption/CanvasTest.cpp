@@ -25,7 +25,9 @@ struct Surface {
     std::unique_ptr<TQtCanvas> canvas;
 };
 
-bool Ink(const QImage& img, int x, int y) { return img.pixel(x, y) != qRgb(255, 255, 255); }
+bool Ink(const QImage& img, int x, int y) {
+    return img.pixel(x, y) != qRgb(255, 255, 255);
+}
 
 int InkCount(const QImage& img) {
     int n = 0;

@@ -1,5 +1,5 @@
-#include "MarkupColors.h"
 #include "MarkupText.h"
+#include "MarkupColors.h"
 
 #include <climits>
 #include <gtest/gtest.h>

@@ -43,7 +43,8 @@ TEST_F(RenderImagesTest, MissingOrOutOfRangeImagesHaveNoBox) {
 
 TEST_F(RenderImagesTest, ImagesThatDoNotFitMoveToTheNextLine) {
     const int room = Width("aaaa") + 10;
-    EXPECT_EQ(Measure("aaaa<img src=\"idx:0\">", TRect{0, 0, room + 1, 400}).TotalHeight, GH() + std::max(GH(), 20));
+    EXPECT_EQ(Measure("aaaa<img src=\"idx:0\">", TRect{0, 0, room + 1, 400}).TotalHeight,
+              GH() + std::max(GH(), 20));
     // Wider than the whole line: stays.
     EXPECT_EQ(Measure("<img src=\"idx:0\">", TRect{0, 0, 11, 400}).TotalHeight, std::max(GH(), 20));
 }

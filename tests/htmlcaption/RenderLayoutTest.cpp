@@ -138,9 +138,10 @@ TEST_F(RenderTest, HostileMarkupDegradesQuietly) {
         nested += "<ul><font size=\"9\"><a href=\"x\"><b><li>";
     const std::string huge = "<font face=\"" + std::string(100000, 'A') + "\">x<img src=\"" +
                              std::string(50000, 'y') + "\" width=\"999999999\" height=\"-5\">";
-    for (const std::string& m : {deep, nested, huge, std::string("<"), std::string("<a href=\"unterminated"),
-                                 std::string("</"), std::string("<in x=\"2147483647\">a<in x=\"-2147483648\">"),
-                                 std::string("<r a=\"-2147483648\">x</r>"), std::string("\t&\t<\t>")}) {
+    for (const std::string& m :
+         {deep, nested, huge, std::string("<"), std::string("<a href=\"unterminated"), std::string("</"),
+          std::string("<in x=\"2147483647\">a<in x=\"-2147483648\">"),
+          std::string("<r a=\"-2147483648\">x</r>"), std::string("\t&\t<\t>")}) {
         Render(m);
         EXPECT_GT(result.TotalHeight, 0);
         Measure(m);

@@ -58,7 +58,8 @@ TEST_F(RenderTest, LinksTakeTheLinkColourAndAnUnderline) {
     Render("<a href=\"x\">LLL</a> ddd");
     const QImage& img = Finish();
     const int linkEnd = 1 + Width("LLL");
-    EXPECT_GT(CountColor(img, 0x0000FF, QRect(0, 0, linkEnd, GH())), Width("LLL") - 2); // at least the underline
+    EXPECT_GT(CountColor(img, 0x0000FF, QRect(0, 0, linkEnd, GH())),
+              Width("LLL") - 2); // at least the underline
     EXPECT_EQ(CountColor(img, 0x0000FF, QRect(linkEnd + 1, 0, 100, GH())), 0);
 }
 

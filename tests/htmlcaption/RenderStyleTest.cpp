@@ -24,7 +24,8 @@ TEST_F(RenderTest, ErrorUnderlineIsARedZigzagAroundTheTextBottom) {
         above += PixelColor(img, x, bottom - 1) == 0x0000FF;
         below += PixelColor(img, x, bottom + 1) == 0x0000FF;
         // Never both at once: one zigzag line per column.
-        EXPECT_FALSE(PixelColor(img, x, bottom - 1) == 0x0000FF && PixelColor(img, x, bottom + 1) == 0x0000FF);
+        EXPECT_FALSE(PixelColor(img, x, bottom - 1) == 0x0000FF &&
+                     PixelColor(img, x, bottom + 1) == 0x0000FF);
     }
     EXPECT_GE(above, (right - left) / 4 - 1);
     EXPECT_GE(below, (right - left) / 4 - 1);
@@ -123,8 +124,9 @@ TEST_F(RenderTest, CanvasStyleIsRestoredAfterRendering) {
     const TFont font = canvas->Font;
     canvas->Brush.SetColor(0x123456);
     canvas->Pen.Color = 0x654321;
-    Render("<b><i><u><font face=\"Courier New\" size=\"5\" color=\"#FF0000\" bgcolor=\"#00FF00\">x<r a=\"90\">y"
-           "<body bgcolor=\"#0000FF\"><hi>z<e>q");
+    Render(
+        "<b><i><u><font face=\"Courier New\" size=\"5\" color=\"#FF0000\" bgcolor=\"#00FF00\">x<r a=\"90\">y"
+        "<body bgcolor=\"#0000FF\"><hi>z<e>q");
     EXPECT_EQ(canvas->Font, font);
     EXPECT_EQ(canvas->Brush.Color, 0x123456u);
     EXPECT_EQ(canvas->Brush.Style, bsSolid);
