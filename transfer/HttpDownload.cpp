@@ -5,8 +5,12 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -31,10 +35,59 @@ private:
     InetRequest* m_request;
 };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+// The target file, written through a buffer of whole blocks: blocks are read
+// straight into the buffer, and the buffer goes to the file when full, so
+// each byte is copied once between the request and the file.
+class TargetFile {
+public:
+    static constexpr std::size_t kCapacity = 16 * kBlockSize;
+
+    explicit TargetFile(const std::string& path)
+        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), m_buffer(kCapacity) {}
+    ~TargetFile() { Close(); }
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // Room for the next block.
+    char* Next() { return m_buffer.data() + m_fill; }
+    // Takes a block read into Next(); false when flushing to the file failed.
+    bool Commit(std::size_t length) {
+        m_fill += length;
+        return m_fill + kBlockSize <= kCapacity || Flush();
+    }
+    // Writes what is buffered and closes; false when any write failed.
+    bool Close() {
+        if (m_fd < 0)
+            return m_ok;
+        Flush();
+        if (::close(m_fd) != 0)
+            m_ok = false;
+        m_fd = -1;
+        return m_ok;
+    }
+
+private:
+    bool Flush() {
+        std::size_t done = 0;
+        while (m_ok && done < m_fill) {
+            const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_fill - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                m_ok = false;
+            else
+                done += static_cast<std::size_t>(n);
+        }
+        m_fill = 0;
+        return m_ok;
+    }
+
+    int m_fd;
+    std::vector<char> m_buffer;
+    std::size_t m_fill = 0;
+    bool m_ok = true;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Outcome of the date check: go on, or end the job with the given result.
 enum class DateCheck { Proceed, Stop };
@@ -72,23 +125,22 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
 
 // Reads the body into the open file block by block. Returns true when the
 // whole body arrived (or the run was cancelled after data arrived).
-bool ReadBody(TWebCopy& engine, InetRequest& request, std::FILE* file, const QString& targetPath,
+bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QString& targetPath,
               std::uint64_t total) {
-    char block[kBlockSize];
     std::uint64_t received = 0;
     const std::uint32_t startTick = engine.TickCount();
     std::size_t readCount = kBlockSize;
     bool result = false;
     while (readCount > 0 && !engine.Cancelled) {
         TransferSteps::ProcessPendingInput(engine);
-        if (!request.Read(block, kBlockSize, readCount)) {
+        if (!request.Read(file.Next(), kBlockSize, readCount)) {
             int code = request.LastError();
             if (code == InetError::kNone)
                 code = InetError::kConnectionAborted;
             engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
             return false;
         }
-        if (readCount > 0 && std::fwrite(block, 1, readCount, file) != readCount) {
+        if (!file.Commit(readCount)) {
             engine.ReportError(WebCopyError::kWriteFailed,
                                QStringLiteral("Error writing to file ") + targetPath);
             return false;
@@ -150,19 +202,18 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
         return false;
     const std::string nativePath = targetPath.toStdString();
     ForceFolders(FolderOf(nativePath));
-    FilePtr file(std::fopen(nativePath.c_str(), "wb"));
-    if (!file) {
+    TargetFile file(nativePath);
+    if (!file.IsOpen()) {
         engine.ReportError(WebCopyError::kCannotCreateFile,
                            QStringLiteral("Cannot create file ") + targetPath);
         return false;
     }
-    std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 16);
 
     std::uint64_t total = 0;
     request.get()->QueryContentLength(total);
-    bool result = ReadBody(engine, *request.get(), file.get(), targetPath, total);
+    bool result = ReadBody(engine, *request.get(), file, targetPath, total);
     // Data still buffered can fail to reach the disk only now.
-    if (std::fclose(file.release()) != 0 && result) {
+    if (!file.Close() && result) {
         engine.ReportError(WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath);
         result = false;
     }

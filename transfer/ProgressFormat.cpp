@@ -5,15 +5,46 @@
 
 namespace {
 
+// The last text made for each unit set on this thread. Texts are asked for
+// after every 4 KB block, but a two-decimal amount changes only every 10
+// bytes (Kb) or 10000 bytes (Mb), so most calls reuse the previous text.
+struct AmountMemo {
+    const char* units = nullptr;
+    std::uint64_t bucket = ~0ULL;
+    QString text;
+};
+
 QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const char* mega) {
     char text[64];
-    if (n < 1000)
+    if (n < 1000) {
         std::snprintf(text, sizeof text, "%llu%s", static_cast<unsigned long long>(n), bytes);
-    else if (n < 1000000)
-        std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / 1000.0, kilo);
-    else
-        std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / 1000000.0, mega);
-    return QString::fromLocal8Bit(text);
+        return QString::fromLocal8Bit(text);
+    }
+    const bool isKilo = n < 1000000;
+    const std::uint64_t step = isKilo ? 10 : 10000; // one hundredth of the unit
+    // Values exactly halfway between two hundredths are always formatted, so
+    // that "%.2f" alone decides their rounding; any other value rounds to the
+    // nearest hundredth, which is its bucket.
+    // (Up to 2^53 the quotient as a double cannot cross a halfway point.)
+    const bool memoable = n % step != step / 2 && n < (1ULL << 53);
+    const std::uint64_t bucket = (n + step / 2) / step;
+    const char* units = isKilo ? kilo : mega;
+    // A few entries, so that sizes done, totals and rates do not evict each other.
+    thread_local AmountMemo memo[8];
+    thread_local unsigned next = 0;
+    if (memoable)
+        for (const AmountMemo& m : memo)
+            if (m.units == units && m.bucket == bucket)
+                return m.text;
+    std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / (isKilo ? 1000.0 : 1000000.0), units);
+    const QString result = QString::fromLocal8Bit(text);
+    if (memoable) {
+        AmountMemo& m = memo[next++ % 8];
+        m.units = units;
+        m.bucket = bucket;
+        m.text = result;
+    }
+    return result;
 }
 
 // Nearest integer, exact halves to the even neighbour (the default rounding mode).

@@ -126,10 +126,8 @@ void TProgressWindow::Show() {
 }
 
 bool TProgressWindow::TakeCancelPress() {
-    std::lock_guard lock(m_mutex);
-    const bool pressed = m_cancelPressed;
-    m_cancelPressed = false;
-    return pressed;
+    // Polled twice per block: a lone atomic, no lock.
+    return m_cancelPressed.exchange(false);
 }
 
 void TProgressWindow::EndRun(bool keep, bool cancelled, const QString& lastFile, const QString& lastDir) {

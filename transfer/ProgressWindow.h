@@ -103,10 +103,10 @@ private:
 
     mutable std::mutex m_mutex;
     TProgressWindowSnapshot m_state;
-    TWebCopy* m_engine;           // guarded by m_mutex; null once detached
-    bool m_runActive = true;      // guarded by m_mutex
-    bool m_cancelPressed = false; // guarded by m_mutex
-    const bool m_mirrored;        // a dialog may mirror this state
+    TWebCopy* m_engine;                       // guarded by m_mutex; null once detached
+    bool m_runActive = true;                  // guarded by m_mutex
+    std::atomic<bool> m_cancelPressed{false}; // set under m_mutex while the run is active
+    const bool m_mirrored;                    // a dialog may mirror this state
     std::atomic<bool> m_updatePending{false};
     QPointer<TProgressDialog> m_dialog; // GUI thread only
 };

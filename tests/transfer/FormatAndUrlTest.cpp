@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -134,6 +135,28 @@ TEST(FileTimeToDate, HundredNanosecondsSince1601) {
 TEST(WinInetErrorText, AlwaysAText) {
     EXPECT_FALSE(WinInetErrorText(12002).empty());
     EXPECT_FALSE(WinInetErrorText(424242).empty());
+}
+
+} // namespace
+
+namespace {
+
+// Texts of neighbouring amounts, asked for in a run as a transfer does, must
+// each match a fresh "%.2f" of the amount, halfway values included.
+TEST(FormatSize, RunsOfAmountsMatchPlainFormatting) {
+    auto plain = [](std::uint64_t n, double unit, const char* suffix) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / unit, suffix);
+        return std::string(text);
+    };
+    for (std::uint64_t n = 1000; n < 40000; n += 1)
+        ASSERT_EQ(S(FormatSize(n)), plain(n, 1000.0, " Kb")) << n;
+    for (std::uint64_t n = 2490000; n < 2530000; n += 7) {
+        ASSERT_EQ(S(FormatSize(n)), plain(n, 1000000.0, " Mb")) << n;
+        ASSERT_EQ(S(FormatRate(n + 1)), plain(n + 1, 1000000.0, " Mb/sec")) << n;
+    }
+    for (std::uint64_t n : {1005ULL, 1015ULL, 2505000ULL, 2515000ULL, 1000005000ULL})
+        EXPECT_EQ(S(FormatSize(n)), plain(n, n < 1000000 ? 1000.0 : 1000000.0, n < 1000000 ? " Kb" : " Mb"));
 }
 
 } // namespace
