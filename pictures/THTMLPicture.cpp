@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QRect>
 
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <new>
@@ -134,6 +135,10 @@ void THTMLPicture::SaveToStream(std::ostream* stream) const {
 
 void THTMLPicture::LoadFromFile(const QString& fileName) {
     try {
+        // Only regular files: a device or pipe named as a picture would never end.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(fileName.toStdString(), ec))
+            throw EPictureError("Could not open image file");
         std::ifstream file(fileName.toStdString(), std::ios::binary);
         if (!file)
             throw EPictureError("Could not open image file");

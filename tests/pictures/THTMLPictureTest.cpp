@@ -92,6 +92,11 @@ TEST(THTMLPicture, FailedFileLoadsAreSwallowedAndLeaveThePictureEmpty) {
     EXPECT_TRUE(picture.Empty());
     EXPECT_EQ(picture.Width(), 0);
     EXPECT_EQ(changes, 1);
+
+    // Devices and folders are not pictures; reading them must not hang.
+    EXPECT_NO_THROW(picture.LoadFromFile(QStringLiteral("/dev/zero")));
+    EXPECT_NO_THROW(picture.LoadFromFile(QString::fromStdString(dir.Path().string())));
+    EXPECT_TRUE(picture.Empty());
 }
 
 TEST(THTMLPicture, UndecodableStreamRaisesAndKeepsTheNewBytes) {
