@@ -16,6 +16,12 @@ for fuzzer in build-fuzz/tests/fuzz/*_fuzz; do
   seeds=()
   [[ $name == cab* && -d $shared ]] && seeds=("$shared")
   echo "-- $name for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
+  log="build-fuzz/$name.log"
+  if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build-fuzz/ \
+      "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+    tail -n 80 "$log"
+    echo "$name found a failure (its input is saved under build-fuzz/)"
+    exit 1
+  fi
+  grep -E '^(Done|stat::(number_of_executed_units|peak_rss_mb))' "$log"
 done
