@@ -259,6 +259,17 @@ TEST_F(Updater, StaleBackupIsReplacedBeforeUnpacking) {
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
 }
 
+TEST_F(Updater, FailedBackupCopyInstallsNothing) {
+    ServePackage();
+    auto form = MakeForm();
+    Start(*form);
+    // A folder where the backup goes makes the copy fail.
+    WriteFile(folder / "DirevidUreziv_bu.cab" / "in-the-way", "x");
+    form->close();
+    EXPECT_FALSE(Installed());
+    EXPECT_FALSE(fs::exists(folder / "docs/changes.txt"));
+}
+
 TEST_F(Updater, PackageRemovedBeforeCloseInstallsNothing) {
     ServePackage();
     auto form = MakeForm();
