@@ -20,7 +20,9 @@ using Clock = std::chrono::steady_clock;
 
 // Body bytes held between the network and the reader. When full, the
 // transfer is paused until the reader has taken enough.
-constexpr std::size_t kBufferLimit = 64 * 1024;
+constexpr std::size_t kBufferLimit = 256 * 1024;
+// curl's own receive buffer: large reads mean fewer polls per megabyte.
+constexpr long kReceiveBufferSize = 128 * 1024;
 // A connect (name lookup and TLS included) that takes longer fails the open.
 constexpr long kConnectTimeoutSeconds = 30;
 // A connected server that sends nothing for this long while we wait for it
@@ -261,6 +263,7 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
     requestHeaders = curl_slist_append(requestHeaders, "Pragma: no-cache");
     bool set = requestHeaders && ok(curl_easy_setopt(easy, CURLOPT_URL, url.c_str())) &&
                ok(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L)) &&
+               ok(curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize)) &&
                ok(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders)) &&
                ok(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L)) &&
                ok(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https")) &&
