@@ -8,7 +8,7 @@
 #include <string>
 
 // One open HTTP request whose response headers have arrived. The body is
-// pulled block by block with Read; at most a few blocks are buffered, never
+// pulled block by block with Read; at most 256 KiB is buffered, never
 // the whole body. Created by InetSession::OpenUrl, freed by its session.
 class InetRequest {
 public:
