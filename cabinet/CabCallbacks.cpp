@@ -43,21 +43,13 @@ QString DisplayTarget(const TCABFile& cab, const std::string& name) {
 void SetFileTime(int fd, std::uint16_t dosDate, std::uint16_t dosTime) {
     const int day = dosDate & 31, month = (dosDate >> 5) & 15, year = (dosDate >> 9) + 1980;
     const int second = (dosTime & 31) * 2, minute = (dosTime >> 5) & 63, hour = dosTime >> 11;
+    std::time_t when = 0;
     try {
-        DateTime::EncodeDate(year, month, day);
-        DateTime::EncodeTime(hour, minute, second, 0);
+        when = static_cast<std::time_t>(
+            DateTime::ToUnixLocal(DateTime::Encode(TDateFields{year, month, day, hour, minute, second, 0})));
     } catch (const EConvertError&) {
         return;
     }
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    const std::time_t when = std::mktime(&fields);
     if (when == static_cast<std::time_t>(-1))
         return;
     const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
