@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   1. the engine and internet-layer tests under ThreadSanitizer,
-#   2. short libFuzzer runs of the cabinet and markup parsers,
-#   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+#   1. the README's first command, headless, end to end (scripts/e2e-demo.sh),
+#   2. the engine and internet-layer tests under ThreadSanitizer,
+#   3. short libFuzzer runs of the cabinet and markup parsers,
+#   4. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 # Exits non-zero on the first failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +12,9 @@ bash scripts/install-deps.sh
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+
+echo "== End to end: the updater's whole job under Xvfb =="
+bash scripts/e2e-demo.sh
 
 echo "== ThreadSanitizer: engine =="
 bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests
