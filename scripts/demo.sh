@@ -20,10 +20,16 @@ host=127.0.0.1
 port=${DEMO_PORT:-8642}
 demo=${DEMO_DIR:-$root/demo}
 build=${DEMO_BUILD:-$root/build-release}
-bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
-  "-DQUORVEL_UPDATE_HOST=$host:$port" -- DirevidUreziv
 rm -rf "$demo"
-cmake --install "$build" --prefix "$demo/install" >/dev/null
+mkdir -p "$(dirname "$build")"
+# Two demos sharing a build folder take turns: each builds for its own port and
+# installs its updater before the other may reconfigure the folder.
+(
+  flock 9
+  bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
+    "-DQUORVEL_UPDATE_HOST=$host:$port" -- DirevidUreziv
+  cmake --install "$build" --prefix "$demo/install" >/dev/null
+) 9>"$build.lock"
 
 # The product as installed: the updater in its folder with an old product file.
 product="$demo/Quorvel"
