@@ -1,0 +1,5 @@
+#pragma once
+
+// The gradient progress bar.
+#include "TXiProgressBar.h"
+#include "XiProgressTypes.h"
