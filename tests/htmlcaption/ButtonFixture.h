@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TQtCanvas.h"
+#include "htmlbtns.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+// Paints a THTMLButton onto an image through the canvas, in a chosen state.
+class ButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        button.resize(80, 24);
+        button.setFont(QFont(QStringLiteral("Tahoma"), 8));
+        THTMLButton::SeedSource() = [] { return 12345u; };
+    }
+    void TearDown() override {
+        THTMLButton::SeedSource() = [] { return 0u; };
+    }
+
+    QImage Paint(THTMLButton::TDrawState state = {}) {
+        QImage image(button.width(), button.height(), QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        {
+            TQtCanvas canvas(&image);
+            button.DrawButton(canvas, state);
+        }
+        return image;
+    }
+    static TColor At(const QImage& img, int x, int y) {
+        const QRgb p = img.pixel(x, y);
+        return RGBColor(qRed(p), qGreen(p), qBlue(p));
+    }
+    static int Count(const QImage& img, TColor c) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += At(img, x, y) == c;
+        return n;
+    }
+    // Bounding box of the pixels of colour c.
+    static QRect Box(const QImage& img, TColor c) {
+        QRect box;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (At(img, x, y) == c)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    }
+    void Enter();
+    void Leave();
+
+    THTMLButton button;
+};
