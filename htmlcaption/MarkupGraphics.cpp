@@ -4,6 +4,8 @@
 #include "TShellIcons.h"
 
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace {
 // Rounds to nearest with ties to even.
@@ -11,6 +13,24 @@ int RoundEven(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
 } // namespace
+
+// Looking an icon up asks the file system and the type database, so each name
+// is resolved once per icon size on the painting thread.
+int SystemIconIndex(const std::string& name, bool large) {
+    int index = 0;
+    if (name.empty() || MarkupText::ReadStrictInteger(name, index))
+        return index;
+    thread_local std::map<std::pair<std::string, bool>, int> known;
+    const auto key = std::make_pair(name, large);
+    const auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
+    if (known.size() >= 256)
+        known.clear();
+    index = TShellIcons::IconIndex(name);
+    known.emplace(key, index);
+    return index;
+}
 
 void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, const TRect& rect, int steps,
                   TColor border) {
@@ -48,12 +68,10 @@ void StretchBitmap(TCanvas& canvas, const TRect& rect, const QImage& image) {
 
 void DrawSystemIcon(TCanvas& canvas, int x, int y, TPoint& size, double scale, bool printing, bool draw,
                     bool large, const std::string& name) {
-    int index = 0;
-    if (!name.empty() && !MarkupText::ReadStrictInteger(name, index))
-        index = TShellIcons::IconIndex(name);
     size = TShellIcons::IconSize(large);
     if (!draw)
         return;
+    const int index = SystemIconIndex(name, large);
     if (!printing)
         TShellIcons::Draw(canvas, index, x, y, large);
     else

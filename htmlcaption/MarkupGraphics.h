@@ -14,6 +14,10 @@ void FillGradient(TCanvas& canvas, TColor from, TColor to, bool horizontal, cons
 // Copies image stretched into rect.
 void StretchBitmap(TCanvas& canvas, const TRect& rect, const QImage& image);
 
+// The shell icon index for name (a number is taken as the index itself),
+// looked up once per name and size.
+int SystemIconIndex(const std::string& name, bool large);
+
 // Draws the shell icon named by name (a path, a file name whose kind gives
 // the icon, or an icon index) at (x, y) and reports its size. With printing
 // the icon is stretched by scale. Nothing is drawn unless draw is set.

@@ -120,7 +120,7 @@ void TMarkupRenderer::ImageTag(TPass& pass, std::string_view tag) {
     const size_t srcAt = upper.find("SRC");
     std::string source = srcAt == std::string::npos ? std::string() : QuotedValueFrom(tag, srcAt + 3);
     if (Has(upper, "ALT") && number == m_hoveredImage)
-        source = AttributeValue(upper, "ALT");
+        source = QuotedValueFrom(tag, upper.find("ALT") + 3);
     const int width = std::clamp(ReadInteger(AttributeValue(upper, "WIDTH")), -1, kMaxImageSide);
     const int height = std::clamp(ReadInteger(AttributeValue(upper, "HEIGHT")), -1, kMaxImageSide);
     const int ppiX = m_canvas.PixelsPerInchX(), ppiY = m_canvas.PixelsPerInchY();
@@ -153,13 +153,18 @@ void TMarkupRenderer::ImageTag(TPass& pass, std::string_view tag) {
     THTMLPicture* picture = FindPicture(source);
     if (picture && !picture->Empty()) {
         const bool natural = width < 1 || height < 1;
-        if (draw && natural)
-            DrawPicture(*picture, TRect{pass.X + picture->FrameXPos(), pass.T + picture->FrameYPos(),
-                                        pass.X + picture->FrameXPos() + picture->DisplayWidth(),
-                                        pass.T + picture->FrameYPos() + picture->DisplayHeight()});
-        else if (draw) {
-            picture->SetStretch(true);
-            DrawPicture(*picture, TRect{pass.X, pass.T, pass.X + width, pass.T + height});
+        if (draw) {
+            // The picture may be shared with other captions: its stretch
+            // setting is chosen for this draw only.
+            const bool stretch = picture->Stretch();
+            picture->SetStretch(!natural);
+            if (natural)
+                DrawPicture(*picture, TRect{pass.X + picture->FrameXPos(), pass.T + picture->FrameYPos(),
+                                            pass.X + picture->FrameXPos() + picture->DisplayWidth(),
+                                            pass.T + picture->FrameYPos() + picture->DisplayHeight()});
+            else
+                DrawPicture(*picture, TRect{pass.X, pass.T, pass.X + width, pass.T + height});
+            picture->SetStretch(stretch);
         }
         box = natural ? TPoint{MulDiv(picture->DisplayWidth(), ppiX, 96),
                                MulDiv(picture->DisplayHeight(), ppiY, 96)}
@@ -197,16 +202,22 @@ void TMarkupRenderer::BodyTag(TPass& pass, std::string_view tag) {
     if (!pass.Draws() || m_opt.Selected)
         return;
     const std::string text = AttributeText(tag);
-    const std::string background = AttributeValue(text, "BACKGROUND");
+    // The location keeps the letter case it was written in.
+    const size_t backgroundAt = text.find("BACKGROUND");
+    const std::string background = backgroundAt == std::string::npos
+                                       ? std::string()
+                                       : QuotedValueFrom(tag, tag.size() - text.size() + backgroundAt +
+                                                                  std::string_view("BACKGROUND").size());
     if (!background.empty()) {
         THTMLPicture* picture = FindPicture(background);
         if (picture && !picture->Empty() && picture->Width() > 0 && picture->Height() > 0) {
+            // One fill with the picture repeated from the top-left corner.
             const int w = picture->Width(), h = picture->Height();
-            m_canvas.SetClipRect(m_bounds);
-            for (int y = m_bounds.Top; y < m_bounds.Bottom; y += h)
-                for (int x = m_bounds.Left; x < m_bounds.Right; x += w)
-                    DrawPicture(*picture, TRect{x, y, x + w, y + h});
-            m_canvas.ClearClipRect();
+            const QImage& image = picture->Image();
+            if (image.width() == w && image.height() == h)
+                m_canvas.TileImage(m_bounds, image);
+            else
+                m_canvas.TileImage(m_bounds, image.scaled(w, h));
         }
     }
     if (!Has(text, "BGCOLOR"))

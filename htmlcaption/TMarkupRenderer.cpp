@@ -199,10 +199,20 @@ void TMarkupRenderer::ProcessRun(TPass& pass, size_t length) {
         return;
     }
     int w = 0;
+    bool cut = false;
     if (pass.Measure) {
+        // The run's whole width decides whether it overflows; without word
+        // wrap an overflowing run counts with the width it is cut to.
         TRect r{pass.L, pass.T, pass.R, pass.B};
-        m_canvas.DrawText(run, r, m_textFlags | dtCalcRect);
+        m_canvas.DrawText(run, r, (m_textFlags & ~static_cast<unsigned>(dtEndEllipsis)) | dtCalcRect);
         w = r.Right - pass.L;
+        const long long left = static_cast<long long>(pass.R) - pass.L - pass.W;
+        if (!m_opt.WordWrap && w > left) {
+            TRect e{pass.L, pass.T, Sat(pass.L + std::max(0LL, left)), pass.B};
+            m_canvas.DrawText(run, e, m_textFlags | dtCalcRect);
+            w = std::min<long long>(e.Right - pass.L, std::max(0LL, left));
+            cut = true;
+        }
         pass.W = Sat(static_cast<long long>(pass.W) + w);
         const long long px = static_cast<long long>(m_opt.PointerX) - pass.L;
         if (m_inAnchor && px >= pass.W - w && px <= pass.W) {
@@ -226,11 +236,12 @@ void TMarkupRenderer::ProcessRun(TPass& pass, size_t length) {
     pass.LinePlain += run;
     if (fits || !m_opt.WordWrap) {
         MoveToLine(pass, length);
-        // Without word wrap the overflowing run is the last thing on the line
-        // and is cut by the ellipsis.
-        if (!fits)
+        // Without word wrap the overflowing run is the last thing drawn and
+        // is cut by the ellipsis; nothing after it shows.
+        if (!fits || cut)
             pass.Pos = pass.Input.size();
-        pass.TrailingSpace = (run.size() == length && run.back() == ' ') ? m_canvas.TextWidth(" ") : 0;
+        pass.TrailingSpace =
+            (!cut && run.size() == length && run.back() == ' ') ? m_canvas.TextWidth(" ") : 0;
     } else {
         pass.W -= w;
         pass.Ended = true;

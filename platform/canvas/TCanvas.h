@@ -96,6 +96,9 @@ public:
     // current clip.
     virtual void DrawImage(int x, int y, const QImage& image) = 0;
     virtual void StretchDrawImage(const TRect& dest, const QImage& image) = 0;
+    // Fills area with copies of image laid edge to edge from area's top-left
+    // corner, in one operation; clipped to area and the current clip.
+    virtual void TileImage(const TRect& area, const QImage& image) = 0;
 
     virtual int PixelsPerInchX() const = 0;
     virtual int PixelsPerInchY() const = 0;

@@ -1,5 +1,6 @@
 #include "TQtCanvas.h"
 
+#include <QBrush>
 #include <QFontDatabase>
 #include <QHash>
 #include <QImage>
@@ -377,6 +378,14 @@ void TQtCanvas::DrawImage(int x, int y, const QImage& image) {
 void TQtCanvas::StretchDrawImage(const TRect& dest, const QImage& image) {
     if (!image.isNull() && dest.Width() > 0 && dest.Height() > 0)
         m_painter->drawImage(ToQRect(dest), image);
+}
+
+void TQtCanvas::TileImage(const TRect& area, const QImage& image) {
+    if (image.isNull() || area.Width() <= 0 || area.Height() <= 0)
+        return;
+    QBrush brush(image);
+    brush.setTransform(QTransform::fromTranslate(area.Left, area.Top));
+    m_painter->fillRect(ToQRect(area), brush);
 }
 
 int TQtCanvas::PixelsPerInchX() const {

@@ -43,6 +43,7 @@ public:
 
     void DrawImage(int x, int y, const QImage& image) override;
     void StretchDrawImage(const TRect& dest, const QImage& image) override;
+    void TileImage(const TRect& area, const QImage& image) override;
 
     int PixelsPerInchX() const override;
     int PixelsPerInchY() const override;

@@ -17,6 +17,8 @@ struct TIconList {
     std::mutex Lock;
     std::vector<QIcon> Icons;
     std::vector<QString> Keys;
+    // Rendered images per index, small and large, made on first use.
+    std::vector<QImage> Small, Large;
 };
 
 TIconList& Icons() {
@@ -50,16 +52,19 @@ int IndexOfKey(const QString& key, const QIcon& icon) {
 }
 
 QImage IconImage(int index, bool large) {
-    QIcon icon;
-    {
-        TIconList& list = Icons();
-        std::lock_guard guard(list.Lock);
-        if (index < 0 || static_cast<size_t>(index) >= list.Icons.size())
-            return QImage();
-        icon = list.Icons[static_cast<size_t>(index)];
+    TIconList& list = Icons();
+    std::lock_guard guard(list.Lock);
+    if (index < 0 || static_cast<size_t>(index) >= list.Icons.size())
+        return QImage();
+    std::vector<QImage>& images = large ? list.Large : list.Small;
+    if (images.size() < list.Icons.size())
+        images.resize(list.Icons.size());
+    QImage& image = images[static_cast<size_t>(index)];
+    if (image.isNull()) {
+        const TPoint size = TShellIcons::IconSize(large);
+        image = list.Icons[static_cast<size_t>(index)].pixmap(size.X, size.Y).toImage();
     }
-    const TPoint size = TShellIcons::IconSize(large);
-    return icon.pixmap(size.X, size.Y).toImage();
+    return image;
 }
 
 } // namespace
@@ -82,6 +87,12 @@ int IconIndex(const std::string& name) {
     if (mime.isDefault())
         return 0;
     return IndexOfKey(QStringLiteral("mime:") + mime.name(), QIcon::fromTheme(mime.iconName()));
+}
+
+int Count() {
+    TIconList& list = Icons();
+    std::lock_guard guard(list.Lock);
+    return static_cast<int>(list.Icons.size());
 }
 
 TPoint IconSize(bool large) {

@@ -12,6 +12,9 @@ namespace TShellIcons {
 // the kind of file the name's suffix stands for when nothing of that name exists.
 int IconIndex(const std::string& name);
 
+// Number of icons in the list so far.
+int Count();
+
 // Size of the small (16) or large (32) icons.
 TPoint IconSize(bool large);
 
