@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -167,6 +168,12 @@ void TXiProgressBar::SetVisible(bool visible) {
 }
 
 void TXiProgressBar::PaintNow() {
+    // A widget may only paint on the GUI thread; a call from elsewhere gets
+    // its repaint there instead of painting where it stands.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
+        return;
+    }
     if (isVisible())
         repaint();
 }

@@ -14,7 +14,8 @@
 // copied to the widget in one go, so frequent position changes do not
 // flicker. Position, Min, Max and Step repaint synchronously; the colour,
 // scheme and orientation setters schedule a repaint. The bar belongs to the
-// GUI thread.
+// GUI thread; a setter called on another thread leaves its repaint to the
+// GUI thread rather than painting there.
 class TXiProgressBar : public QWidget {
     Q_OBJECT
     // No stored defaults: a form description keeps all eleven values.

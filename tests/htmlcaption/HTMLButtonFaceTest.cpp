@@ -235,3 +235,42 @@ TEST_F(ButtonTest, PictureContainerIsForgottenWhenDestroyed) {
     EXPECT_EQ(button.PictureContainer(), nullptr);
     Paint();
 }
+
+namespace {
+class TCountingButton : public THTMLButton {
+public:
+    int Paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++Paints;
+        THTMLButton::paintEvent(event);
+    }
+};
+} // namespace
+
+TEST(HTMLButtonRepaints, OnlyChangesThatShowRepaint) {
+    TCountingButton button;
+    button.show();
+    QApplication::processEvents();
+    int paints = button.Paints;
+    const auto repainted = [&] {
+        QApplication::processEvents();
+        const bool any = button.Paints > paints;
+        paints = button.Paints;
+        return any;
+    };
+    button.SetDownColor(0x123456);
+    button.SetHoverColor(0x123456);
+    EXPECT_FALSE(repainted());
+    button.SetBorderColor(button.BorderColor());
+    button.SetFlat(button.Flat());
+    button.SetMargin(-5);
+    EXPECT_FALSE(repainted());
+    button.SetBorderColor(0x010203);
+    EXPECT_TRUE(repainted());
+    button.SetAlignment(button.Alignment()); // always repaints
+    EXPECT_TRUE(repainted());
+    button.setEnabled(false);
+    EXPECT_TRUE(repainted());
+}

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <climits>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -234,4 +235,18 @@ TEST(XiProgressBar, AHiddenBarDrawsNothing) {
     bar.render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
     EXPECT_EQ(target.pixel(0, 0), QColor(Qt::magenta).rgb());
     EXPECT_EQ(target.pixel(100, 8), QColor(Qt::magenta).rgb());
+}
+
+TEST(XiProgressBar, ASetterOffTheGuiThreadLeavesThePaintToIt) {
+    TCountingBar bar;
+    bar.show();
+    QApplication::processEvents();
+    const int before = bar.Paints;
+    std::thread([&] { bar.SetPosition(70); }).join();
+    EXPECT_EQ(bar.Position(), 70);
+    EXPECT_EQ(bar.Paints, before);
+    // The queued call schedules the repaint, which the next pass delivers.
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_GT(bar.Paints, before);
 }
