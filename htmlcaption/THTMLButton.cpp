@@ -5,6 +5,7 @@
 #include "TQtCanvas.h"
 #include "ThemeAccess.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -87,6 +88,15 @@ THTMLButton::THTMLButton(QWidget* parent)
     setText(m_caption);
     setAttribute(Qt::WA_Hover);
     BuildBackground();
+    // The default look depends on which button of the window has the focus.
+    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateDefaultLook(); });
+}
+
+void THTMLButton::UpdateDefaultLook() {
+    const QWidget* focus = QApplication::focusWidget();
+    const bool otherButton =
+        focus && focus != this && qobject_cast<const QPushButton*>(focus) && focus->window() == window();
+    SetDefaultLook(hasFocus() || (isDefault() && !otherButton));
 }
 
 THTMLButton::~THTMLButton() = default;
@@ -179,7 +189,7 @@ void THTMLButton::SetSpacing(int value) {
 
 void THTMLButton::SetDefault(bool value) {
     setDefault(value);
-    SetDefaultLook(hasFocus() || value);
+    UpdateDefaultLook();
 }
 
 void THTMLButton::SetDefaultLook(bool value) {
@@ -391,12 +401,12 @@ void THTMLButton::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void THTMLButton::focusInEvent(QFocusEvent* event) {
     QPushButton::focusInEvent(event);
-    SetDefaultLook(true);
+    UpdateDefaultLook();
 }
 
 void THTMLButton::focusOutEvent(QFocusEvent* event) {
     QPushButton::focusOutEvent(event);
-    SetDefaultLook(isDefault());
+    UpdateDefaultLook();
 }
 
 void THTMLButton::changeEvent(QEvent* event) {

@@ -164,6 +164,7 @@ protected:
 private:
     bool VisibleFlag() const { return !isHidden(); }
     void Repaint() { update(); }
+    void UpdateDefaultLook();
     void DrawFace(TCanvas& canvas, const TDrawState& state, bool themed, TRect& k);
     void DrawCaption(TCanvas& canvas, const TDrawState& state);
 

@@ -252,7 +252,9 @@ protected:
 TEST(HTMLButtonRepaints, OnlyChangesThatShowRepaint) {
     TCountingButton button;
     button.show();
-    QApplication::processEvents();
+    // Let showing, activation and focus settle.
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
     int paints = button.Paints;
     const auto repainted = [&] {
         QApplication::processEvents();
@@ -273,4 +275,28 @@ TEST(HTMLButtonRepaints, OnlyChangesThatShowRepaint) {
     EXPECT_TRUE(repainted());
     button.setEnabled(false);
     EXPECT_TRUE(repainted());
+}
+
+TEST(HTMLButtonDefaultLook, FollowsTheFocusAndTheDefaultButton) {
+    QWidget window;
+    auto* first = new THTMLButton(&window);
+    auto* second = new THTMLButton(&window);
+    auto* other = new QWidget(&window);
+    other->setFocusPolicy(Qt::StrongFocus);
+    first->SetDefault(true);
+    EXPECT_TRUE(first->DefaultLook());
+    EXPECT_FALSE(second->DefaultLook());
+    window.show();
+    window.activateWindow();
+    QApplication::processEvents();
+    if (!window.isActiveWindow())
+        GTEST_SKIP() << "the window cannot become active here";
+    second->setFocus();
+    QApplication::processEvents();
+    EXPECT_TRUE(second->DefaultLook());
+    EXPECT_FALSE(first->DefaultLook());
+    other->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(second->DefaultLook());
+    EXPECT_TRUE(first->DefaultLook());
 }
