@@ -12,11 +12,10 @@ protected:
     void SetUp() override {
         button.resize(80, 24);
         button.setFont(QFont(QStringLiteral("Tahoma"), 8));
+        previousSeed = THTMLButton::SeedSource();
         THTMLButton::SeedSource() = [] { return 12345u; };
     }
-    void TearDown() override {
-        THTMLButton::SeedSource() = [] { return 0u; };
-    }
+    void TearDown() override { THTMLButton::SeedSource() = previousSeed; }
 
     QImage Paint(THTMLButton::TDrawState state = {}) {
         QImage image(button.width(), button.height(), QImage::Format_RGB32);
@@ -50,5 +49,6 @@ protected:
     void Enter();
     void Leave();
 
+    std::function<unsigned()> previousSeed;
     THTMLButton button;
 };
