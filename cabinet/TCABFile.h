@@ -26,8 +26,8 @@ class TCABFile : public TComponent {
     Q_CLASSINFO("default:LZXMemory", "lzxLowest")
     Q_PROPERTY(QString TargetPath READ TargetPath WRITE SetTargetPath)
     Q_CLASSINFO("default:TargetPath", "")
+    // Always stored; a stored value is accepted and ignored.
     Q_PROPERTY(QString Version READ Version WRITE SetVersion)
-    Q_CLASSINFO("default:Version", "1.4.0.0")
 
 public:
     explicit TCABFile(QObject* owner = nullptr);

@@ -2,7 +2,7 @@
 
 #include "TCABFile.h"
 
-TCABFileContents::TCABFileContents(TCABFile* owner) : QObject(owner), m_owner(owner) {}
+TCABFileContents::TCABFileContents(TCABFile* owner) : TCollection(owner), m_owner(owner) {}
 
 TCABFileEntry* TCABFileContents::Add() {
     auto* entry = new TCABFileEntry(this);

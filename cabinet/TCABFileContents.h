@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TCABFileEntry.h"
+#include "TCollection.h"
 
 #include <QObject>
 #include <vector>
@@ -9,7 +10,7 @@ class TCABFile;
 
 // Ordered list of entries owned by a cabinet component, which it reports as
 // its owner. Extraction neither fills nor reads it.
-class TCABFileContents : public QObject {
+class TCABFileContents : public TCollection {
     Q_OBJECT
 
 public:
@@ -21,6 +22,11 @@ public:
     int Count() const { return static_cast<int>(m_items.size()); }
     // 0-based; null when out of range.
     TCABFileEntry* Items(int index) const;
+
+    int ItemCount() const override { return Count(); }
+    QObject* ItemObject(int index) const override { return Items(index); }
+    QObject* AddItem() override { return Add(); }
+    void ClearItems() override { Clear(); }
 
 private:
     TCABFile* m_owner;

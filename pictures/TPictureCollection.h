@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TCollection.h"
+
 #include <memory>
 #include <vector>
 
@@ -7,7 +9,9 @@ class TPictureContainer;
 class TPictureItem;
 
 // The ordered items of a picture container; it owns them.
-class TPictureCollection {
+class TPictureCollection : public TCollection {
+    Q_OBJECT
+
 public:
     explicit TPictureCollection(TPictureContainer* owner);
     ~TPictureCollection();
@@ -22,6 +26,11 @@ public:
     TPictureItem* Items(int index) const;
     int IndexOf(const TPictureItem* item) const;
     TPictureContainer* Owner() const { return m_owner; }
+
+    int ItemCount() const override { return Count(); }
+    QObject* ItemObject(int index) const override;
+    QObject* AddItem() override;
+    void ClearItems() override { Clear(); }
 
 private:
     TPictureContainer* m_owner;

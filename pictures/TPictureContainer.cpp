@@ -21,6 +21,8 @@ TPictureContainer::TPictureContainer(QObject* owner)
 
 TPictureContainer::~TPictureContainer() = default;
 
+TCollection* TPictureContainer::ItemsCollection() const { return m_items.get(); }
+
 THTMLPicture* TPictureContainer::PictureByName(const QString& name) const {
     const QString wanted = AsciiUpper(name);
     for (int i = 0; i < m_items->Count(); ++i) {

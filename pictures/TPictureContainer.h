@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TCollection.h"
 #include "TComponent.h"
 
 #include <QString>
@@ -12,14 +13,16 @@ class TPictureCollection;
 // A component holding named pictures for marked-up captions.
 class TPictureContainer : public TComponent {
     Q_OBJECT
+    Q_PROPERTY(TCollection* Items READ ItemsCollection)
+    // Always stored; a stored value is accepted and ignored.
     Q_PROPERTY(QString Version READ Version WRITE SetVersion)
-    Q_CLASSINFO("default:Version", "1.0.0.0")
 
 public:
     explicit TPictureContainer(QObject* owner = nullptr);
     ~TPictureContainer() override;
 
     TPictureCollection* Items() const { return m_items.get(); }
+    TCollection* ItemsCollection() const;
     QString Version() const { return QStringLiteral("1.0.0.0"); }
     void SetVersion(const QString&) {}
 

@@ -3,6 +3,8 @@
 #include "THTMLPicture.h"
 #include "TPictureCollection.h"
 
+#include <sstream>
+
 TPictureItem::TPictureItem(TPictureCollection* collection)
     : m_picture(std::make_unique<THTMLPicture>()), m_collection(collection) {}
 
@@ -18,6 +20,20 @@ void TPictureItem::Assign(const TPictureItem& source) {
 
 void TPictureItem::SetPicture(const THTMLPicture* picture) {
     m_picture->Assign(picture);
+}
+
+QByteArray TPictureItem::PictureData() const {
+    const std::vector<unsigned char>& data = m_picture->ImageData();
+    return QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+}
+
+void TPictureItem::SetPictureData(const QByteArray& bytes) {
+    if (bytes.isEmpty()) {
+        m_picture->Assign(nullptr);
+        return;
+    }
+    std::istringstream stream(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    m_picture->ReadData(stream);
 }
 
 int TPictureItem::Index() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -9,7 +11,14 @@ class TPictureCollection;
 
 // A named picture of a container. The item owns its picture; SetPicture
 // copies into it and never replaces it.
-class TPictureItem {
+//
+// Published: Picture (the image file's bytes, decoded when set), Name, Tag.
+class TPictureItem : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QByteArray Picture READ PictureData WRITE SetPictureData)
+    Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_PROPERTY(int Tag READ Tag WRITE SetTag)
+
 public:
     explicit TPictureItem(TPictureCollection* collection = nullptr);
     ~TPictureItem();
@@ -20,6 +29,10 @@ public:
 
     THTMLPicture* Picture() const { return m_picture.get(); }
     void SetPicture(const THTMLPicture* picture);
+    // The picture's bytes as loaded; setting them decodes them (decoding
+    // errors are raised, the bytes are kept).
+    QByteArray PictureData() const;
+    void SetPictureData(const QByteArray& bytes);
     const QString& Name() const { return m_name; }
     void SetName(const QString& name) { m_name = name; }
     int Tag() const { return m_tag; }

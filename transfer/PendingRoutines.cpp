@@ -1,9 +1,11 @@
 #include "TransferRoutines.h"
+#include "TransferSteps.h"
 
 // Uploads, FTP and file copies are not available yet: their jobs fail
-// without transferring anything.
+// without transferring anything (uploads still show their animation).
 
-bool HttpUpload(TWebCopy&, const QString&, const QString&, const QString&, TWebCopyHTTPCommand) {
+bool HttpUpload(TWebCopy& engine, const QString&, const QString&, const QString&, TWebCopyHTTPCommand) {
+    TransferSteps::ShowUploadAnimation(engine);
     return false;
 }
 
@@ -13,8 +15,9 @@ bool FtpDownload(TWebCopy&, int, const QString&, const QString&, const QString&,
     return false;
 }
 
-bool FtpUpload(TWebCopy&, int, const QString&, const QString&, const QString&, int, const QString&,
+bool FtpUpload(TWebCopy& engine, int, const QString&, const QString&, const QString&, int, const QString&,
                const QString&, const QString&, bool, TDateTime&, bool& noNewFile) {
+    TransferSteps::ShowUploadAnimation(engine);
     noNewFile = false;
     return false;
 }

@@ -69,6 +69,13 @@ void TProgressDialog::Refresh(const TProgressWindowSnapshot& s) {
     }
     setWindowTitle(s.Caption);
     Place(m_animation, s.Animation);
+    if (s.AnimationStarts != m_animationStarts) {
+        m_animationStarts = s.AnimationStarts;
+        if (s.AnimationClip == m_animation->Clip())
+            m_animation->Restart();
+        else
+            m_animation->SetClip(s.AnimationClip);
+    }
     m_animation->SetRunning(s.AnimationRunning);
     m_bar->setRange(s.ProgressBar.Min, s.ProgressBar.Max);
     m_bar->setValue(s.ProgressBar.Position);

@@ -33,4 +33,5 @@ private:
     QPushButton* m_cancel;
     QPushButton* m_openFolder;
     QPushButton* m_openFile;
+    int m_animationStarts = 1;
 };

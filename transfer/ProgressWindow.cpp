@@ -121,6 +121,14 @@ void TProgressWindow::SetTimeLabel(const QString& text) {
     Change([&](TProgressWindowSnapshot& s) { s.TimeLabel.Caption = text; });
 }
 
+void TProgressWindow::SetAnimationClip(int clip) {
+    Change([&](TProgressWindowSnapshot& s) {
+        s.AnimationClip = clip;
+        s.AnimationRunning = true;
+        ++s.AnimationStarts;
+    });
+}
+
 void TProgressWindow::Show() {
     Change([](TProgressWindowSnapshot& s) { s.Visible = true; });
 }

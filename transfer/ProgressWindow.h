@@ -11,6 +11,10 @@
 class TWebCopy;
 class TProgressDialog;
 
+// Animation clips of the progress window.
+constexpr int kTransferAnimationClip = 257; // downloads and copies
+constexpr int kUploadAnimationClip = 258;   // uploads
+
 // State of one control of the progress window.
 struct TControlState {
     bool Exists = true;
@@ -34,6 +38,8 @@ struct TProgressWindowSnapshot {
     bool Closed = false;  // the run ended without keeping the window
     bool AlwaysOnTop = false;
     bool AnimationRunning = true;
+    int AnimationClip = kTransferAnimationClip;
+    int AnimationStarts = 1; // counts (re)starts of the clip
     TControlState Animation, FileLabel, ProgressLabel, RateLabel, TimeLabel;
     TControlState CancelButton, OpenFolderButton, OpenFileButton;
     TProgressBarState ProgressBar;
@@ -75,6 +81,8 @@ public:
     void SetProgressLabel(const QString& text);
     void SetRateLabel(const QString& text);
     void SetTimeLabel(const QString& text);
+    // Switches the animation to another clip and plays it from its start.
+    void SetAnimationClip(int clip);
     // Shows the window when asked to (and a GUI exists).
     void Show();
     // End of the run: keep the window with "Close" and enabled Open buttons,

@@ -8,6 +8,11 @@
 
 namespace TransferSteps {
 
+void ShowUploadAnimation(TWebCopy& engine) {
+    if (auto window = engine.ProgressWindow())
+        window->SetAnimationClip(kUploadAnimationClip);
+}
+
 void WriteFileLine(TWebCopy& engine, const QString& name, const QString& direction, const QString& server,
                    bool showServer) {
     QString counter;

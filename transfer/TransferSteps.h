@@ -28,4 +28,8 @@ void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std
 // press raises OnCopyCancel here, on the worker thread.
 void ProcessPendingInput(TWebCopy& engine);
 
+// Uploads show their own clip: switches the progress window's animation to it
+// and plays it from the start.
+void ShowUploadAnimation(TWebCopy& engine);
+
 } // namespace TransferSteps

@@ -43,6 +43,7 @@ class TWebCopy : public TComponent {
     Q_PROPERTY(bool FTPPassive MEMBER FTPPassive)
     Q_PROPERTY(bool HTTPKeepAliveAuthentication MEMBER HTTPKeepAliveAuthentication)
     Q_CLASSINFO("default:HTTPKeepAliveAuthentication", "false")
+    Q_PROPERTY(TCollection* Items READ ItemsCollection)
     Q_PROPERTY(QString Proxy MEMBER Proxy)
     Q_PROPERTY(QString ProxyUserID MEMBER ProxyUserID)
     Q_PROPERTY(QString ProxyPassword MEMBER ProxyPassword)
@@ -100,6 +101,7 @@ public:
 
     TWebCopyItems& Items() { return m_items; }
     const TWebCopyItems& Items() const { return m_items; }
+    TCollection* ItemsCollection() const { return const_cast<TWebCopyItems*>(&m_items); }
 
     QString Version() const { return QStringLiteral("1.4.0.1"); }
     void SetVersion(const QString&) {} // read-only in effect

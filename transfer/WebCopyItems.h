@@ -1,12 +1,15 @@
 #pragma once
 
+#include "TCollection.h"
 #include "WebCopyItem.h"
 
 #include <memory>
 #include <vector>
 
 // The ordered job list of one engine; order is run order, indexes are 0-based.
-class TWebCopyItems {
+class TWebCopyItems : public TCollection {
+    Q_OBJECT
+
 public:
     explicit TWebCopyItems(TWebCopy* owner) : m_owner(owner) {}
     TWebCopyItems(const TWebCopyItems&) = delete;
@@ -21,6 +24,13 @@ public:
     TWebCopyItem* operator[](int index) const { return Item(index); }
 
     TWebCopy* Owner() const { return m_owner; }
+
+    int ItemCount() const override { return Count(); }
+    QObject* ItemObject(int index) const override {
+        return index >= 0 && index < Count() ? m_items[static_cast<std::size_t>(index)].get() : nullptr;
+    }
+    QObject* AddItem() override { return Add(); }
+    void ClearItems() override { Clear(); }
 
 private:
     TWebCopy* m_owner;

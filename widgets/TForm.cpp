@@ -1,0 +1,82 @@
+#include "TForm.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+
+TForm::TForm(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    SetColor(m_color);
+    ApplyFlags();
+    ApplySize();
+}
+
+void TForm::SetClientWidth(int width) {
+    m_clientWidth = std::max(width, 0);
+    ApplySize();
+}
+
+void TForm::SetClientHeight(int height) {
+    m_clientHeight = std::max(height, 0);
+    ApplySize();
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle style) {
+    m_borderStyle = style;
+    ApplyFlags();
+    ApplySize();
+}
+
+void TForm::SetBorderIcons(TBorderIcons icons) {
+    m_borderIcons = icons;
+    ApplyFlags();
+}
+
+void TForm::SetColor(TColor color) {
+    m_color = color;
+    const TColor rgb = ColorToRGB(color);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(RedOf(rgb), GreenOf(rgb), BlueOf(rgb)));
+    setPalette(pal);
+}
+
+void TForm::ApplySize() {
+    if (m_borderStyle == bsSizeable) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(m_clientWidth, m_clientHeight);
+    } else {
+        setFixedSize(m_clientWidth, m_clientHeight);
+    }
+}
+
+void TForm::ApplyFlags() {
+    if (!isWindow())
+        return;
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+    if (m_borderStyle != bsNone)
+        flags |= Qt::WindowTitleHint;
+    else
+        flags |= Qt::FramelessWindowHint;
+    if (m_borderIcons & biSystemMenu)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (m_borderIcons & biMinimize)
+        flags |= Qt::WindowMinimizeButtonHint;
+    // A window of fixed size never offers to maximise.
+    if ((m_borderIcons & biMaximize) && m_borderStyle == bsSizeable)
+        flags |= Qt::WindowMaximizeButtonHint;
+    if (m_borderStyle != bsSizeable)
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    const bool shown = isVisible();
+    setWindowFlags(flags);
+    if (shown)
+        show();
+}
+
+void TForm::setVisible(bool visible) {
+    if (visible && !isVisible() && m_position == poScreenCenter) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QWidget::setVisible(visible);
+}
