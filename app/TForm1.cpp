@@ -4,17 +4,14 @@
 #include "MessageBox.h"
 #include "PackageInstall.h"
 #include "TCABFile.h"
+#include "TForm1Description.h"
+#include "TLabel.h"
+#include "TStandInProgressBar.h"
 #include "WebCopy.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFrame>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 
 #include <filesystem>
 
@@ -22,8 +19,6 @@ namespace {
 
 const char* const kPackageName = "DirevidUreziv.cab";
 const char* const kBackupName = "DirevidUreziv_bu.cab";
-const char* const kStartText = "Please make sure you are connected to the Internet and press the \"Start\" "
-                               "button to check and download the latest software update.";
 const char* const kUpToDateText = "There is not available update.\rYour version is current!";
 const char* const kErrorText = "Error Updating the Quorvel! Please try again.";
 const char* const kSuccessText = "Quorvel has been successfully updated!";
@@ -35,41 +30,20 @@ QString DefaultDownloadUrl() {
            QStringLiteral("/downloads/DirevidUreziv.cab");
 }
 
-// The window's face; where the machine lacks it, a metric-alike face stands in.
-QFont WindowFont(int pixelSize) {
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, const char* colour) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(QLatin1String(colour)));
-    label->setFont(WindowFont(13));
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& caption, int x) {
-    auto* button = new QPushButton(caption, parent);
-    button->setGeometry(x, 277, 81, 22);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: #EAEAFF; border: 1px solid #808080; }"
-                                         "QPushButton:hover { background: #B7B7FF; }"
-                                         "QPushButton:pressed { background: #8000FF; }"));
-    return button;
-}
-
 } // namespace
 
-TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget* parent)
-    : QWidget(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
+TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget* parent,
+               const QByteArray& description)
+    : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }) {
-    CreateControls();
-    ConfigureEngine();
-    FormCreate();
+    // The stored description is part of the program; what it leaves out is a
+    // build fault worth a warning, and the window is completed regardless.
+    m_descriptionReport = BuildForm1(*this, description);
+    for (const QString& skipped : m_descriptionReport.Skipped)
+        qWarning("window description: %s", qUtf8Printable(skipped));
+    m_instruction = Label2->Caption();
+    if (OnCreate)
+        OnCreate();
     if (!updateFolder.isEmpty())
         m_updateFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
 }
@@ -79,95 +53,6 @@ TForm1::~TForm1() {
     // handlers use the flags and controls below.
     delete WebCopy1;
     WebCopy1 = nullptr;
-}
-
-void TForm1::CreateControls() {
-    setWindowTitle(QStringLiteral("Quorvel Software Update"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(471, 319);
-    setAutoFillBackground(true);
-    setFont(WindowFont(11));
-
-    auto* content = new QFrame(this); // stands where the content picture goes
-    content->setGeometry(121, 60, 350, 259);
-    content->setStyleSheet(QStringLiteral("background: #F4F8FF;"));
-    XiProgressBar2 = new QProgressBar(this);
-    XiProgressBar2->setGeometry(136, 198, 313, 16);
-    XiProgressBar2->setRange(0, 100);
-    XiProgressBar2->setValue(0);
-    XiProgressBar2->setTextVisible(false);
-    Label2 = new QLabel(this);
-    Label2->setGeometry(156, 88, 261, 48);
-    Label2->setWordWrap(true);
-    Label2->setStyleSheet(QStringLiteral("background: transparent;"));
-    Label2->setFont(WindowFont(13));
-    SetInstruction(QString::fromUtf8(kStartText));
-    auto* strip = new QFrame(this); // stands where the left strip picture goes
-    strip->setGeometry(0, 60, 121, 259);
-    strip->setStyleSheet(QStringLiteral("background: #2E5C9A;"));
-    Label4 = MakeLabel(this, QStringLiteral("Progress:"), 136, 224, "#004080");
-    Label5 = MakeLabel(this, QStringLiteral("Transfer Rate:"), 136, 244, "#000080");
-    auto* panel = new QFrame(this);
-    panel->setGeometry(0, 0, 471, 60);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(1);
-    auto* banner = new QLabel(QStringLiteral("Quorvel Software Update"), panel);
-    banner->setGeometry(1, 1, 469, 57);
-    banner->setStyleSheet(QStringLiteral("background: #0059B3; color: white; font-size: 18px; padding-left: 12px;"));
-
-    BitBtn1 = MakeButton(this, QStringLiteral("Start"), 189);
-    BitBtn2 = MakeButton(this, QStringLiteral("Cancel"), 309);
-    HTMLButton1 = MakeButton(this, QStringLiteral("Close"), 248);
-    HTMLButton1->hide();
-    setTabOrder(BitBtn1, BitBtn2);
-    setTabOrder(BitBtn2, HTMLButton1);
-
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    connect(HTMLButton1, &QPushButton::clicked, this, [this] { HTMLButton1Click(); });
-
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-}
-
-void TForm1::ConfigureEngine() {
-    WebCopy1 = new TWebCopy(this);
-    WebCopy1->SetName(QStringLiteral("WebCopy1"));
-    WebCopy1->ShowDialog = false;
-    WebCopy1->ShowFileName = false;
-    WebCopy1->FTPPassive = false;
-    WebCopy1->DlgProgressLabel = QStringLiteral("Progress :");
-    WebCopy1->DlgRateLabel = QStringLiteral("Transfer rate :");
-    WebCopy1->DlgFileOfLabel = QStringLiteral("of");
-    WebCopy1->DlgFromServerLabel = QStringLiteral("from");
-    WebCopy1->DlgToServerLabel = QStringLiteral("to");
-    WebCopy1->DlgTimeLabel = QStringLiteral("Estimated time left :");
-    WebCopy1->DlgCaption = QStringLiteral("Downloading ...");
-    WebCopy1->DlgCompleted = QStringLiteral("completed");
-    WebCopy1->DlgFileLabel = QStringLiteral("File :");
-    WebCopy1->DlgCopying = QStringLiteral("Copying");
-    WebCopy1->DlgDwnload = QStringLiteral("Downloading");
-    WebCopy1->DlgUpload = QStringLiteral("Uploading");
-    WebCopy1->DlgCancel = QStringLiteral("Cancel");
-    WebCopy1->DlgOpenFile = QStringLiteral("Open file");
-    WebCopy1->DlgOpenFolder = QStringLiteral("Open folder");
-
-    WebCopy1->OnFileDateCheck = [this](TWebCopy*, int idx, TDateTime newdate, bool& allow) {
-        WebCopy1FileDateCheck(idx, newdate, allow);
-    };
-    WebCopy1->OnCopyProgress = [this](TWebCopy*, int, std::uint64_t, std::uint64_t) { WebCopy1CopyProgress(); };
-    WebCopy1->OnFileDone = [this](TWebCopy*, int) { WebCopy1FileDone(); };
-    WebCopy1->OnCopyDone = [this](TWebCopy*) { WebCopy1CopyDone(); };
-    WebCopy1->OnError = [this](TWebCopy*, int) { WebCopy1Error(); };
-    WebCopy1->OnConnectError = [this](TWebCopy*) { WebCopy1ConnectError(); };
-    WebCopy1->OnURLNotFound = [this](TWebCopy*, const QString&) { WebCopy1URLNotFound(); };
-    WebCopy1->OnNoNewFileFound = [this](TWebCopy*, const QString&, TDateTime, TDateTime) {
-        WebCopy1NoNewFileFound();
-    };
-
-    CABFile1 = new TCABFile(this);
-    CABFile1->SetName(QStringLiteral("CABFile1"));
 }
 
 void TForm1::FormCreate() {
@@ -225,7 +110,8 @@ void TForm1::FormClose() {
 void TForm1::closeEvent(QCloseEvent* event) {
     if (!m_closeHandled) {
         m_closeHandled = true;
-        FormClose();
+        if (OnClose)
+            OnClose();
     }
     // A close while "Start" waits ends that wait, and the program with it.
     m_closing = true;
@@ -296,11 +182,7 @@ void TForm1::WebCopy1NoNewFileFound() { updateFailed = true; }
 
 void TForm1::SetInstruction(const QString& text) {
     m_instruction = text;
-    // A carriage return separates lines in the stored text; a label breaks on
-    // line feeds.
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Label2->setText(shown);
+    Label2->SetCaption(text);
 }
 
 void TForm1::ApplyChanges(const TWindowChanges& changes) {
@@ -310,14 +192,10 @@ void TForm1::ApplyChanges(const TWindowChanges& changes) {
         XiProgressBar2->setMaximum(*changes.barMax);
     if (changes.barPosition)
         XiProgressBar2->setValue(*changes.barPosition);
-    if (changes.progressText) {
-        Label4->setText(*changes.progressText);
-        Label4->adjustSize();
-    }
-    if (changes.rateText) {
-        Label5->setText(*changes.rateText);
-        Label5->adjustSize();
-    }
+    if (changes.progressText)
+        Label4->SetCaption(*changes.progressText);
+    if (changes.rateText)
+        Label5->SetCaption(*changes.rateText);
     if (changes.instructionText)
         SetInstruction(*changes.instructionText);
 }

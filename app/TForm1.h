@@ -1,30 +1,34 @@
 #pragma once
 
 #include "DateTime.h"
+#include "TForm.h"
+#include "TFormDescription.h"
 #include "TWindowUpdates.h"
 
 #include <QString>
-#include <QWidget>
 
 #include <atomic>
 
-class QLabel;
-class QProgressBar;
 class QPushButton;
 class TCABFile;
+class TLabel;
+class TStandInProgressBar;
 class TWebCopy;
 
 // The updater's window: "Start" downloads the update package when the
 // server's copy is at least as new as the local one, "Cancel" stops, closing
-// the window after a good download installs the package.
-class TForm1 : public QWidget {
+// the window after a good download installs the package. The window, its
+// controls and components and the binding of its handlers come from its
+// stored description (TForm1Description).
+class TForm1 : public TForm {
     Q_OBJECT
 
 public:
     // updateFolder (with a trailing separator) and downloadUrl default to the
-    // executable's folder and the built-in download address.
+    // executable's folder and the built-in download address; description to
+    // the window's stored description.
     explicit TForm1(const QString& updateFolder = QString(), const QString& downloadUrl = QString(),
-                    QWidget* parent = nullptr);
+                    QWidget* parent = nullptr, const QByteArray& description = QByteArray());
     ~TForm1() override;
 
     // Window handlers.
@@ -50,6 +54,8 @@ public:
     // The instruction text exactly as set (lines separated by a carriage return).
     QString InstructionText() const { return m_instruction; }
     bool Waiting() const { return m_waitDepth > 0; }
+    // What building the window from its description skipped or completed.
+    const TFormReport& DescriptionReport() const { return m_descriptionReport; }
 
     // Components and controls.
     TWebCopy* WebCopy1 = nullptr;
@@ -57,10 +63,10 @@ public:
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QPushButton* HTMLButton1 = nullptr;
-    QProgressBar* XiProgressBar2 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
+    TStandInProgressBar* XiProgressBar2 = nullptr;
+    TLabel* Label2 = nullptr;
+    TLabel* Label4 = nullptr;
+    TLabel* Label5 = nullptr;
 
     // Flags shared between the handlers on both threads.
     std::atomic<bool> transferDone{false};
@@ -74,8 +80,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void CreateControls();
-    void ConfigureEngine();
     void WaitForTransfer();
     void SetInstruction(const QString& text);
     void ApplyChanges(const TWindowChanges& changes);
@@ -83,6 +87,7 @@ private:
     QString m_updateFolder;
     QString m_downloadUrl;
     QString m_instruction;
+    TFormReport m_descriptionReport;
     TWindowUpdates m_updates;
     int m_waitDepth = 0;
     bool m_closing = false;

@@ -3,3 +3,7 @@
 // The updater application: its window, handlers and install step.
 #include "PackageInstall.h"
 #include "TForm1.h"
+#include "TForm1Description.h"
+#include "TLabel.h"
+#include "TStandInButton.h"
+#include "TStandInProgressBar.h"

@@ -1,10 +1,28 @@
 #include "TForm.h"
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
 
+namespace {
+
+// Faces of stored windows that Linux lacks, mapped to metric-alike ones.
+void InstallFaceSubstitutes() {
+    static const bool done = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+        QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
 TForm::TForm(QWidget* parent) : QWidget(parent) {
+    InstallFaceSubstitutes();
     setAutoFillBackground(true);
     SetColor(m_color);
     ApplyFlags();

@@ -29,6 +29,9 @@ public:
     QString Caption() const { return m_caption; }
     void SetCaption(const QString& caption);
 
+    // After a form description is read: fits the text (with AutoSize).
+    Q_INVOKABLE void Loaded() { FitToText(); }
+
 protected:
     void changeEvent(QEvent* event) override;
 

@@ -412,10 +412,10 @@ struct TReader {
         w.setFont(f);
     }
 
-    // Reads the control properties a widget carries; returns the names it used.
-    QSet<QString> ReadControlProperties(const QString& where, const QJsonObject& props, QWidget& w) {
-        QSet<QString> used;
-        QRect g = w.geometry();
+    // Left, Top, Width and Height, applied after everything else so that
+    // settings that resize a control (a font, a text) cannot undo them.
+    void ReadGeometry(const QString& where, const QJsonObject& props, QWidget& w, QSet<QString>& used) {
+        const QRect g = w.geometry();
         int edges[4] = {g.x(), g.y(), g.width(), g.height()};
         const char* names[4] = {"Left", "Top", "Width", "Height"};
         bool geometryGiven = false;
@@ -435,6 +435,11 @@ struct TReader {
         }
         if (geometryGiven)
             w.setGeometry(edges[0], edges[1], edges[2], edges[3]);
+    }
+
+    // Reads the other control properties a widget carries; returns the names it used.
+    QSet<QString> ReadControlProperties(const QString& where, const QJsonObject& props, QWidget& w) {
+        QSet<QString> used;
         if (props.contains(QStringLiteral("Font"))) {
             used.insert(QStringLiteral("Font"));
             ReadFont(where + QStringLiteral(".Font"), w, props.value(QStringLiteral("Font")));
@@ -494,9 +499,15 @@ struct TReader {
                 Skip(at, QString::fromUtf8(e.what()));
             }
         }
+        if (auto* w = qobject_cast<QWidget*>(&object))
+            ReadGeometry(where, props, *w, used);
         for (auto it = props.begin(); it != props.end(); ++it)
             if (!used.contains(it.key()))
                 Skip(where + QLatin1Char('.') + it.key(), QStringLiteral("unknown property"));
+        // A class that settles itself once its properties are in (a label
+        // fitting its text) does so now.
+        if (object.metaObject()->indexOfMethod("Loaded()") >= 0)
+            QMetaObject::invokeMethod(&object, "Loaded", Qt::DirectConnection);
     }
 
     void ReadEvents(const QString& where, const QJsonValue& v, QObject& object) {
@@ -680,6 +691,10 @@ bool TFormDescription::ReadForm(const QByteArray& text, QObject& root, const TEv
     }
     ReadComponent(doc.object(), root, binder, report);
     return true;
+}
+
+QString TFormDescription::BoundHandler(const QObject& component, const QString& event) {
+    return component.property(kBoundEvents).toMap().value(event).toString();
 }
 
 void TFormDescription::NoteBoundHandler(QObject& component, const QString& event, const QString& handler) {

@@ -44,7 +44,8 @@ using TComponentFactory = std::function<QObject*(QObject* parent)>;
 //
 // Reading applies properties in declaration order, whatever the order of the
 // text, so that a value that resets others (a colour scheme) comes after
-// them. Missing properties keep their current values; unknown properties,
+// them; a control's position and size come last, and then an invokable
+// Loaded() of the object runs when it has one. Missing properties keep their current values; unknown properties,
 // values of the wrong kind, unknown classes and handlers are skipped and
 // listed in the report, and the rest is read.
 class TFormDescription {
@@ -65,4 +66,6 @@ public:
 
     // Records the handler bound to an event so that writing gives it back.
     static void NoteBoundHandler(QObject& component, const QString& event, const QString& handler);
+    // The handler bound to an event by a load (or noted), empty when none.
+    static QString BoundHandler(const QObject& component, const QString& event);
 };

@@ -1,0 +1,250 @@
+#include "LocalHttpServer.h"
+#include "TempDir.h"
+
+#include "MessageBox.h"
+#include "TCABFile.h"
+#include "TImage.h"
+#include "TPanel.h"
+#include "THTMLPicture.h"
+#include "WebCopy.h"
+#include "softwareupdate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScreen>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const std::int64_t kServerTime = 1767225600;
+
+QRect Geometry(const TForm1& form, const char* name) {
+    const QWidget* w = form.findChild<QWidget*>(QString::fromLatin1(name));
+    return w ? QRect(w->mapTo(&form, QPoint(0, 0)), w->size()) : QRect();
+}
+
+QString ScreenshotFolder() {
+    const QByteArray given = qgetenv("QUORVEL_SCREENSHOTS");
+    const QString folder = given.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots")
+                                           : QString::fromLocal8Bit(given);
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void SaveScreenshot(TForm1& form, const char* state) {
+    const QImage shot = form.grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(471, 319) * shot.devicePixelRatio());
+    const QString path = ScreenshotFolder() + QStringLiteral("/main-window-%1.png").arg(QString::fromLatin1(state));
+    EXPECT_TRUE(shot.save(path)) << path.toStdString();
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        m_previousBox = SetMessageBoxHandler(
+            [this](const QString&, const QString& text, TMessageKind) { messages.push_back(text.toStdString()); });
+    }
+    void TearDown() override { SetMessageBoxHandler(m_previousBox); }
+
+    std::unique_ptr<TForm1> MakeForm(const std::string& path) {
+        auto form = std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
+                                             QString::fromStdString(server.Url(path)));
+        form->show();
+        return form;
+    }
+    void Start(TForm1& form, std::function<void()> during = {}) {
+        QTimer poll;
+        if (during) {
+            QObject::connect(&poll, &QTimer::timeout, during);
+            poll.start(5);
+        }
+        form.BitBtn1Click();
+    }
+
+    TempDir folder;
+    LocalHttpServer server;
+    std::vector<std::string> messages;
+
+private:
+    MessageBoxHandler m_previousBox;
+};
+
+TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
+    TForm1 form;
+    EXPECT_TRUE(form.DescriptionReport().Clean()) << form.DescriptionReport().Skipped.join('\n').toStdString();
+    form.show();
+    EXPECT_EQ(form.size(), QSize(471, 319));
+    EXPECT_EQ(form.minimumSize(), QSize(471, 319));
+    EXPECT_EQ(form.maximumSize(), QSize(471, 319));
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(form.windowTitle(), "Quorvel Software Update");
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QPoint off = form.frameGeometry().center() - screen->availableGeometry().center();
+        EXPECT_LE(off.manhattanLength(), 4) << off.x() << "," << off.y();
+    }
+
+    EXPECT_EQ(Geometry(form, "Image3"), QRect(121, 60, 350, 259));
+    EXPECT_EQ(Geometry(form, "XiProgressBar2"), QRect(136, 198, 313, 16));
+    EXPECT_EQ(Geometry(form, "Label2"), QRect(156, 88, 261, 48));
+    EXPECT_EQ(Geometry(form, "Image1"), QRect(0, 60, 121, 259));
+    EXPECT_EQ(Geometry(form, "Panel1"), QRect(0, 0, 471, 60));
+    EXPECT_EQ(Geometry(form, "Image2"), QRect(1, 1, 469, 57));
+    EXPECT_EQ(Geometry(form, "BitBtn1"), QRect(189, 277, 81, 22));
+    EXPECT_EQ(Geometry(form, "BitBtn2"), QRect(309, 277, 81, 22));
+    EXPECT_EQ(Geometry(form, "HTMLButton1"), QRect(248, 277, 81, 22));
+    EXPECT_EQ(Geometry(form, "Label4").topLeft(), QPoint(136, 224));
+    EXPECT_EQ(Geometry(form, "Label5").topLeft(), QPoint(136, 244));
+    // Sized to their texts, which the first texts fit on one line.
+    const QFontMetrics metrics(form.Label4->font());
+    for (const TLabel* label : {form.Label4, form.Label5}) {
+        const int advance = metrics.horizontalAdvance(label->Caption());
+        EXPECT_GE(label->width(), advance) << label->Caption().toStdString();
+        EXPECT_LE(label->width(), advance + 3) << label->Caption().toStdString();
+        EXPECT_EQ(label->height(), metrics.height());
+    }
+
+    EXPECT_TRUE(form.BitBtn1->isVisible());
+    EXPECT_TRUE(form.BitBtn2->isVisible());
+    EXPECT_FALSE(form.HTMLButton1->isVisible());
+    EXPECT_EQ(form.BitBtn1->nextInFocusChain(), form.BitBtn2);
+
+    // Fonts and colours.
+    EXPECT_EQ(form.font().family(), "MS Sans Serif");
+    EXPECT_EQ(form.font().pixelSize(), 11);
+    EXPECT_EQ(form.Label2->font().pixelSize(), 13);
+    EXPECT_EQ(form.Label4->palette().color(QPalette::WindowText), QColor(0x00, 0x40, 0x80));
+    EXPECT_EQ(form.Label5->palette().color(QPalette::WindowText), QColor(0x00, 0x00, 0x80));
+    EXPECT_EQ(form.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(form.XiProgressBar2->property("ColorScheme").toString(), "csSky");
+    EXPECT_EQ(form.XiProgressBar2->property("ForeColorGrad").toUInt(), RGBColor(0x5E, 0xAE, 0xFF));
+    EXPECT_EQ(form.BitBtn1->property("Color").toUInt(), RGBColor(0xEA, 0xEA, 0xFF));
+    EXPECT_EQ(form.BitBtn1->property("DownColor").toUInt(), RGBColor(0x80, 0x00, 0xFF));
+    EXPECT_TRUE(form.BitBtn1->property("Flat").toBool());
+
+    // Pictures decoded at their sizes; the engine and cabinet settings.
+    const auto* banner = form.findChild<TImage*>("Image2");
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->Picture()->Image().size(), QSize(470, 57));
+    EXPECT_EQ(form.findChild<TImage*>("Image1")->Picture()->Image().size(), QSize(119, 256));
+    EXPECT_EQ(form.findChild<TImage*>("Image3")->Picture()->Image().size(), QSize(402, 350));
+    EXPECT_FALSE(form.WebCopy1->ShowDialog);
+    EXPECT_FALSE(form.WebCopy1->ShowFileName);
+    EXPECT_EQ(form.WebCopy1->DlgCaption, "Downloading ...");
+    EXPECT_TRUE(form.WebCopy1->OnCopyProgress && form.WebCopy1->OnFileDateCheck && form.WebCopy1->OnError);
+    EXPECT_FALSE(form.WebCopy1->OnFileStart || form.WebCopy1->OnErrorInfo || form.WebCopy1->OnCopyCancel);
+    EXPECT_EQ(form.CABFile1->CompressionType(), typMSZIP);
+    EXPECT_TRUE(form.OnCreate && form.OnClose);
+}
+
+TEST_F(MainWindow, WrittenWindowReadsBackTheSame) {
+    TForm1 form;
+    const QByteArray written = TFormDescription::WriteForm(form);
+    TForm1 copy(QString(), QString(), nullptr, written);
+    const TFormReport& report = copy.DescriptionReport();
+    EXPECT_TRUE(report.Clean()) << report.Skipped.join('\n').toStdString();
+    EXPECT_EQ(TFormDescription::WriteForm(copy), written);
+}
+
+TEST_F(MainWindow, FaultyDescriptionBuildsAWorkingWindowAndSaysWhatItSkipped) {
+    QJsonObject d = QJsonDocument::fromJson(Form1Description()).object();
+    QJsonArray components = d["Components"].toArray();
+    for (int i = components.size() - 1; i >= 0; --i) {
+        QJsonObject c = components[i].toObject();
+        if (c["Name"] == "BitBtn2" || c["Name"] == "WebCopy1") {
+            components.removeAt(i); // missing: made with defaults, handlers still bound
+        } else if (c["Name"] == "Label4") {
+            QJsonObject p = c["Properties"].toObject();
+            p["Caption"] = 7;          // malformed
+            p["Blink"] = true;         // unknown
+            c["Properties"] = p;
+            components[i] = c;
+        }
+    }
+    components.append(QJsonObject{{"Class", "TGauge"}, {"Name", "Gauge1"}});
+    d["Components"] = components;
+    const QByteArray text = QJsonDocument(d).toJson();
+    TForm1 built(QString(), QString(), nullptr, text);
+    const TFormReport& report = built.DescriptionReport();
+    const QString all = report.Skipped.join('\n');
+    EXPECT_TRUE(all.contains("Label4.Caption: bad value")) << all.toStdString();
+    EXPECT_TRUE(all.contains("Label4.Blink: unknown property"));
+    EXPECT_TRUE(all.contains("Gauge1: unknown class TGauge"));
+    EXPECT_TRUE(all.contains("BitBtn2: missing"));
+    EXPECT_TRUE(all.contains("WebCopy1: missing"));
+    EXPECT_TRUE(all.contains("OnCopyProgress not bound by the description"));
+    ASSERT_NE(built.BitBtn2, nullptr);
+    ASSERT_NE(built.WebCopy1, nullptr);
+    EXPECT_TRUE(built.WebCopy1->OnFileDone);
+    // The rest of Label4 is still read.
+    EXPECT_EQ(built.Label4->palette().color(QPalette::WindowText), QColor(0x00, 0x40, 0x80));
+    EXPECT_EQ(Geometry(built, "Label4").topLeft(), QPoint(136, 224));
+
+    TForm1 garbage(QString(), QString(), nullptr, "{\"Class\": \"TForm1\", ");
+    const TFormReport& bad = garbage.DescriptionReport();
+    EXPECT_TRUE(bad.Skipped.first().startsWith("not a form description"));
+    EXPECT_NE(garbage.Label2, nullptr);
+}
+
+TEST_F(MainWindow, ScreenshotsOfItsStates) {
+    {
+        auto form = MakeForm("/downloads/DirevidUreziv.cab");
+        SaveScreenshot(*form, "ready");
+    }
+    {
+        // A body that trickles out, grabbed part-way and then cancelled.
+        server.Server().Get("/slow.cab", [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
+            res.set_content_provider(300 * 16384, "application/octet-stream",
+                                     [](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                         const std::string piece(16384, 'q');
+                                         return sink.write(piece.data(), piece.size());
+                                     });
+        });
+        auto form = MakeForm("/slow.cab");
+        bool grabbed = false;
+        Start(*form, [&] {
+            if (!grabbed && form->XiProgressBar2->value() >= 10 && form->Label5->Caption() != "Transfer Rate:") {
+                grabbed = true;
+                EXPECT_FALSE(form->BitBtn1->isEnabled());
+                SaveScreenshot(*form, "waiting");
+                form->BitBtn2Click();
+            }
+        });
+        EXPECT_TRUE(grabbed);
+    }
+    {
+        server.ServeStatus("/missing.cab", 404);
+        auto form = MakeForm("/missing.cab");
+        Start(*form);
+        EXPECT_TRUE(form->updateFailed);
+        EXPECT_TRUE(form->BitBtn1->isVisible());
+        SaveScreenshot(*form, "failed");
+    }
+    {
+        HttpReply reply;
+        reply.lastModified = kServerTime;
+        server.ServeBytes("/downloads/DirevidUreziv.cab", std::string(200000, 'p'), reply);
+        auto form = MakeForm("/downloads/DirevidUreziv.cab");
+        Start(*form);
+        EXPECT_TRUE(form->transferDone);
+        EXPECT_TRUE(form->HTMLButton1->isVisible());
+        EXPECT_FALSE(form->BitBtn1->isVisible());
+        SaveScreenshot(*form, "finished");
+        form->upToDate = true; // nothing to install from this body
+    }
+}
+
+} // namespace
