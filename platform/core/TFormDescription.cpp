@@ -13,6 +13,7 @@
 #include <QMetaProperty>
 #include <QMutex>
 #include <QPalette>
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 
@@ -115,6 +116,11 @@ QVariant EnumVariant(QMetaType type, int value) {
 QJsonValue ValueToJson(const QMetaProperty& p, const QVariant& value) {
     if (p.isEnumType())
         return EnumToJson(p.enumerator(), EnumValueOf(value));
+    if (p.metaType().flags() & QMetaType::PointerToQObject) {
+        // A reference to another component of the window, by its name.
+        const QObject* target = value.value<QObject*>();
+        return target ? QJsonValue(target->objectName()) : QJsonValue(QJsonValue::Null);
+    }
     switch (p.metaType().id()) {
     case QMetaType::Bool:
         return value.toBool();
@@ -145,6 +151,10 @@ QJsonArray CollectionToJson(const TCollection& collection) {
     return items;
 }
 
+// A control class may publish a control property itself; then its own
+// property is what the description carries.
+bool OwnProperty(const QObject& object, const char* name) { return object.metaObject()->indexOfProperty(name) >= 0; }
+
 bool ExplicitlyHidden(const QWidget& w) {
     return w.testAttribute(Qt::WA_WState_ExplicitShowHide) && w.testAttribute(Qt::WA_WState_Hidden);
 }
@@ -155,10 +165,10 @@ void WriteControlProperties(const QWidget& w, QJsonObject& out) {
         out.insert(QStringLiteral("Top"), w.y());
         out.insert(QStringLiteral("Width"), w.width());
         out.insert(QStringLiteral("Height"), w.height());
-        if (ExplicitlyHidden(w))
+        if (ExplicitlyHidden(w) && !OwnProperty(w, "Visible"))
             out.insert(QStringLiteral("Visible"), false);
     }
-    if (w.testAttribute(Qt::WA_ForceDisabled))
+    if (w.testAttribute(Qt::WA_ForceDisabled) && !OwnProperty(w, "Enabled"))
         out.insert(QStringLiteral("Enabled"), false);
     const QVariant tab = w.property(kTabOrder);
     if (tab.isValid())
@@ -225,6 +235,40 @@ bool IsStreamedChild(const QObject& child) {
 struct TReader {
     const TEventBinder& binder;
     TFormReport& report;
+    QObject* root = nullptr;
+    // References to other components, set once every component exists.
+    struct TFixup {
+        QPointer<QObject> object;
+        QMetaProperty property;
+        QString target;
+        QString where;
+    };
+    std::vector<TFixup> fixups;
+
+    void ResolveReferences() {
+        for (const TFixup& f : fixups) {
+            if (!f.object)
+                continue;
+            const QMetaObject* wanted = f.property.metaType().metaObject();
+            QObject* found = nullptr;
+            const QList<QObject*> all = root->findChildren<QObject*>(f.target);
+            for (QObject* candidate : all)
+                if (!wanted || candidate->metaObject()->inherits(wanted)) {
+                    found = candidate;
+                    break;
+                }
+            if (!found && root->objectName() == f.target && (!wanted || root->metaObject()->inherits(wanted)))
+                found = root;
+            if (!found) {
+                Skip(f.where, QStringLiteral("no component %1 to refer to").arg(f.target));
+                continue;
+            }
+            QVariant value(f.property.metaType(), &found);
+            if (!f.property.write(f.object.data(), value))
+                Skip(f.where, QStringLiteral("bad value"));
+        }
+        fixups.clear();
+    }
 
     void Skip(const QString& where, const QString& why) { report.Skipped.append(where + QStringLiteral(": ") + why); }
 
@@ -446,7 +490,7 @@ struct TReader {
         }
         for (const char* flag : {"Visible", "Enabled"}) {
             const QString name = QString::fromLatin1(flag);
-            if (!props.contains(name) || (name == QLatin1String("Visible") && w.isWindow()))
+            if (!props.contains(name) || OwnProperty(w, flag) || (name == QLatin1String("Visible") && w.isWindow()))
                 continue;
             used.insert(name);
             const QJsonValue v = props.value(name);
@@ -485,6 +529,17 @@ struct TReader {
             const QJsonValue v = props.value(name);
             if (TCollection* c = CollectionOf(p, object)) {
                 ReadCollection(at, *c, v);
+                continue;
+            }
+            if ((p.metaType().flags() & QMetaType::PointerToQObject) && p.isWritable()) {
+                if (v.isNull()) {
+                    QObject* none = nullptr;
+                    p.write(&object, QVariant(p.metaType(), &none));
+                } else if (v.isString()) {
+                    fixups.push_back({&object, p, v.toString(), at});
+                } else {
+                    Skip(at, QStringLiteral("bad value"));
+                }
                 continue;
             }
             QVariant value;
@@ -667,7 +722,7 @@ QByteArray TFormDescription::WriteForm(const QObject& root) {
 
 void TFormDescription::ReadComponent(const QJsonObject& description, QObject& object, const TEventBinder& binder,
                                      TFormReport& report) {
-    TReader reader{binder, report};
+    TReader reader{binder, report, &object, {}};
     const QString cls = description.value(QStringLiteral("Class")).toString();
     if (!cls.isEmpty() && cls != StreamedClassName(object))
         reader.Skip(Where(object, description), QStringLiteral("describes a %1, read into a %2")
@@ -676,6 +731,7 @@ void TFormDescription::ReadComponent(const QJsonObject& description, QObject& ob
     if (name.isString() && !name.toString().isEmpty())
         object.setObjectName(name.toString());
     reader.ReadComponent(Where(object, description), description, object);
+    reader.ResolveReferences();
 }
 
 bool TFormDescription::ReadForm(const QByteArray& text, QObject& root, const TEventBinder& binder,

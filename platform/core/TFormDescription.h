@@ -38,7 +38,8 @@ using TComponentFactory = std::function<QObject*(QObject* parent)>;
 // written. Enumerations are written by name (sets as arrays of names),
 // colours as TColor numbers, byte arrays in base64 (a byte array may also be
 // given as {"Resource": ":/path"} naming a program resource), collections as
-// arrays of their items' properties. Controls (widgets inside a window) also
+// arrays of their items' properties, references to other components by
+// name (null for none; resolved once the whole window is read). Controls (widgets inside a window) also
 // carry Left, Top, Width, Height, Visible, Enabled, TabOrder and Font
 // ({"Name", "Height" in pixels, "Style": ["fsBold", ...], "Color"}).
 //

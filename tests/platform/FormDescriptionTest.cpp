@@ -56,6 +56,7 @@ class TSample : public TComponent {
     Q_PROPERTY(TColor Edge READ Edge WRITE SetEdge)
     Q_PROPERTY(TScheme Scheme READ Scheme WRITE SetScheme)
     Q_PROPERTY(QString Version READ Version WRITE SetVersion)
+    Q_PROPERTY(TSample* Partner MEMBER Partner)
 
 public:
     enum TKind : quint8 { kPlain, kFancy, kBold };
@@ -75,6 +76,7 @@ public:
     double Date = 0;
     QByteArray Data;
     TSampleItems Items;
+    TSample* Partner = nullptr;
 
     TCollection* ItemsCollection() { return &Items; }
     TOptions GetOptions() const { return Options; }
@@ -290,6 +292,29 @@ TEST(FormDescription, BuildsControlsBindsHandlersAndWritesThemBack) {
     ASSERT_TRUE(TFormDescription::ReadForm(written, again, binder, second));
     EXPECT_TRUE(second.Clean()) << second.Skipped.join('\n').toStdString();
     EXPECT_EQ(TFormDescription::WriteForm(again), written);
+}
+
+TEST(FormDescription, ReferencesOtherComponentsByName) {
+    TFormDescription::RegisterClass("TSample", [](QObject* parent) -> QObject* { return new TSample(parent); });
+    const QByteArray text = R"({"Class": "QWidget", "Name": "Win", "Components": [
+        {"Class": "TSample", "Name": "A", "Properties": {"Partner": "B"}},
+        {"Class": "TSample", "Name": "B", "Properties": {"Partner": null}},
+        {"Class": "TSample", "Name": "C", "Properties": {"Partner": "Nobody"}},
+        {"Class": "TSample", "Name": "D", "Properties": {"Partner": 4}}]})";
+    QWidget root;
+    TFormReport report;
+    ASSERT_TRUE(TFormDescription::ReadForm(text, root, {}, report));
+    auto* a = root.findChild<TSample*>("A");
+    auto* b = root.findChild<TSample*>("B");
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->Partner, b); // B did not exist yet when A was read
+    EXPECT_EQ(b->Partner, nullptr);
+    EXPECT_EQ(root.findChild<TSample*>("C")->Partner, nullptr);
+    EXPECT_EQ(report.Skipped, QStringList({"Win.D.Partner: bad value", "Win.C.Partner: no component Nobody to refer to"}))
+        << report.Skipped.join('\n').toStdString();
+    const QJsonObject written = QJsonDocument::fromJson(TFormDescription::WriteForm(root)).object();
+    EXPECT_EQ(Props(written["Components"].toArray()[0].toObject())["Partner"], "B");
+    EXPECT_TRUE(Props(written["Components"].toArray()[1].toObject())["Partner"].isNull());
 }
 
 } // namespace
