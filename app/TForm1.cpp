@@ -23,7 +23,9 @@ const char* const kUpToDateText = "There is not available update.\rYour version 
 const char* const kErrorText = "Error Updating the Quorvel! Please try again.";
 const char* const kSuccessText = "Quorvel has been successfully updated!";
 
-QString DefaultUpdateFolder() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+QString DefaultUpdateFolder() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
 
 QString DefaultDownloadUrl() {
     return QStringLiteral("http://") + QStringLiteral(QUORVEL_UPDATE_HOST) +
@@ -45,7 +47,8 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     if (OnCreate)
         OnCreate();
     if (!updateFolder.isEmpty())
-        m_updateFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
+        m_updateFolder =
+            updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
 }
 
 TForm1::~TForm1() {
@@ -79,11 +82,13 @@ void TForm1::BitBtn1Click() {
     if (m_closing)
         return;
     if (updateFailed) {
-        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText), TMessageKind::Information);
+        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
+                       TMessageKind::Information);
         return;
     }
     if (transferDone && !cancelRequested)
-        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kSuccessText), TMessageKind::Information);
+        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kSuccessText),
+                       TMessageKind::Information);
     HTMLButton1->show();
     BitBtn1->hide();
     BitBtn2->hide();
@@ -99,12 +104,15 @@ void TForm1::BitBtn2Click() {
     BitBtn2->hide();
 }
 
-void TForm1::HTMLButton1Click() { close(); }
+void TForm1::HTMLButton1Click() {
+    close();
+}
 
 void TForm1::FormClose() {
     if (updateFailed || upToDate || !transferDone || !fileReceived)
         return;
-    InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName), QString::fromUtf8(kBackupName));
+    InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
+                   QString::fromUtf8(kBackupName));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -176,9 +184,15 @@ void TForm1::WebCopy1Error() {
     std::filesystem::remove(PackagePath().toStdString(), ec);
 }
 
-void TForm1::WebCopy1ConnectError() { updateFailed = true; }
-void TForm1::WebCopy1URLNotFound() { updateFailed = true; }
-void TForm1::WebCopy1NoNewFileFound() { updateFailed = true; }
+void TForm1::WebCopy1ConnectError() {
+    updateFailed = true;
+}
+void TForm1::WebCopy1URLNotFound() {
+    updateFailed = true;
+}
+void TForm1::WebCopy1NoNewFileFound() {
+    updateFailed = true;
+}
 
 void TForm1::SetInstruction(const QString& text) {
     m_instruction = text;

@@ -56,7 +56,8 @@ std::function<bool(TForm1&, QObject*)> OnClick(void (TForm1::*handler)()) {
     };
 }
 
-std::function<bool(TForm1&, QObject*)> OnForm(std::function<void()> TForm::*event, void (TForm1::*handler)()) {
+std::function<bool(TForm1&, QObject*)> OnForm(std::function<void()> TForm::*event,
+                                              void (TForm1::*handler)()) {
     return [event, handler](TForm1& form, QObject* component) {
         if (component != &form)
             return false;
@@ -78,17 +79,17 @@ const std::vector<THandler>& Handlers() {
              };
          })},
         {"WebCopy1CopyProgress", "OnCopyProgress", OnEngine([](TForm1& f, TWebCopy& e) {
-             e.OnCopyProgress = [&f](TWebCopy*, int, std::uint64_t, std::uint64_t) { f.WebCopy1CopyProgress(); };
+             e.OnCopyProgress = [&f](TWebCopy*, int, std::uint64_t, std::uint64_t) {
+                 f.WebCopy1CopyProgress();
+             };
          })},
         {"WebCopy1FileDone", "OnFileDone", OnEngine([](TForm1& f, TWebCopy& e) {
              e.OnFileDone = [&f](TWebCopy*, int) { f.WebCopy1FileDone(); };
          })},
-        {"WebCopy1CopyDone", "OnCopyDone", OnEngine([](TForm1& f, TWebCopy& e) {
-             e.OnCopyDone = [&f](TWebCopy*) { f.WebCopy1CopyDone(); };
-         })},
-        {"WebCopy1Error", "OnError", OnEngine([](TForm1& f, TWebCopy& e) {
-             e.OnError = [&f](TWebCopy*, int) { f.WebCopy1Error(); };
-         })},
+        {"WebCopy1CopyDone", "OnCopyDone",
+         OnEngine([](TForm1& f, TWebCopy& e) { e.OnCopyDone = [&f](TWebCopy*) { f.WebCopy1CopyDone(); }; })},
+        {"WebCopy1Error", "OnError",
+         OnEngine([](TForm1& f, TWebCopy& e) { e.OnError = [&f](TWebCopy*, int) { f.WebCopy1Error(); }; })},
         {"WebCopy1ConnectError", "OnConnectError", OnEngine([](TForm1& f, TWebCopy& e) {
              e.OnConnectError = [&f](TWebCopy*) { f.WebCopy1ConnectError(); };
          })},

@@ -11,7 +11,9 @@ QColor ToQColor(TColor color) {
 
 } // namespace
 
-TStandInButton::TStandInButton(QWidget* parent) : QPushButton(parent) { setAttribute(Qt::WA_Hover); }
+TStandInButton::TStandInButton(QWidget* parent) : QPushButton(parent) {
+    setAttribute(Qt::WA_Hover);
+}
 
 void TStandInButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -24,9 +26,14 @@ void TStandInButton::paintEvent(QPaintEvent*) {
     p.setPen(ToQColor(m_borderColor));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : QColor(0x80, 0x80, 0x80));
-    const int h = m_alignment == haLeft ? Qt::AlignLeft : m_alignment == haRight ? Qt::AlignRight : Qt::AlignHCenter;
-    const int v = m_vAlignment == vaTop ? Qt::AlignTop : m_vAlignment == vaBottom ? Qt::AlignBottom : Qt::AlignVCenter;
+    const int h = m_alignment == haLeft    ? Qt::AlignLeft
+                  : m_alignment == haRight ? Qt::AlignRight
+                                           : Qt::AlignHCenter;
+    const int v = m_vAlignment == vaTop      ? Qt::AlignTop
+                  : m_vAlignment == vaBottom ? Qt::AlignBottom
+                                             : Qt::AlignVCenter;
     const QRect inside = rect().adjusted(3, 2, -3, -2);
-    const QString shown = m_ellipsis ? fontMetrics().elidedText(text(), Qt::ElideRight, inside.width()) : text();
+    const QString shown =
+        m_ellipsis ? fontMetrics().elidedText(text(), Qt::ElideRight, inside.width()) : text();
     p.drawText(inside, h | v, shown);
 }

@@ -5,7 +5,9 @@
 
 namespace {
 
-QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
+QColor ToQColor(TColor color) {
+    return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+}
 
 // Border, back face, back gradient, fore face, fore gradient (#RRGGBB).
 constexpr std::uint32_t kSchemes[][5] = {
@@ -17,7 +19,9 @@ constexpr std::uint32_t kSchemes[][5] = {
     {0x000000, 0x400080, 0x6500CA, 0xDBB7FF, 0x9933FF}, {0x000000, 0x56562C, 0x7B7B3E, 0xDEDEBC, 0x8E8E46},
 };
 
-TColor FromHex(std::uint32_t rgb) { return RGBColor(int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)); }
+TColor FromHex(std::uint32_t rgb) {
+    return RGBColor(int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
+}
 
 } // namespace
 

@@ -24,8 +24,19 @@ class TStandInProgressBar : public QProgressBar {
 
 public:
     enum TColorScheme {
-        csCustom, csDesert, csGrass, csSilver, csSky, csRose, csSun,
-        csHackers, csNight, csVelvet, csMetal, csViolet, csToxic
+        csCustom,
+        csDesert,
+        csGrass,
+        csSilver,
+        csSky,
+        csRose,
+        csSun,
+        csHackers,
+        csNight,
+        csVelvet,
+        csMetal,
+        csViolet,
+        csToxic
     };
     Q_ENUM(TColorScheme)
     enum TProgressBarOrientation { pbHorizontal, pbVertical };

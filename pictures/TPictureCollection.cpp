@@ -26,9 +26,13 @@ TPictureItem* TPictureCollection::Items(int index) const {
     return m_items[static_cast<std::size_t>(index)].get();
 }
 
-QObject* TPictureCollection::ItemObject(int index) const { return Items(index); }
+QObject* TPictureCollection::ItemObject(int index) const {
+    return Items(index);
+}
 
-QObject* TPictureCollection::AddItem() { return Add(); }
+QObject* TPictureCollection::AddItem() {
+    return Add();
+}
 
 int TPictureCollection::IndexOf(const TPictureItem* item) const {
     for (std::size_t i = 0; i < m_items.size(); ++i)

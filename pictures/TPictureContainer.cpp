@@ -21,7 +21,9 @@ TPictureContainer::TPictureContainer(QObject* owner)
 
 TPictureContainer::~TPictureContainer() = default;
 
-TCollection* TPictureContainer::ItemsCollection() const { return m_items.get(); }
+TCollection* TPictureContainer::ItemsCollection() const {
+    return m_items.get();
+}
 
 THTMLPicture* TPictureContainer::PictureByName(const QString& name) const {
     const QString wanted = AsciiUpper(name);

@@ -5,7 +5,9 @@
 
 #include <chrono>
 
-static void InitAnimationResources() { Q_INIT_RESOURCE(animations); }
+static void InitAnimationResources() {
+    Q_INIT_RESOURCE(animations);
+}
 
 namespace {
 

@@ -40,7 +40,9 @@ TRegistry& Registry() {
 }
 
 // Our classes begin with "T"; Qt's own begin with "Q".
-bool IsOwnClass(const QMetaObject* meta) { return meta->className()[0] == 'T'; }
+bool IsOwnClass(const QMetaObject* meta) {
+    return meta->className()[0] == 'T';
+}
 
 // Published properties in declaration order, base classes first.
 std::vector<QMetaProperty> PublishedProperties(const QObject& object) {
@@ -153,7 +155,9 @@ QJsonArray CollectionToJson(const TCollection& collection) {
 
 // A control class may publish a control property itself; then its own
 // property is what the description carries.
-bool OwnProperty(const QObject& object, const char* name) { return object.metaObject()->indexOfProperty(name) >= 0; }
+bool OwnProperty(const QObject& object, const char* name) {
+    return object.metaObject()->indexOfProperty(name) >= 0;
+}
 
 bool ExplicitlyHidden(const QWidget& w) {
     return w.testAttribute(Qt::WA_WState_ExplicitShowHide) && w.testAttribute(Qt::WA_WState_Hidden);
@@ -178,7 +182,8 @@ void WriteControlProperties(const QWidget& w, QJsonObject& out) {
         const QFont f = w.font();
         QJsonObject font;
         font.insert(QStringLiteral("Name"), f.family());
-        font.insert(QStringLiteral("Height"), f.pixelSize() > 0 ? f.pixelSize() : qRound(f.pointSizeF() * 96 / 72));
+        font.insert(QStringLiteral("Height"),
+                    f.pixelSize() > 0 ? f.pixelSize() : qRound(f.pointSizeF() * 96 / 72));
         QJsonArray style;
         if (f.bold())
             style.append(QStringLiteral("fsBold"));
@@ -217,7 +222,8 @@ QJsonObject PropertiesOf(const QObject& object, bool component) {
         const QVariant value = p.read(&object);
         const QString fallback = DefaultText(object, p);
         const QJsonValue json = ValueToJson(p, value);
-        if (!fallback.isNull() && (p.isEnumType() ? json.toString() == fallback : value.toString() == fallback))
+        if (!fallback.isNull() &&
+            (p.isEnumType() ? json.toString() == fallback : value.toString() == fallback))
             continue;
         out.insert(name, json);
     }
@@ -270,7 +276,9 @@ struct TReader {
         fixups.clear();
     }
 
-    void Skip(const QString& where, const QString& why) { report.Skipped.append(where + QStringLiteral(": ") + why); }
+    void Skip(const QString& where, const QString& why) {
+        report.Skipped.append(where + QStringLiteral(": ") + why);
+    }
 
     bool ToEnum(const QMetaEnum& e, const QJsonValue& v, int& out) {
         bool ok = false;
@@ -366,14 +374,15 @@ struct TReader {
 
     static bool ToBytes(const QJsonValue& v, QVariant& out) {
         if (v.isString()) {
-            const auto decoded =
-                QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            const auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
+                                                                QByteArray::AbortOnBase64DecodingErrors);
             if (!decoded)
                 return false;
             out = *decoded;
             return true;
         }
-        if (v.isObject() && v.toObject().size() == 1 && v.toObject().value(QStringLiteral("Resource")).isString()) {
+        if (v.isObject() && v.toObject().size() == 1 &&
+            v.toObject().value(QStringLiteral("Resource")).isString()) {
             const QString path = v.toObject().value(QStringLiteral("Resource")).toString();
             if (!path.startsWith(QLatin1Char(':')))
                 return false; // only the program's own resources
@@ -414,7 +423,8 @@ struct TReader {
         for (auto it = o.begin(); it != o.end(); ++it) {
             const QString at = where + QLatin1Char('.') + it.key();
             qint64 n = 0;
-            if (it.key() == QLatin1String("Name") && it.value().isString() && !it.value().toString().isEmpty()) {
+            if (it.key() == QLatin1String("Name") && it.value().isString() &&
+                !it.value().toString().isEmpty()) {
                 f.setFamilies({it.value().toString()});
             } else if (it.key() == QLatin1String("Height") && ToInteger(it.value(), 1, 1000, n)) {
                 f.setPixelSize(static_cast<int>(n));
@@ -490,7 +500,8 @@ struct TReader {
         }
         for (const char* flag : {"Visible", "Enabled"}) {
             const QString name = QString::fromLatin1(flag);
-            if (!props.contains(name) || OwnProperty(w, flag) || (name == QLatin1String("Visible") && w.isWindow()))
+            if (!props.contains(name) || OwnProperty(w, flag) ||
+                (name == QLatin1String("Visible") && w.isWindow()))
                 continue;
             used.insert(name);
             const QJsonValue v = props.value(name);
@@ -514,7 +525,8 @@ struct TReader {
         return used;
     }
 
-    void ReadProperties(const QString& where, const QJsonObject& props, QObject& object, bool component = false) {
+    void ReadProperties(const QString& where, const QJsonObject& props, QObject& object,
+                        bool component = false) {
         QSet<QString> used;
         if (auto* w = qobject_cast<QWidget*>(&object))
             used = ReadControlProperties(where, props, *w);
@@ -667,7 +679,8 @@ struct TReader {
 
 QString Where(const QObject& object, const QJsonObject& d) {
     const QString name = d.value(QStringLiteral("Name")).toString();
-    return name.isEmpty() ? (object.objectName().isEmpty() ? QStringLiteral("(form)") : object.objectName()) : name;
+    return name.isEmpty() ? (object.objectName().isEmpty() ? QStringLiteral("(form)") : object.objectName())
+                          : name;
 }
 
 } // namespace
@@ -720,13 +733,13 @@ QByteArray TFormDescription::WriteForm(const QObject& root) {
     return QJsonDocument(WriteComponent(root)).toJson(QJsonDocument::Indented);
 }
 
-void TFormDescription::ReadComponent(const QJsonObject& description, QObject& object, const TEventBinder& binder,
-                                     TFormReport& report) {
+void TFormDescription::ReadComponent(const QJsonObject& description, QObject& object,
+                                     const TEventBinder& binder, TFormReport& report) {
     TReader reader{binder, report, &object, {}};
     const QString cls = description.value(QStringLiteral("Class")).toString();
     if (!cls.isEmpty() && cls != StreamedClassName(object))
-        reader.Skip(Where(object, description), QStringLiteral("describes a %1, read into a %2")
-                                                    .arg(cls, StreamedClassName(object)));
+        reader.Skip(Where(object, description),
+                    QStringLiteral("describes a %1, read into a %2").arg(cls, StreamedClassName(object)));
     const QJsonValue name = description.value(QStringLiteral("Name"));
     if (name.isString() && !name.toString().isEmpty())
         object.setObjectName(name.toString());

@@ -46,9 +46,9 @@ using TComponentFactory = std::function<QObject*(QObject* parent)>;
 // Reading applies properties in declaration order, whatever the order of the
 // text, so that a value that resets others (a colour scheme) comes after
 // them; a control's position and size come last, and then an invokable
-// Loaded() of the object runs when it has one. Missing properties keep their current values; unknown properties,
-// values of the wrong kind, unknown classes and handlers are skipped and
-// listed in the report, and the rest is read.
+// Loaded() of the object runs when it has one. Missing properties keep their current values; unknown
+// properties, values of the wrong kind, unknown classes and handlers are skipped and listed in the report,
+// and the rest is read.
 class TFormDescription {
 public:
     static void RegisterClass(const QString& className, TComponentFactory factory);
@@ -63,7 +63,8 @@ public:
     static void ReadComponent(const QJsonObject& description, QObject& object, const TEventBinder& binder,
                               TFormReport& report);
     // False, with nothing read, when the text is not a description at all.
-    static bool ReadForm(const QByteArray& text, QObject& root, const TEventBinder& binder, TFormReport& report);
+    static bool ReadForm(const QByteArray& text, QObject& root, const TEventBinder& binder,
+                         TFormReport& report);
 
     // Records the handler bound to an event so that writing gives it back.
     static void NoteBoundHandler(QObject& component, const QString& event, const QString& handler);

@@ -133,8 +133,8 @@ TEST(ComponentDescription, PictureContainerKeepsPictureBytes) {
     // Bytes that are no picture are reported; the item's other values load.
     TPictureContainer bad;
     TFormReport report;
-    TFormDescription::ReadForm(R"({"Name": "P", "Properties": {"Items": [{"Picture": "AAAAAAAA", "Name": "x"}]}})",
-                               bad, {}, report);
+    TFormDescription::ReadForm(
+        R"({"Name": "P", "Properties": {"Items": [{"Picture": "AAAAAAAA", "Name": "x"}]}})", bad, {}, report);
     ASSERT_EQ(report.Skipped.size(), 1);
     EXPECT_TRUE(report.Skipped[0].startsWith("P.Items[0].Picture: ")) << report.Skipped[0].toStdString();
     ASSERT_EQ(bad.Items()->Count(), 1);

@@ -3,9 +3,9 @@
 
 #include "MessageBox.h"
 #include "TCABFile.h"
+#include "THTMLPicture.h"
 #include "TImage.h"
 #include "TPanel.h"
-#include "THTMLPicture.h"
 #include "WebCopy.h"
 #include "softwareupdate.h"
 
@@ -33,8 +33,9 @@ QRect Geometry(const TForm1& form, const char* name) {
 
 QString ScreenshotFolder() {
     const QByteArray given = qgetenv("QUORVEL_SCREENSHOTS");
-    const QString folder = given.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots")
-                                           : QString::fromLocal8Bit(given);
+    const QString folder = given.isEmpty()
+                               ? QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots")
+                               : QString::fromLocal8Bit(given);
     QDir().mkpath(folder);
     return folder;
 }
@@ -42,7 +43,8 @@ QString ScreenshotFolder() {
 void SaveScreenshot(TForm1& form, const char* state) {
     const QImage shot = form.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(471, 319) * shot.devicePixelRatio());
-    const QString path = ScreenshotFolder() + QStringLiteral("/main-window-%1.png").arg(QString::fromLatin1(state));
+    const QString path =
+        ScreenshotFolder() + QStringLiteral("/main-window-%1.png").arg(QString::fromLatin1(state));
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
 }
 
@@ -51,8 +53,9 @@ protected:
     void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
-        m_previousBox = SetMessageBoxHandler(
-            [this](const QString&, const QString& text, TMessageKind) { messages.push_back(text.toStdString()); });
+        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
+            messages.push_back(text.toStdString());
+        });
     }
     void TearDown() override { SetMessageBoxHandler(m_previousBox); }
 
@@ -81,7 +84,8 @@ private:
 
 TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
     TForm1 form;
-    EXPECT_TRUE(form.DescriptionReport().Clean()) << form.DescriptionReport().Skipped.join('\n').toStdString();
+    EXPECT_TRUE(form.DescriptionReport().Clean())
+        << form.DescriptionReport().Skipped.join('\n').toStdString();
     form.show();
     EXPECT_EQ(form.size(), QSize(471, 319));
     EXPECT_EQ(form.minimumSize(), QSize(471, 319));
@@ -166,8 +170,8 @@ TEST_F(MainWindow, FaultyDescriptionBuildsAWorkingWindowAndSaysWhatItSkipped) {
             components.removeAt(i); // missing: made with defaults, handlers still bound
         } else if (c["Name"] == "Label4") {
             QJsonObject p = c["Properties"].toObject();
-            p["Caption"] = 7;          // malformed
-            p["Blink"] = true;         // unknown
+            p["Caption"] = 7;  // malformed
+            p["Blink"] = true; // unknown
             c["Properties"] = p;
             components[i] = c;
         }
@@ -216,7 +220,8 @@ TEST_F(MainWindow, ScreenshotsOfItsStates) {
         auto form = MakeForm("/slow.cab");
         bool grabbed = false;
         Start(*form, [&] {
-            if (!grabbed && form->XiProgressBar2->value() >= 10 && form->Label5->Caption() != "Transfer Rate:") {
+            if (!grabbed && form->XiProgressBar2->value() >= 10 &&
+                form->Label5->Caption() != "Transfer Rate:") {
                 grabbed = true;
                 EXPECT_FALSE(form->BitBtn1->isEnabled());
                 SaveScreenshot(*form, "waiting");

@@ -3,8 +3,8 @@
 // back: a description must never crash the reader, and what the reader built
 // must always write out as a description that reads again without a fault.
 #include "TForm.h"
-#include "TFormDescription.h"
 #include "TForm1Description.h"
+#include "TFormDescription.h"
 
 #include <QApplication>
 #include <cstddef>

@@ -26,12 +26,12 @@ TEST(TPictureContainer, FindsTheFirstItemByNameIgnoringAsciiCase) {
     EXPECT_EQ(second->Index(), 1);
 }
 
-TEST(TPictureContainer, ReportsAFixedVersionAndStoresOnlyChangedProperties) {
+TEST(TPictureContainer, ReportsAFixedVersionAndAlwaysStoresIt) {
     TPictureContainer container;
     EXPECT_EQ(container.Version(), QStringLiteral("1.0.0.0"));
     container.setProperty("Version", QStringLiteral("9.9.9.9"));
     EXPECT_EQ(container.property("Version").toString(), QStringLiteral("1.0.0.0"));
-    EXPECT_FALSE(container.StoredProperties().contains(QStringLiteral("Version")));
+    EXPECT_EQ(container.StoredProperties().value(QStringLiteral("Version")).toString(), QStringLiteral("1.0.0.0"));
 }
 
 TEST(TPictureItem, SettingThePictureCopiesIntoTheOwnedOne) {

@@ -30,7 +30,9 @@ class TSampleItems : public TCollection {
 
 public:
     int ItemCount() const override { return int(m_items.size()); }
-    QObject* ItemObject(int i) const override { return i >= 0 && i < ItemCount() ? m_items[i].get() : nullptr; }
+    QObject* ItemObject(int i) const override {
+        return i >= 0 && i < ItemCount() ? m_items[i].get() : nullptr;
+    }
     QObject* AddItem() override { return m_items.emplace_back(std::make_unique<TSampleItem>()).get(); }
     void ClearItems() override { m_items.clear(); }
     TSampleItem* At(int i) const { return static_cast<TSampleItem*>(ItemObject(i)); }
@@ -111,7 +113,9 @@ public:
     QString Caption;
 };
 
-QJsonObject Props(const QJsonObject& component) { return component.value("Properties").toObject(); }
+QJsonObject Props(const QJsonObject& component) {
+    return component.value("Properties").toObject();
+}
 
 std::unique_ptr<TSample> Filled() {
     auto s = std::make_unique<TSample>();
@@ -213,10 +217,10 @@ TEST(FormDescription, SkipsWhatItCannotReadAndReadsTheRest) {
     ASSERT_EQ(s.Items.ItemCount(), 2);
     EXPECT_EQ(s.Items.At(1)->Name, "b");
     const QStringList expected = {
-        "S.Extra: unknown entry",       "S.Tag: bad value",         "S.Flag: bad value",
-        "S.Kind: bad value",            "S.Options: bad value",     "S.Data: bad value",
-        "S.Items[0].Size: bad value",   "S.Items[1]: not an item",  "S.Items[2].Colour: unknown property",
-        "S.Face: bad value",            "S.Edge: bad value",        "S.Blink: unknown property"};
+        "S.Extra: unknown entry",     "S.Tag: bad value",        "S.Flag: bad value",
+        "S.Kind: bad value",          "S.Options: bad value",    "S.Data: bad value",
+        "S.Items[0].Size: bad value", "S.Items[1]: not an item", "S.Items[2].Colour: unknown property",
+        "S.Face: bad value",          "S.Edge: bad value",       "S.Blink: unknown property"};
     for (const QString& line : expected)
         EXPECT_TRUE(report.Skipped.contains(line)) << line.toStdString() << "\n"
                                                    << report.Skipped.join('\n').toStdString();
@@ -244,7 +248,8 @@ TEST(FormDescription, BuildsControlsBindsHandlersAndWritesThemBack) {
         auto* w = qobject_cast<QWidget*>(parent);
         return w ? new TSampleControl(w) : nullptr;
     });
-    TFormDescription::RegisterClass("TSample", [](QObject* parent) -> QObject* { return new TSample(parent); });
+    TFormDescription::RegisterClass("TSample",
+                                    [](QObject* parent) -> QObject* { return new TSample(parent); });
     const QByteArray text = R"({"Class": "QWidget", "Name": "Win", "Components": [
         {"Class": "TSampleControl", "Name": "Box", "Properties": {"Left": 5, "Top": 6, "Width": 70, "Height": 20,
           "TabOrder": 2, "Caption": "B", "Font": {"Name": "DejaVu Sans", "Height": 13, "Style": ["fsBold"],
@@ -265,9 +270,9 @@ TEST(FormDescription, BuildsControlsBindsHandlersAndWritesThemBack) {
     };
     TFormReport report;
     ASSERT_TRUE(TFormDescription::ReadForm(text, root, binder, report));
-    EXPECT_EQ(report.Skipped, QStringList({"Win.First.OnPress: no handler Nothing for this event",
-                                           "Win: component without a class or a name",
-                                           "Win.W: unknown class TSampleWidget"}))
+    EXPECT_EQ(report.Skipped,
+              QStringList({"Win.First.OnPress: no handler Nothing for this event",
+                           "Win: component without a class or a name", "Win.W: unknown class TSampleWidget"}))
         << report.Skipped.join('\n').toStdString();
     auto* box = root.findChild<TSampleControl*>("Box");
     ASSERT_NE(box, nullptr);
@@ -295,7 +300,8 @@ TEST(FormDescription, BuildsControlsBindsHandlersAndWritesThemBack) {
 }
 
 TEST(FormDescription, ReferencesOtherComponentsByName) {
-    TFormDescription::RegisterClass("TSample", [](QObject* parent) -> QObject* { return new TSample(parent); });
+    TFormDescription::RegisterClass("TSample",
+                                    [](QObject* parent) -> QObject* { return new TSample(parent); });
     const QByteArray text = R"({"Class": "QWidget", "Name": "Win", "Components": [
         {"Class": "TSample", "Name": "A", "Properties": {"Partner": "B"}},
         {"Class": "TSample", "Name": "B", "Properties": {"Partner": null}},
@@ -310,7 +316,8 @@ TEST(FormDescription, ReferencesOtherComponentsByName) {
     EXPECT_EQ(a->Partner, b); // B did not exist yet when A was read
     EXPECT_EQ(b->Partner, nullptr);
     EXPECT_EQ(root.findChild<TSample*>("C")->Partner, nullptr);
-    EXPECT_EQ(report.Skipped, QStringList({"Win.D.Partner: bad value", "Win.C.Partner: no component Nobody to refer to"}))
+    EXPECT_EQ(report.Skipped,
+              QStringList({"Win.D.Partner: bad value", "Win.C.Partner: no component Nobody to refer to"}))
         << report.Skipped.join('\n').toStdString();
     const QJsonObject written = QJsonDocument::fromJson(TFormDescription::WriteForm(root)).object();
     EXPECT_EQ(Props(written["Components"].toArray()[0].toObject())["Partner"], "B");
