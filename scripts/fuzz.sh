@@ -15,6 +15,7 @@ for fuzzer in build-fuzz/tests/fuzz/*_fuzz; do
   mkdir -p "$corpus"
   seeds=()
   [[ $name == cab* && -d $shared ]] && seeds=("$shared")
+  [[ $name == form* ]] && seeds=("$root/resources/forms")
   echo "-- $name for ${seconds}s"
   log="build-fuzz/$name.log"
   if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build-fuzz/ \
