@@ -6,8 +6,9 @@
 #include "TCABFile.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
-#include "TStandInProgressBar.h"
 #include "WebCopy.h"
+#include "XiProgressBar.h"
+#include "htmlbtns.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -203,9 +204,9 @@ void TForm1::ApplyChanges(const TWindowChanges& changes) {
     if (changes.startEnabled)
         BitBtn1->setEnabled(*changes.startEnabled);
     if (changes.barMax)
-        XiProgressBar2->setMaximum(*changes.barMax);
+        XiProgressBar2->SetMax(*changes.barMax);
     if (changes.barPosition)
-        XiProgressBar2->setValue(*changes.barPosition);
+        XiProgressBar2->SetPosition(*changes.barPosition);
     if (changes.progressText)
         Label4->SetCaption(*changes.progressText);
     if (changes.rateText)

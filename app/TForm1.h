@@ -9,11 +9,11 @@
 
 #include <atomic>
 
-class QPushButton;
 class TCABFile;
+class THTMLButton;
 class TLabel;
-class TStandInProgressBar;
 class TWebCopy;
+class TXiProgressBar;
 
 // The updater's window: "Start" downloads the update package when the
 // server's copy is at least as new as the local one, "Cancel" stops, closing
@@ -60,10 +60,10 @@ public:
     // Components and controls.
     TWebCopy* WebCopy1 = nullptr;
     TCABFile* CABFile1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QPushButton* HTMLButton1 = nullptr;
-    TStandInProgressBar* XiProgressBar2 = nullptr;
+    THTMLButton* BitBtn1 = nullptr;
+    THTMLButton* BitBtn2 = nullptr;
+    THTMLButton* HTMLButton1 = nullptr;
+    TXiProgressBar* XiProgressBar2 = nullptr;
     TLabel* Label2 = nullptr;
     TLabel* Label4 = nullptr;
     TLabel* Label5 = nullptr;

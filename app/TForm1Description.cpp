@@ -6,10 +6,10 @@
 #include "TLabel.h"
 #include "TPanel.h"
 #include "TPictureContainer.h"
-#include "TStandInButton.h"
-#include "TStandInProgressBar.h"
 #include "WebCopy.h"
 #include "WindowResources.h"
+#include "XiProgressBar.h"
+#include "htmlbtns.h"
 
 #include <QFile>
 
@@ -137,8 +137,8 @@ void RegisterWindowClasses() {
         TFormDescription::RegisterClass(QStringLiteral("TLabel"), Factory<TLabel>());
         TFormDescription::RegisterClass(QStringLiteral("TImage"), Factory<TImage>());
         TFormDescription::RegisterClass(QStringLiteral("TPanel"), Factory<TPanel>());
-        TFormDescription::RegisterClass(QStringLiteral("THTMLButton"), Factory<TStandInButton>());
-        TFormDescription::RegisterClass(QStringLiteral("TXiProgressBar"), Factory<TStandInProgressBar>());
+        TFormDescription::RegisterClass(QStringLiteral("THTMLButton"), Factory<THTMLButton>());
+        TFormDescription::RegisterClass(QStringLiteral("TXiProgressBar"), Factory<TXiProgressBar>());
         return true;
     }();
     (void)done;
@@ -159,13 +159,13 @@ TFormReport BuildForm1(TForm1& form, const QByteArray& description) {
 
     form.WebCopy1 = Need<TWebCopy>(form, &form, "WebCopy1", report);
     form.CABFile1 = Need<TCABFile>(form, &form, "CABFile1", report);
-    form.XiProgressBar2 = Need<TStandInProgressBar>(form, &form, "XiProgressBar2", report);
+    form.XiProgressBar2 = Need<TXiProgressBar>(form, &form, "XiProgressBar2", report);
     form.Label2 = Need<TLabel>(form, &form, "Label2", report);
     form.Label4 = Need<TLabel>(form, &form, "Label4", report);
     form.Label5 = Need<TLabel>(form, &form, "Label5", report);
-    form.BitBtn1 = Need<TStandInButton>(form, &form, "BitBtn1", report);
-    form.BitBtn2 = Need<TStandInButton>(form, &form, "BitBtn2", report);
-    form.HTMLButton1 = Need<TStandInButton>(form, &form, "HTMLButton1", report);
+    form.BitBtn1 = Need<THTMLButton>(form, &form, "BitBtn1", report);
+    form.BitBtn2 = Need<THTMLButton>(form, &form, "BitBtn2", report);
+    form.HTMLButton1 = Need<THTMLButton>(form, &form, "HTMLButton1", report);
     // Whatever the description bound, the window's own handlers are what
     // its buttons and engine run.
     for (const THandler& h : Handlers()) {

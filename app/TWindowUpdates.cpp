@@ -16,10 +16,13 @@ void TWindowUpdates::Post(const std::function<void(TWindowChanges&)>& change) {
     // The queued call also wakes the wait of "Start", which sleeps until an
     // event arrives.
     if (queue)
-        QMetaObject::invokeMethod(m_receiver, [this] { Deliver(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_receiver, [this] { Deliver(); }, Qt::QueuedConnection);
 }
 
-void TWindowUpdates::Flush() { Deliver(); }
+void TWindowUpdates::Flush() {
+    Deliver();
+}
 
 void TWindowUpdates::Deliver() {
     TWindowChanges changes;

@@ -5,5 +5,5 @@
 #include "TForm1.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
-#include "TStandInButton.h"
-#include "TStandInProgressBar.h"
+#include "XiProgressBar.h"
+#include "htmlbtns.h"

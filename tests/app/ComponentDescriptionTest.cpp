@@ -169,18 +169,29 @@ TEST(ComponentDescription, WindowControls) {
     auto imageCopy = RoundTrip(image, [&] { return std::make_unique<TImage>(&window); });
     EXPECT_EQ(imageCopy->PictureData(), image.PictureData());
 
-    TStandInButton button(&window);
+    THTMLButton button(&window);
     button.setObjectName("Button1");
-    button.setText("Go");
-    button.setProperty("HoverColor", RGBColor(1, 1, 1));
-    RoundTrip(button, [&] { return std::make_unique<TStandInButton>(&window); });
-    TStandInProgressBar bar(&window);
+    button.SetCaption("<b>Go</b>");
+    button.SetHoverColor(RGBColor(1, 1, 1));
+    button.SetBackground(stVBump);
+    button.SetFlat(true);
+    auto buttonCopy = RoundTrip(button, [&] { return std::make_unique<THTMLButton>(&window); });
+    EXPECT_EQ(buttonCopy->Caption(), "<b>Go</b>");
+    EXPECT_EQ(buttonCopy->Background(), stVBump);
+    EXPECT_EQ(buttonCopy->HoverColor(), RGBColor(1, 1, 1));
+
+    TXiProgressBar bar(&window);
     bar.setObjectName("Bar1");
-    bar.SetColorScheme(TStandInProgressBar::csRose);
-    bar.setValue(40);
-    auto barCopy = RoundTrip(bar, [&] { return std::make_unique<TStandInProgressBar>(&window); });
-    EXPECT_EQ(barCopy->ColorScheme(), TStandInProgressBar::csRose);
-    EXPECT_EQ(barCopy->value(), 40);
+    bar.SetColorScheme(csRose);
+    bar.SetPosition(40);
+    auto barCopy = RoundTrip(bar, [&] { return std::make_unique<TXiProgressBar>(&window); });
+    EXPECT_EQ(barCopy->ColorScheme(), csRose);
+    EXPECT_EQ(barCopy->Position(), 40);
+    // A bar whose colours were set by hand stays custom after the round trip.
+    bar.SetForeColorGrad(RGBColor(9, 9, 9));
+    auto customCopy = RoundTrip(bar, [&] { return std::make_unique<TXiProgressBar>(&window); });
+    EXPECT_EQ(customCopy->ColorScheme(), csCustom);
+    EXPECT_EQ(customCopy->ForeColorGrad(), RGBColor(9, 9, 9));
 }
 
 } // namespace

@@ -131,11 +131,24 @@ TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
     EXPECT_EQ(form.Label4->palette().color(QPalette::WindowText), QColor(0x00, 0x40, 0x80));
     EXPECT_EQ(form.Label5->palette().color(QPalette::WindowText), QColor(0x00, 0x00, 0x80));
     EXPECT_EQ(form.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
-    EXPECT_EQ(form.XiProgressBar2->property("ColorScheme").toString(), "csSky");
-    EXPECT_EQ(form.XiProgressBar2->property("ForeColorGrad").toUInt(), RGBColor(0x5E, 0xAE, 0xFF));
-    EXPECT_EQ(form.BitBtn1->property("Color").toUInt(), RGBColor(0xEA, 0xEA, 0xFF));
-    EXPECT_EQ(form.BitBtn1->property("DownColor").toUInt(), RGBColor(0x80, 0x00, 0xFF));
-    EXPECT_TRUE(form.BitBtn1->property("Flat").toBool());
+    EXPECT_EQ(form.XiProgressBar2->ColorScheme(), csSky);
+    EXPECT_EQ(form.XiProgressBar2->ColorBorder(), RGBColor(0x00, 0x59, 0xB3));
+    EXPECT_EQ(form.XiProgressBar2->ForeColorGrad(), RGBColor(0x5E, 0xAE, 0xFF));
+    EXPECT_EQ(form.XiProgressBar2->Max(), 100);
+    EXPECT_EQ(form.XiProgressBar2->Step(), 1);
+    for (const THTMLButton* b : {form.BitBtn1, form.BitBtn2, form.HTMLButton1}) {
+        EXPECT_EQ(b->Color(), RGBColor(0xEA, 0xEA, 0xFF));
+        EXPECT_EQ(b->HoverColor(), RGBColor(0xB7, 0xB7, 0xFF));
+        EXPECT_EQ(b->DownColor(), RGBColor(0x80, 0x00, 0xFF));
+        EXPECT_EQ(b->BorderColor(), RGBColor(0x80, 0x80, 0x80));
+        EXPECT_TRUE(b->Flat());
+        EXPECT_TRUE(b->Ellipsis());
+        EXPECT_EQ(b->Alignment(), haCenter);
+        EXPECT_EQ(b->VAlignment(), vaCenter);
+        EXPECT_EQ(b->Background(), stNormal);
+    }
+    EXPECT_EQ(form.BitBtn1->Caption(), "Start");
+    EXPECT_EQ(form.HTMLButton1->Caption(), "Close");
 
     // Pictures decoded at their sizes; the engine and cabinet settings.
     const auto* banner = form.findChild<TImage*>("Image2");
@@ -220,7 +233,7 @@ TEST_F(MainWindow, ScreenshotsOfItsStates) {
         auto form = MakeForm("/slow.cab");
         bool grabbed = false;
         Start(*form, [&] {
-            if (!grabbed && form->XiProgressBar2->value() >= 10 &&
+            if (!grabbed && form->XiProgressBar2->Position() >= 10 &&
                 form->Label5->Caption() != "Transfer Rate:") {
                 grabbed = true;
                 EXPECT_FALSE(form->BitBtn1->isEnabled());

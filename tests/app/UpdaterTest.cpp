@@ -14,9 +14,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <functional>
 #include <sys/time.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -50,29 +50,32 @@ protected:
         // that local file times and server dates line up.
         setenv("TZ", "UTC", 1);
         tzset();
-        m_previousBox = SetMessageBoxHandler(
-            [this](const QString&, const QString& text, TMessageKind) { messages.push_back(text.toStdString()); });
+        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
+            messages.push_back(text.toStdString());
+        });
         WriteFile(folder / "version.txt", "Quorvel 1.0");
-        package = MakeCabinet(work, {{"version.txt", "Quorvel 2.0"}, {"docs/changes.txt", "new things"},
+        package = MakeCabinet(work, {{"version.txt", "Quorvel 2.0"},
+                                     {"docs/changes.txt", "new things"},
                                      {"quorvel.dat", std::string(70000, 'q')}});
     }
     void TearDown() override { SetMessageBoxHandler(m_previousBox); }
 
     std::unique_ptr<TForm1> MakeForm(const std::string& path = "/downloads/DirevidUreziv.cab") {
-        return std::make_unique<TForm1>(QString::fromStdString(folder.Slash()), QString::fromStdString(server.Url(path)));
+        return std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
+                                        QString::fromStdString(server.Url(path)));
     }
     // A dated body that trickles out in 16 KiB pieces for up to ~3 seconds,
     // so that the test can act while the download runs.
     void ServeSlowly() {
         server.Server().Get("/slow.cab", [](const httplib::Request&, httplib::Response& res) {
             res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
-            res.set_content_provider(
-                300 * 16384, "application/octet-stream",
-                [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    const std::string piece(16384, static_cast<char>('a' + offset / 16384 % 26));
-                    return sink.write(piece.data(), piece.size());
-                });
+            res.set_content_provider(300 * 16384, "application/octet-stream",
+                                     [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                         const std::string piece(
+                                             16384, static_cast<char>('a' + offset / 16384 % 26));
+                                         return sink.write(piece.data(), piece.size());
+                                     });
         });
     }
     void ServePackage(std::int64_t lastModified = kServerTime) {
@@ -115,7 +118,7 @@ TEST_F(Updater, DownloadsWithoutLocalPackageAndInstallsOnClose) {
     // The progress line carries the engine's text with the total.
     EXPECT_TRUE(form->Label4->text().startsWith("Progress : ")) << form->Label4->text().toStdString();
     EXPECT_TRUE(form->Label4->text().contains(" of ")) << form->Label4->text().toStdString();
-    EXPECT_EQ(form->XiProgressBar2->value(), 100);
+    EXPECT_EQ(form->XiProgressBar2->Position(), 100);
 
     form->close();
     EXPECT_TRUE(Installed());
