@@ -84,7 +84,9 @@ void RunJobs(TWebCopy& engine) {
     BuildProgressWindow(engine);
     engine.Session.reset();
     if (CountNetworkJobs(engine) > 0)
-        engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString());
+        // The session watches the cancel flag, so a cancel (or the engine's
+        // end) cuts short a connect or a read that is waiting on the server.
+        engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString(), &engine.Cancelled);
     engine.CurrentNumber = 0;
     const int count = engine.Items().Count();
     for (int i = 0; i < count; ++i) {
