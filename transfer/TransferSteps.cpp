@@ -25,9 +25,11 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
                       const QString& source, QString& targetPath) {
     const std::string name =
         targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
-    targetPath = QString::fromStdString(JoinTargetPath(targetDir.toStdString(), name));
+    // Folder and name may be written with "\"; the path the routine, the
+    // overwrite question and the open buttons use is the file system's.
+    targetPath = QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
     engine.LastTargetFile = targetPath;
-    engine.LastTargetDir = targetDir;
+    engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
     if (!QFileInfo::exists(targetPath) || !engine.OnCopyOverWrite)
         return true;
     bool allow = true;

@@ -14,7 +14,8 @@ void WriteFileLine(TWebCopy& engine, const QString& name, const QString& directi
                    bool showServer);
 
 // Forms the target path from the folder, the file name (or the source's last
-// segment when empty), records it as the engine's last target, and asks
+// segment when empty), both in either separator spelling, in the file
+// system's spelling ("/"); records it as the engine's last target, and asks
 // OnCopyOverWrite when a file is there. False when the overwrite was refused.
 bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
                       const QString& source, QString& targetPath);
