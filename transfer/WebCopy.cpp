@@ -38,6 +38,14 @@ TWebCopy::~TWebCopy() {
 }
 
 void TWebCopy::StartTransfers() {
+    // A run still ending (its last events raised, its session closing) is let
+    // finish first: two runs at once would share the session, the progress
+    // window and the run state. A handler that starts a run from the worker
+    // itself cannot wait for its own run.
+    if (!TWCopyThread::IsWorkerOf(this)) {
+        std::unique_lock lock(m_runMutex);
+        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+    }
     new TWCopyThread(this);
 }
 

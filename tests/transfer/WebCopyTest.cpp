@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <future>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -223,6 +227,43 @@ TEST(StartTransfers, DestroyingTheEngineDuringARunCancelsAndWaits) {
     started.get_future().wait();
     engine.reset();
     EXPECT_LT(std::filesystem::file_size(dir / "slow.bin"), 1000000u);
+}
+
+// A run started while the previous one is still ending (its copy-done handler
+// still running) begins only after that run's worker has let go of the engine.
+TEST(StartTransfers, ASecondRunBeginsAfterTheFirstHasEnded) {
+    LocalHttpServer server;
+    server.ServeBytes("/a.bin", "abc");
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto note = [&](const std::string& what) {
+        std::lock_guard lock(mutex);
+        order.push_back(what);
+    };
+    std::promise<void> firstEnding, secondDone;
+    std::atomic<int> runs{0};
+    engine.OnFileStart = [&](TWebCopy*, int) { note("start"); };
+    engine.OnCopyDone = [&](TWebCopy*) {
+        if (++runs == 1) {
+            firstEnding.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            note("first ended");
+        } else {
+            secondDone.set_value();
+        }
+    };
+    TWebCopyItem* job = engine.Items().Add();
+    job->URL = QString::fromStdString(server.Url("/a.bin"));
+    job->TargetDir = QString::fromStdString(dir.Slash());
+    engine.StartTransfers();
+    firstEnding.get_future().wait();
+    engine.StartTransfers();
+    secondDone.get_future().wait();
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (Events{"start", "first ended", "start"}));
 }
 
 } // namespace
