@@ -1,11 +1,14 @@
 #include "EngineRecorder.h"
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -286,6 +289,79 @@ TEST_F(HttpDownloadTest, WriteFailureIsReported) {
     Fetch("/big.bin");
     EXPECT_EQ(rec.EventsOf("Error"), (Events{"Error 8", "ErrorInfo 8 Error writing to file /dev/full"}));
     EXPECT_FALSE(job->CopySucceeded);
+}
+
+// A cancel from another thread ends a download that waits on the server (in
+// the connect, for the headers, or for the body) soon, without reporting a
+// failure; a cancel before the first block leaves an existing file untouched.
+TEST_F(HttpDownloadTest, CancelEndsEveryWaitOnTheServerWithoutAnError) {
+    server.ServeStall("/mid.cab", 100000, "abc");
+    server.ServeStall("/first.cab", 100000, "");
+    SilentServer silent(SilentServer::kNeverAnswers);
+    SilentServer hanging(SilentServer::kConnectHangs);
+    WriteFile(dir / "first.cab", "installed");
+    const struct {
+        std::string url;
+        std::string file;
+        std::optional<std::string> content;
+    } cases[] = {
+        {server.Url("/mid.cab"), "mid.cab", "abc"},
+        {server.Url("/first.cab"), "first.cab", "installed"},
+        {silent.Url("/silent.cab"), "silent.cab", std::nullopt},
+        {hanging.Url("/hanging.cab"), "hanging.cab", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EngineRecorder events(engine);
+        job->URL = QString::fromStdString(c.url);
+        const auto start = std::chrono::steady_clock::now();
+        std::thread canceller([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            engine.CancelTransfers();
+        });
+        RunJobs(engine);
+        canceller.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(events.Events(), (Events{"FileStart 0", "CopyDone"}));
+        EXPECT_FALSE(job->CopySucceeded);
+        if (c.content)
+            EXPECT_EQ(ReadFile(dir / c.file), *c.content);
+        else
+            EXPECT_FALSE(fs::exists(dir / c.file));
+    }
+}
+
+TEST_F(HttpDownloadTest, FolderAndNameWorkInEitherSeparatorSpelling) {
+    server.ServeBytes("/p.cab", "new");
+    std::vector<std::string> asked;
+    engine.OnCopyOverWrite = [&](TWebCopy*, const QString& target, bool&) { asked.push_back(Text(target)); };
+    const struct {
+        std::string targetDir;
+        std::string targetFilename;
+        std::string expected;
+    } cases[] = {
+        {dir.Slash() + "a\\b\\", "", "a/b/p.cab"},
+        {dir.Slash() + "a/b/", "", "a/b/p.cab"},
+        {dir.Slash() + "a\\b", "c\\q.cab", "a/b/c/q.cab"},
+        {dir.Slash() + "a/b", "c/q.cab", "a/b/c/q.cab"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.targetDir + " " + c.targetFilename);
+        job->TargetDir = QString::fromStdString(c.targetDir);
+        job->TargetFilename = QString::fromStdString(c.targetFilename);
+        asked.clear();
+        const bool existed = fs::exists(dir / c.expected);
+        Fetch("/p.cab");
+        EXPECT_TRUE(job->CopySucceeded);
+        EXPECT_EQ(ReadFile(dir / c.expected), "new");
+        EXPECT_EQ(Text(engine.LastTargetFile), dir.Slash() + c.expected);
+        // The overwrite question is asked exactly when the real file exists.
+        EXPECT_EQ(asked,
+                  existed ? std::vector<std::string>{dir.Slash() + c.expected} : std::vector<std::string>{});
+    }
+    // No file or folder with a "\" in its name was made.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().string().find('\\'), std::string::npos) << entry.path();
 }
 
 } // namespace
