@@ -11,7 +11,7 @@ namespace {
 void BuildProgressWindow(TWebCopy& engine) {
     auto window = std::make_shared<TProgressWindow>(engine, engine.CaptionHeight());
     engine.SetProgressWindow(window);
-    engine.Cancelled = false;
+    engine.ResetCancel();
     if (engine.ShowDialog)
         window->Show();
 }

@@ -25,6 +25,8 @@ int StyleCaptionHeight() {
 TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {}
 
 TWebCopy::~TWebCopy() {
+    // m_ending first: a worker that clears Cancelled after this point sees it.
+    m_ending = true;
     Cancelled = true;
     {
         std::unique_lock lock(m_runMutex);
@@ -35,6 +37,12 @@ TWebCopy::~TWebCopy() {
     for (const auto& kept : m_keptWindows)
         if (auto window = kept.lock())
             window->Detach();
+}
+
+void TWebCopy::ResetCancel() {
+    Cancelled = false;
+    if (m_ending)
+        Cancelled = true;
 }
 
 void TWebCopy::StartTransfers() {

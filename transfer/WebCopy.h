@@ -125,6 +125,9 @@ public:
     void StartTransfers();
     // Asks the current run to stop at its next check; safe from any thread.
     void CancelTransfers() { Cancelled = true; }
+    // Clears Cancelled for a new run, unless the engine is being destroyed:
+    // a run that starts while the destructor waits for it is cancelled too.
+    void ResetCancel();
 
     // Run-time state of the current run.
     std::atomic<bool> Cancelled{false};
@@ -160,6 +163,7 @@ private:
     mutable std::mutex m_windowMutex;
     std::shared_ptr<TProgressWindow> m_progressWindow;
     std::vector<std::weak_ptr<TProgressWindow>> m_keptWindows; // worker thread and destructor only
+    std::atomic<bool> m_ending{false};
     std::mutex m_runMutex;
     std::condition_variable m_runEnded;
     int m_runningThreads = 0;

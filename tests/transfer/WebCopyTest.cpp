@@ -1,6 +1,7 @@
 #include "WebCopy.h"
 #include "EngineRecorder.h"
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -264,6 +265,22 @@ TEST(StartTransfers, ASecondRunBeginsAfterTheFirstHasEnded) {
     secondDone.get_future().wait();
     std::lock_guard lock(mutex);
     EXPECT_EQ(order, (Events{"start", "first ended", "start"}));
+}
+
+// The engine going away right after StartTransfers, before its worker has
+// begun the run, still cancels that run: a server that never answers does not
+// keep the destructor waiting.
+TEST(StartTransfers, DestroyingTheEngineBeforeTheRunBeginsCancelsIt) {
+    SilentServer silent(SilentServer::kNeverAnswers);
+    for (int round = 0; round < 5; ++round) {
+        auto engine = std::make_unique<TWebCopy>();
+        engine->ShowDialog = false;
+        engine->Items().Add()->URL = QString::fromStdString(silent.Url("/a.bin"));
+        const auto start = std::chrono::steady_clock::now();
+        engine->StartTransfers();
+        engine.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
 }
 
 } // namespace
