@@ -78,12 +78,17 @@ private:
     void ConfigureEngine();
     void WaitForTransfer();
     void SetInstruction(const QString& text);
+    void RemovePackage();
     void ApplyChanges(const TWindowChanges& changes);
 
     QString m_updateFolder;
     QString m_downloadUrl;
     QString m_instruction;
     TWindowUpdates m_updates;
+    // The current run has written into the package file and not yet finished
+    // it (set by progress, cleared by file-done): a run that ends in between
+    // was cancelled mid-body and leaves a partial package.
+    std::atomic<bool> m_partialPackage{false};
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;
