@@ -139,8 +139,10 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
     const std::uint32_t startTick = engine.TickCount();
     std::size_t readCount = kBlockSize;
     bool result = false;
+    // The run's window stays the same during the transfer.
+    const auto window = engine.ProgressWindow();
     while (readCount > 0 && !engine.Cancelled) {
-        TransferSteps::ProcessPendingInput(engine);
+        TransferSteps::ProcessPendingInput(engine, window.get());
         if (!request.Read(file.Next(), kBlockSize, readCount)) {
             // A cancel that cut the wait short is no failure of the transfer.
             if (engine.Cancelled)
@@ -162,8 +164,8 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
             return false;
         }
         received += readCount;
-        TransferSteps::ProgressStep(engine, received, total, startTick, engine.DlgDwnload);
-        TransferSteps::ProcessPendingInput(engine);
+        TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload);
+        TransferSteps::ProcessPendingInput(engine, window.get());
         if (readCount > 0)
             result = true;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class TWebCopy;
 class TProgressDialog;
@@ -75,6 +76,10 @@ public:
     void SetProgressLabel(const QString& text);
     void SetRateLabel(const QString& text);
     void SetTimeLabel(const QString& text);
+    // The per-block writes of a transfer, each under one lock: the bar (when
+    // given) with the progress line, and the rate line with the time line.
+    void SetProgress(std::optional<int> barPosition, const QString& progressLabel);
+    void SetRateAndTime(const QString& rateLabel, const QString& timeLabel);
     // Shows the window when asked to (and a GUI exists).
     void Show();
     // End of the run: keep the window with "Close" and enabled Open buttons,

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class TProgressWindow;
 class TWebCopy;
 
 // Steps shared by the transfer routines.
@@ -24,9 +25,14 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
 // rate line and time-left line, in that order.
 void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                   const QString& verb);
+// The same with the run's progress window (may be null) at hand: a routine
+// fetches it once per transfer instead of twice per block.
+void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
+                  std::uint32_t startTick, const QString& verb);
 
 // Picks up what the progress window's user did since the last call: a Cancel
 // press raises OnCopyCancel here, on the worker thread.
 void ProcessPendingInput(TWebCopy& engine);
+void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window);
 
 } // namespace TransferSteps

@@ -112,6 +112,28 @@ TEST_F(HttpDownloadTest, TextsAreExactWithAFakeClock) {
     EXPECT_EQ(progress.back(), (std::pair<std::uint64_t, std::uint64_t>(10000, 10000)));
 }
 
+// Lines are made afresh whenever a caption or an amount changes, also when
+// the same thread runs the same amounts with other captions.
+TEST_F(HttpDownloadTest, TextsFollowChangedCaptionsBetweenRuns) {
+    std::uint32_t calls = 0;
+    engine.TickSource = [&calls] { return calls++ % 2 == 0 ? 5000u : 5000u + 1999u; };
+    server.ServeBytes("/data.bin", std::string(10000, 'd'));
+    Fetch("/data.bin");
+    EXPECT_EQ(Text(rec.AtDone().ProgressLabel.Caption), "Progress : 10.00 Kb of 10.00 Kb");
+    engine.DlgProgressLabel = "Done:";
+    engine.DlgFileOfLabel = "/";
+    engine.DlgRateLabel = "Speed:";
+    engine.DlgTimeLabel = "Left:";
+    Fetch("/data.bin");
+    const TProgressWindowSnapshot s = rec.AtDone();
+    EXPECT_EQ(Text(s.ProgressLabel.Caption), "Done: 10.00 Kb / 10.00 Kb");
+    EXPECT_TRUE(Text(s.RateLabel.Caption).starts_with("Speed: ")) << Text(s.RateLabel.Caption);
+    EXPECT_TRUE(Text(s.TimeLabel.Caption).starts_with("Left: ")) << Text(s.TimeLabel.Caption);
+    server.ServeBytes("/more.bin", std::string(20000, 'd'));
+    Fetch("/more.bin");
+    EXPECT_EQ(Text(rec.AtDone().ProgressLabel.Caption), "Done: 20.00 Kb / 20.00 Kb");
+}
+
 TEST_F(HttpDownloadTest, FileLineCountsActiveJobsWhenTheListHasSeveral) {
     engine.ShowServer = false;
     engine.Items().Add()->Active = false;
