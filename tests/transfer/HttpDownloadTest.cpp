@@ -221,6 +221,42 @@ TEST_F(HttpDownloadTest, DateCheckHandlerDecidesInsteadOfCopyNewerOnly) {
     EXPECT_TRUE(rec.EventsOf("NoNewFile").empty());
 }
 
+// Every form of HTTP date a server may send reaches the date check as the
+// same instant; only a value that is no date fails the job.
+TEST_F(HttpDownloadTest, EveryHttpDateFormReachesTheDateCheck) {
+    const TDateTime expected = SystemTimeToDate(TDateFields{1994, 11, 6, 8, 49, 37, 0});
+    const char* const forms[] = {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                                 "Sun Nov  6 08:49:37 1994", "Sun, 6 Nov 1994 08:49:37 GMT",
+                                 "Sun, 06 nov 1994 08:49:37 GMT"};
+    for (std::size_t i = 0; i < std::size(forms); ++i) {
+        const std::string path = "/form" + std::to_string(i) + ".cab";
+        const std::string value = forms[i];
+        server.Server().Get(path, [value](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", value);
+            res.set_content("x", "application/octet-stream");
+        });
+    }
+    server.Server().Get("/nodate.cab", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "last Tuesday");
+        res.set_content("x", "application/octet-stream");
+    });
+    std::vector<TDateTime> seen;
+    engine.OnFileDateCheck = [&](TWebCopy*, int, TDateTime newdate, bool&) { seen.push_back(newdate); };
+    for (std::size_t i = 0; i < std::size(forms); ++i) {
+        SCOPED_TRACE(forms[i]);
+        seen.clear();
+        Fetch("/form" + std::to_string(i) + ".cab");
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_DOUBLE_EQ(seen[0], expected);
+        EXPECT_TRUE(job->CopySucceeded);
+    }
+    seen.clear();
+    Fetch("/nodate.cab");
+    EXPECT_TRUE(seen.empty());
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("Error ").back(), "Error 9");
+}
+
 TEST_F(HttpDownloadTest, CancelFromTheDateCheckKeepsAnExistingFile) {
     server.ServeBytes("/p.cab", "newer package", Dated());
     WriteFile(dir / "p.cab", "installed");
