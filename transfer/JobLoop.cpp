@@ -11,7 +11,11 @@ namespace {
 void BuildProgressWindow(TWebCopy& engine) {
     auto window = std::make_shared<TProgressWindow>(engine, engine.CaptionHeight());
     engine.SetProgressWindow(window);
-    engine.ResetCancel();
+    // A run started by StartTransfers had its flag cleared there, on the
+    // caller's thread, so that a cancel asked for right after the start is
+    // not lost; a run called directly starts afresh here.
+    if (!TWCopyThread::IsWorkerOf(&engine))
+        engine.ResetCancel();
     if (engine.ShowDialog)
         window->Show();
 }

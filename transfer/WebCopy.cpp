@@ -54,6 +54,7 @@ void TWebCopy::StartTransfers() {
         std::unique_lock lock(m_runMutex);
         m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
     }
+    ResetCancel();
     new TWCopyThread(this);
 }
 

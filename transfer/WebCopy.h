@@ -121,7 +121,9 @@ public:
     // Starts one run on a new worker thread. When an earlier run is still
     // going, it first waits for that run's worker to end (the owner starts a
     // run only once the previous one has reported its end, so the wait is
-    // short); called from a handler on the worker, it does not wait.
+    // short); called from a handler on the worker, it does not wait. The
+    // run's Cancelled is cleared here, so a CancelTransfers made right after
+    // this returns always reaches the new run.
     void StartTransfers();
     // Asks the current run to stop at its next check; safe from any thread.
     void CancelTransfers() { Cancelled = true; }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -281,6 +282,36 @@ TEST(StartTransfers, DestroyingTheEngineBeforeTheRunBeginsCancelsIt) {
         engine.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     }
+}
+
+// A cancel asked for right after StartTransfers returns reaches the run even
+// when its worker has not begun yet.
+TEST(StartTransfers, ACancelRightAfterTheStartIsNotLost) {
+    LocalHttpServer server;
+    server.ServeBytes("/a.bin", std::string(100000, 'a'));
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    TWebCopyItem* job = engine.Items().Add();
+    job->URL = QString::fromStdString(server.Url("/a.bin"));
+    job->TargetDir = QString::fromStdString(dir.Slash());
+    std::mutex mutex;
+    std::condition_variable ended;
+    int runsDone = 0;
+    engine.OnCopyDone = [&](TWebCopy*) {
+        std::lock_guard lock(mutex);
+        ++runsDone;
+        ended.notify_all();
+    };
+    for (int round = 1; round <= 5; ++round) {
+        engine.StartTransfers();
+        engine.CancelTransfers();
+        std::unique_lock lock(mutex);
+        ended.wait(lock, [&] { return runsDone == round; });
+        EXPECT_FALSE(job->CopySucceeded);
+    }
+    EXPECT_TRUE(rec.EventsOf("FileDone").empty());
 }
 
 } // namespace
