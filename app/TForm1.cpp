@@ -153,6 +153,7 @@ void TForm1::WebCopy1FileDateCheck(int, TDateTime newdate, bool&) {
 }
 
 void TForm1::WebCopy1CopyProgress() {
+    m_partialPackage = true;
     const std::shared_ptr<TProgressWindow> window = WebCopy1->ProgressWindow();
     if (!window)
         return;
@@ -169,18 +170,28 @@ void TForm1::WebCopy1CopyProgress() {
 }
 
 void TForm1::WebCopy1FileDone() {
+    m_partialPackage = false;
     transferDone = true;
     fileReceived = true;
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
 }
 
 void TForm1::WebCopy1CopyDone() {
+    // A partial package must not stand in for a real one: its fresh time
+    // would beat the server's date at the next "Start". It goes, as after an
+    // error, so that the next attempt downloads without a date comparison.
+    if (m_partialPackage.exchange(false))
+        RemovePackage();
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
 }
 
 void TForm1::WebCopy1Error() {
     fileReceived = false;
     updateFailed = true;
+    RemovePackage();
+}
+
+void TForm1::RemovePackage() {
     std::error_code ec;
     std::filesystem::remove(PackagePath().toStdString(), ec);
 }

@@ -82,6 +82,7 @@ protected:
 private:
     void WaitForTransfer();
     void SetInstruction(const QString& text);
+    void RemovePackage();
     void ApplyChanges(const TWindowChanges& changes);
 
     QString m_updateFolder;
@@ -89,6 +90,10 @@ private:
     QString m_instruction;
     TFormReport m_descriptionReport;
     TWindowUpdates m_updates;
+    // The current run has written into the package file and not yet finished
+    // it (set by progress, cleared by file-done): a run that ends in between
+    // was cancelled mid-body and leaves a partial package.
+    std::atomic<bool> m_partialPackage{false};
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -37,17 +37,24 @@ private:
 
 // The target file, written through a buffer of whole blocks: blocks are read
 // straight into the buffer, and the buffer goes to the file when full, so
-// each byte is copied once between the request and the file.
+// each byte is copied once between the request and the file. The file itself
+// is created only by Open, once the first block is in: a job that ends before
+// (cancelled while waiting for the server) leaves an existing file untouched.
 class TargetFile {
 public:
     static constexpr std::size_t kCapacity = 16 * kBlockSize;
 
-    explicit TargetFile(const std::string& path)
-        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), m_buffer(kCapacity) {}
+    TargetFile() : m_buffer(kCapacity) {}
     ~TargetFile() { Close(); }
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
+    // Creates the file (its folder first), replacing an existing one.
+    bool Open(const std::string& path) {
+        ForceFolders(FolderOf(path));
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        return m_fd >= 0;
+    }
     bool IsOpen() const { return m_fd >= 0; }
     // Room for the next block.
     char* Next() { return m_buffer.data() + m_fill; }
@@ -83,7 +90,7 @@ private:
         return m_ok;
     }
 
-    int m_fd;
+    int m_fd = -1;
     std::vector<char> m_buffer;
     std::size_t m_fill = 0;
     bool m_ok = true;
@@ -123,7 +130,8 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     return DateCheck::Stop;
 }
 
-// Reads the body into the open file block by block. Returns true when the
+// Reads the body block by block into the target file, which it creates when
+// the first block (or the end of an empty body) is in. Returns true when the
 // whole body arrived (or the run was cancelled after data arrived).
 bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QString& targetPath,
               std::uint64_t total) {
@@ -131,13 +139,23 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
     const std::uint32_t startTick = engine.TickCount();
     std::size_t readCount = kBlockSize;
     bool result = false;
+    // The run's window stays the same during the transfer.
+    const auto window = engine.ProgressWindow();
     while (readCount > 0 && !engine.Cancelled) {
-        TransferSteps::ProcessPendingInput(engine);
+        TransferSteps::ProcessPendingInput(engine, window.get());
         if (!request.Read(file.Next(), kBlockSize, readCount)) {
+            // A cancel that cut the wait short is no failure of the transfer.
+            if (engine.Cancelled)
+                break;
             int code = request.LastError();
             if (code == InetError::kNone)
                 code = InetError::kConnectionAborted;
             engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+            return false;
+        }
+        if (!file.IsOpen() && !file.Open(targetPath.toStdString())) {
+            engine.ReportError(WebCopyError::kCannotCreateFile,
+                               QStringLiteral("Cannot create file ") + targetPath);
             return false;
         }
         if (!file.Commit(readCount)) {
@@ -146,8 +164,8 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
             return false;
         }
         received += readCount;
-        TransferSteps::ProgressStep(engine, received, total, startTick, engine.DlgDwnload);
-        TransferSteps::ProcessPendingInput(engine);
+        TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload);
+        TransferSteps::ProcessPendingInput(engine, window.get());
         if (readCount > 0)
             result = true;
     }
@@ -176,6 +194,10 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
                                  : nullptr);
     TransferSteps::ProcessPendingInput(engine);
     if (!request.get()) {
+        // A cancel that cut the connect or the wait for the headers short
+        // is not a missing URL.
+        if (engine.Cancelled)
+            return false;
         if (engine.OnURLNotFound)
             engine.OnURLNotFound(&engine, fullUrl);
         return false;
@@ -200,15 +222,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     QString targetPath;
     if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, fullUrl, targetPath))
         return false;
-    const std::string nativePath = targetPath.toStdString();
-    ForceFolders(FolderOf(nativePath));
-    TargetFile file(nativePath);
-    if (!file.IsOpen()) {
-        engine.ReportError(WebCopyError::kCannotCreateFile,
-                           QStringLiteral("Cannot create file ") + targetPath);
-        return false;
-    }
-
+    TargetFile file;
     std::uint64_t total = 0;
     request.get()->QueryContentLength(total);
     bool result = ReadBody(engine, *request.get(), file, targetPath, total);

@@ -11,7 +11,11 @@ namespace {
 void BuildProgressWindow(TWebCopy& engine) {
     auto window = std::make_shared<TProgressWindow>(engine, engine.CaptionHeight());
     engine.SetProgressWindow(window);
-    engine.Cancelled = false;
+    // A run started by StartTransfers had its flag cleared there, on the
+    // caller's thread, so that a cancel asked for right after the start is
+    // not lost; a run called directly starts afresh here.
+    if (!TWCopyThread::IsWorkerOf(&engine))
+        engine.ResetCancel();
     if (engine.ShowDialog)
         window->Show();
 }
@@ -84,7 +88,9 @@ void RunJobs(TWebCopy& engine) {
     BuildProgressWindow(engine);
     engine.Session.reset();
     if (CountNetworkJobs(engine) > 0)
-        engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString());
+        // The session watches the cancel flag, so a cancel (or the engine's
+        // end) cuts short a connect or a read that is waiting on the server.
+        engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString(), &engine.Cancelled);
     engine.CurrentNumber = 0;
     const int count = engine.Items().Count();
     for (int i = 0; i < count; ++i) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -36,8 +37,30 @@ QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const
         for (const AmountMemo& m : memo)
             if (m.units == units && m.bucket == bucket)
                 return m.text;
-    std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / (isKilo ? 1000.0 : 1000000.0), units);
-    const QString result = QString::fromLocal8Bit(text);
+    QString result;
+    if (memoable) {
+        // The nearest hundredth is the bucket itself: written with integers,
+        // the same digits "%.2f" gives, without the cost of printf.
+        const std::size_t unitsLength = std::strlen(units);
+        char* end = text + sizeof text;
+        char* p = end - unitsLength;
+        std::memcpy(p, units, unitsLength);
+        std::uint64_t hundredths = bucket;
+        for (int i = 0; i < 2; ++i) {
+            *--p = static_cast<char>('0' + hundredths % 10);
+            hundredths /= 10;
+        }
+        *--p = '.';
+        do {
+            *--p = static_cast<char>('0' + hundredths % 10);
+            hundredths /= 10;
+        } while (hundredths > 0);
+        result = QString::fromLatin1(p, end - p);
+    } else {
+        std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / (isKilo ? 1000.0 : 1000000.0),
+                      units);
+        result = QString::fromLocal8Bit(text);
+    }
     if (memoable) {
         AmountMemo& m = memo[next++ % 8];
         m.units = units;
@@ -50,6 +73,16 @@ QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const
 // Nearest integer, exact halves to the even neighbour (the default rounding mode).
 double RoundEven(double value) {
     return std::nearbyint(value);
+}
+
+QString TimeLeftText(long long secs, long long whole, bool underAMinute) {
+    if (underAMinute)
+        return QString::number(secs) + QStringLiteral(" sec.");
+    // Hours are written only from a whole hour on, so that 31 to 59 minutes
+    // read as minutes rather than "0h 45".
+    if (whole >= 60)
+        return QString::number(whole / 60) + QStringLiteral("h ") + QString::number(whole % 60);
+    return QString::number(whole) + QStringLiteral(" minutes");
 }
 
 } // namespace
@@ -72,11 +105,18 @@ QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_
     const double mins = RoundEven(secs / 60.0);
     const double hours = RoundEven(mins / 60.0);
     const auto whole = static_cast<long long>(mins);
-    if (mins == 0 && hours == 0)
-        return QString::number(static_cast<long long>(secs)) + QStringLiteral(" sec.");
-    // Hours are written only from a whole hour on, so that 31 to 59 minutes
-    // read as minutes rather than "0h 45".
-    if (whole >= 60)
-        return QString::number(whole / 60) + QStringLiteral("h ") + QString::number(whole % 60);
-    return QString::number(whole) + QStringLiteral(" minutes");
+    // Asked for after every block, the text changes about once a second:
+    // the last one made on this thread is reused while its inputs hold.
+    struct TimeMemo {
+        long long secs = -1, whole = -1;
+        QString text;
+    };
+    thread_local TimeMemo memo;
+    const auto wholeSecs = static_cast<long long>(secs);
+    if (memo.secs == wholeSecs && memo.whole == whole && !memo.text.isNull())
+        return memo.text;
+    memo.secs = wholeSecs;
+    memo.whole = whole;
+    memo.text = TimeLeftText(wholeSecs, whole, mins == 0 && hours == 0);
+    return memo.text;
 }

@@ -129,6 +129,21 @@ void TProgressWindow::SetAnimationClip(int clip) {
     });
 }
 
+void TProgressWindow::SetProgress(std::optional<int> barPosition, const QString& progressLabel) {
+    Change([&](TProgressWindowSnapshot& s) {
+        if (barPosition)
+            s.ProgressBar.Position = *barPosition;
+        s.ProgressLabel.Caption = progressLabel;
+    });
+}
+
+void TProgressWindow::SetRateAndTime(const QString& rateLabel, const QString& timeLabel) {
+    Change([&](TProgressWindowSnapshot& s) {
+        s.RateLabel.Caption = rateLabel;
+        s.TimeLabel.Caption = timeLabel;
+    });
+}
+
 void TProgressWindow::Show() {
     Change([](TProgressWindowSnapshot& s) { s.Visible = true; });
 }

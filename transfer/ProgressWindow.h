@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class TWebCopy;
 class TProgressDialog;
@@ -83,6 +84,10 @@ public:
     void SetTimeLabel(const QString& text);
     // Switches the animation to another clip and plays it from its start.
     void SetAnimationClip(int clip);
+    // The per-block writes of a transfer, each under one lock: the bar (when
+    // given) with the progress line, and the rate line with the time line.
+    void SetProgress(std::optional<int> barPosition, const QString& progressLabel);
+    void SetRateAndTime(const QString& rateLabel, const QString& timeLabel);
     // Shows the window when asked to (and a GUI exists).
     void Show();
     // End of the run: keep the window with "Close" and enabled Open buttons,

@@ -4,7 +4,40 @@
 
 #include <QFileInfo>
 
+#include <array>
 #include <cmath>
+
+namespace {
+
+// A line of texts joined by blanks. The progress step makes its lines after
+// every block, but their parts change far less often (a size text every few
+// blocks, a time text every second), so the line of the last block on this
+// thread is reused while its parts are the same.
+template <std::size_t N> class LineMemo {
+public:
+    const QString& Line(const std::array<QString, N>& parts) {
+        if (parts == m_parts && !m_line.isNull())
+            return m_line;
+        m_parts = parts;
+        qsizetype length = N - 1;
+        for (const QString& part : parts)
+            length += part.size();
+        m_line = QString();
+        m_line.reserve(length);
+        for (std::size_t i = 0; i < N; ++i) {
+            if (i > 0)
+                m_line += QLatin1Char(' ');
+            m_line += parts[i];
+        }
+        return m_line;
+    }
+
+private:
+    std::array<QString, N> m_parts;
+    QString m_line;
+};
+
+} // namespace
 
 namespace TransferSteps {
 
@@ -30,9 +63,11 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
                       const QString& source, QString& targetPath) {
     const std::string name =
         targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
-    targetPath = QString::fromStdString(JoinTargetPath(targetDir.toStdString(), name));
+    // Folder and name may be written with "\"; the path the routine, the
+    // overwrite question and the open buttons use is the file system's.
+    targetPath = QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
     engine.LastTargetFile = targetPath;
-    engine.LastTargetDir = targetDir;
+    engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
     if (!QFileInfo::exists(targetPath) || !engine.OnCopyOverWrite)
         return true;
     bool allow = true;
@@ -42,15 +77,25 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
 
 void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                   const QString& verb) {
-    const auto window = engine.ProgressWindow();
+    ProgressStep(engine, engine.ProgressWindow().get(), done, total, startTick, verb);
+}
+
+void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
+                  std::uint32_t startTick, const QString& verb) {
+    thread_local LineMemo<2> progressOfUnknown;
+    thread_local LineMemo<4> progressOfTotal;
+    thread_local LineMemo<2> rateLine;
+    thread_local LineMemo<2> timeLine;
     if (window) {
-        QString line = engine.DlgProgressLabel + QLatin1Char(' ') + FormatSize(done);
         if (total > 0) {
             const double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
-            window->SetBarPosition(static_cast<int>(std::nearbyint(percent)));
-            line += QLatin1Char(' ') + engine.DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total);
+            window->SetProgress(static_cast<int>(std::nearbyint(percent)),
+                                progressOfTotal.Line({engine.DlgProgressLabel, FormatSize(done),
+                                                      engine.DlgFileOfLabel, FormatSize(total)}));
+        } else {
+            window->SetProgress(std::nullopt,
+                                progressOfUnknown.Line({engine.DlgProgressLabel, FormatSize(done)}));
         }
-        window->SetProgressLabel(line);
     }
     if (engine.OnCopyProgress)
         engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
@@ -61,14 +106,18 @@ void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std
                            QStringLiteral("% ") + engine.DlgCompleted);
     const std::uint32_t elapsed = engine.TickCount() - startTick;
     const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
-    window->SetRateLabel(engine.DlgRateLabel + QLatin1Char(' ') +
-                         FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate))));
-    window->SetTimeLabel(engine.DlgTimeLabel + QLatin1Char(' ') +
-                         FormatTimeLeft(engine.TickCount() - startTick, done, total));
+    const QString& rateText =
+        rateLine.Line({engine.DlgRateLabel, FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)))});
+    window->SetRateAndTime(
+        rateText,
+        timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick, done, total)}));
 }
 
 void ProcessPendingInput(TWebCopy& engine) {
-    const auto window = engine.ProgressWindow();
+    ProcessPendingInput(engine, engine.ProgressWindow().get());
+}
+
+void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window) {
     if (window && window->TakeCancelPress() && engine.OnCopyCancel)
         engine.OnCopyCancel(&engine);
 }

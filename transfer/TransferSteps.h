@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class TProgressWindow;
 class TWebCopy;
 
 // Steps shared by the transfer routines.
@@ -14,7 +15,8 @@ void WriteFileLine(TWebCopy& engine, const QString& name, const QString& directi
                    bool showServer);
 
 // Forms the target path from the folder, the file name (or the source's last
-// segment when empty), records it as the engine's last target, and asks
+// segment when empty), both in either separator spelling, in the file
+// system's spelling ("/"); records it as the engine's last target, and asks
 // OnCopyOverWrite when a file is there. False when the overwrite was refused.
 bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
                       const QString& source, QString& targetPath);
@@ -23,10 +25,15 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
 // rate line and time-left line, in that order.
 void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                   const QString& verb);
+// The same with the run's progress window (may be null) at hand: a routine
+// fetches it once per transfer instead of twice per block.
+void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
+                  std::uint32_t startTick, const QString& verb);
 
 // Picks up what the progress window's user did since the last call: a Cancel
 // press raises OnCopyCancel here, on the worker thread.
 void ProcessPendingInput(TWebCopy& engine);
+void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window);
 
 // Uploads show their own clip: switches the progress window's animation to it
 // and plays it from the start.

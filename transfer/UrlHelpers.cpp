@@ -28,11 +28,6 @@ std::string AfterSchemeAndUser(const std::string& url) {
     return rest;
 }
 
-std::filesystem::path NativePath(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return std::filesystem::path(path);
-}
-
 } // namespace
 
 std::string UrlFileName(const std::string& text) {
@@ -78,6 +73,12 @@ std::string JoinTargetPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
+std::string LocalPath(const std::string& path) {
+    std::string local = path;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    return local;
+}
+
 std::string FolderOf(const std::string& path) {
     const auto end = path.find_last_of("/\\");
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
@@ -85,14 +86,14 @@ std::string FolderOf(const std::string& path) {
 
 bool FolderExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::is_directory(NativePath(path), ec);
+    return !path.empty() && std::filesystem::is_directory(std::filesystem::path(LocalPath(path)), ec);
 }
 
 bool ForceFolders(const std::string& path) {
     if (path.empty() || FolderExists(path))
         return true;
     std::error_code ec;
-    std::filesystem::create_directories(NativePath(path), ec);
+    std::filesystem::create_directories(std::filesystem::path(LocalPath(path)), ec);
     return FolderExists(path);
 }
 

@@ -21,6 +21,9 @@ std::string UrlPath(const std::string& url);
 std::string AddUrlCredentials(const TWebCopy& engine, const std::string& url);
 // Folder and file name; a folder ending in "/" or "\" is joined directly.
 std::string JoinTargetPath(const std::string& folder, const std::string& name);
+// The file-system spelling of a path taken from a job: every "\" becomes "/".
+// Every path a routine hands to the file system goes through this one place.
+std::string LocalPath(const std::string& path);
 // The folder part of a path (up to and including its last "/" or "\").
 std::string FolderOf(const std::string& path);
 

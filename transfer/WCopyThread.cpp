@@ -4,6 +4,17 @@
 
 #include <thread>
 
+namespace {
+
+// The engine whose run this thread executes, if it is a worker.
+thread_local const TWebCopy* t_runEngine = nullptr;
+
+} // namespace
+
+bool TWCopyThread::IsWorkerOf(const TWebCopy* engine) {
+    return engine && t_runEngine == engine;
+}
+
 TWCopyThread::TWCopyThread(TWebCopy* engine) : m_engine(engine) {
     m_engine->RunStarted();
     std::thread([this] { Execute(); }).detach();
@@ -11,6 +22,7 @@ TWCopyThread::TWCopyThread(TWebCopy* engine) : m_engine(engine) {
 
 void TWCopyThread::Execute() {
     TWebCopy* engine = m_engine;
+    t_runEngine = engine;
     try {
         RunJobs(*engine);
     } catch (...) {

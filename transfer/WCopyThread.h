@@ -11,6 +11,9 @@ public:
     TWCopyThread(const TWCopyThread&) = delete;
     TWCopyThread& operator=(const TWCopyThread&) = delete;
 
+    // True on the worker thread of a run of that engine.
+    static bool IsWorkerOf(const TWebCopy* engine);
+
 private:
     ~TWCopyThread() = default;
     void Execute();

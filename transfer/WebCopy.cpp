@@ -25,6 +25,8 @@ int StyleCaptionHeight() {
 TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {}
 
 TWebCopy::~TWebCopy() {
+    // m_ending first: a worker that clears Cancelled after this point sees it.
+    m_ending = true;
     Cancelled = true;
     {
         std::unique_lock lock(m_runMutex);
@@ -37,7 +39,22 @@ TWebCopy::~TWebCopy() {
             window->Detach();
 }
 
+void TWebCopy::ResetCancel() {
+    Cancelled = false;
+    if (m_ending)
+        Cancelled = true;
+}
+
 void TWebCopy::StartTransfers() {
+    // A run still ending (its last events raised, its session closing) is let
+    // finish first: two runs at once would share the session, the progress
+    // window and the run state. A handler that starts a run from the worker
+    // itself cannot wait for its own run.
+    if (!TWCopyThread::IsWorkerOf(this)) {
+        std::unique_lock lock(m_runMutex);
+        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+    }
+    ResetCancel();
     new TWCopyThread(this);
 }
 

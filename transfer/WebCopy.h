@@ -120,10 +120,18 @@ public:
     TWebCopyURLNotFound OnURLNotFound;
     TWebCopyNoNewFile OnNoNewFileFound;
 
-    // Starts one run on a new worker thread and returns at once.
+    // Starts one run on a new worker thread. When an earlier run is still
+    // going, it first waits for that run's worker to end (the owner starts a
+    // run only once the previous one has reported its end, so the wait is
+    // short); called from a handler on the worker, it does not wait. The
+    // run's Cancelled is cleared here, so a CancelTransfers made right after
+    // this returns always reaches the new run.
     void StartTransfers();
     // Asks the current run to stop at its next check; safe from any thread.
     void CancelTransfers() { Cancelled = true; }
+    // Clears Cancelled for a new run, unless the engine is being destroyed:
+    // a run that starts while the destructor waits for it is cancelled too.
+    void ResetCancel();
 
     // Run-time state of the current run.
     std::atomic<bool> Cancelled{false};
@@ -159,6 +167,7 @@ private:
     mutable std::mutex m_windowMutex;
     std::shared_ptr<TProgressWindow> m_progressWindow;
     std::vector<std::weak_ptr<TProgressWindow>> m_keptWindows; // worker thread and destructor only
+    std::atomic<bool> m_ending{false};
     std::mutex m_runMutex;
     std::condition_variable m_runEnded;
     int m_runningThreads = 0;

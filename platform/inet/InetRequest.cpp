@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -30,6 +31,9 @@ constexpr long kConnectTimeoutSeconds = 30;
 constexpr auto kStallTimeout = std::chrono::seconds(30);
 // Longest single wait in the socket poll, so that the stall clock is checked.
 constexpr int kPollSliceMs = 1000;
+// Longest single wait while a cancel flag is watched: a cancel ends any wait
+// (connect, headers, body) within this time.
+constexpr int kCancelSliceMs = 50;
 constexpr long kMaxRedirects = 10;
 
 std::string Lower(std::string_view text) {
@@ -66,6 +70,8 @@ bool ProxyHasPort(const std::string& proxy) {
 // and keeps the connections that keep-alive requests may reuse.
 struct InetRequest::Transfers {
     CURLM* multi = nullptr;
+    // Set by the session's owner; every wait of every request checks it.
+    const std::atomic<bool>* cancel = nullptr;
 
     Transfers() : multi(curl_multi_init()) {}
     ~Transfers() {
@@ -77,7 +83,12 @@ struct InetRequest::Transfers {
 
     // Lets curl do the work that is ready and records finished transfers.
     bool Perform();
-    void Poll(int timeoutMs) { curl_multi_poll(multi, nullptr, 0, timeoutMs, nullptr); }
+    void Poll(int timeoutMs) {
+        if (cancel)
+            timeoutMs = std::min(timeoutMs, kCancelSliceMs);
+        curl_multi_poll(multi, nullptr, 0, timeoutMs, nullptr);
+    }
+    bool Cancelled() const { return cancel && cancel->load(); }
 };
 
 struct InetRequest::Impl {
@@ -266,6 +277,9 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
                ok(curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize)) &&
                ok(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders)) &&
                ok(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L)) &&
+               // Giving up on a transfer must not wait for a name lookup
+               // still running in curl's resolver thread.
+               ok(curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L)) &&
                ok(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https")) &&
                ok(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https")) &&
                ok(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L)) &&
@@ -296,6 +310,10 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
 
 void InetRequest::Impl::WaitFor(bool (Impl::*done)() const) {
     while (!(this->*done)()) {
+        if (transfers->Cancelled()) {
+            Abandon(InetError::kOperationCancelled);
+            return;
+        }
         if (paused) {
             paused = false;
             curl_easy_pause(easy, CURLPAUSE_CONT);
@@ -323,8 +341,9 @@ InetRequest::InetRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {
 
 InetRequest::~InetRequest() = default;
 
-std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers() {
+std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers(const std::atomic<bool>* cancel) {
     auto transfers = std::make_shared<Transfers>();
+    transfers->cancel = cancel;
     return transfers->multi ? transfers : nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,7 +27,8 @@ public:
     // Reads up to size bytes (callers use 4096). Returns true with bytesRead
     // > 0 for data, true with bytesRead == 0 at the end of the body, and false
     // on failure: connection dropped, body shorter than its Content-Length,
-    // or no byte for 30 seconds. LastError() then tells why.
+    // no byte for 30 seconds, or the session's cancel flag set (then within a
+    // fraction of a second). LastError() then tells why.
     bool Read(void* buffer, std::size_t size, std::size_t& bytesRead);
 
     int LastError() const;
@@ -38,7 +40,7 @@ private:
     struct Transfers;
     explicit InetRequest(std::unique_ptr<Impl> impl);
 
-    static std::shared_ptr<Transfers> NewTransfers();
+    static std::shared_ptr<Transfers> NewTransfers(const std::atomic<bool>* cancel);
     // Starts the GET and waits for the final response's headers; nullptr
     // with error set when none arrives. A failed Read later also stores its
     // code in *sessionError.

@@ -23,11 +23,12 @@ bool CurlReady() {
 InetSession::InetSession(std::string agent, std::string proxy)
     : m_agent(std::move(agent)), m_proxy(std::move(proxy)) {}
 
-std::unique_ptr<InetSession> InetSession::Open(const std::string& agent, const std::string& proxy) {
+std::unique_ptr<InetSession> InetSession::Open(const std::string& agent, const std::string& proxy,
+                                               const std::atomic<bool>* cancel) {
     if (!CurlReady())
         return nullptr;
     std::unique_ptr<InetSession> session(new InetSession(agent, proxy));
-    session->m_transfers = InetRequest::NewTransfers();
+    session->m_transfers = InetRequest::NewTransfers(cancel);
     if (!session->m_transfers)
         return nullptr;
     return session;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -17,7 +18,14 @@ public:
     // Opens a session with the given agent name. An empty proxy means direct
     // access as the environment configures it; otherwise "host[:port]" of a
     // named proxy. Returns nullptr when the session cannot be opened.
-    static std::unique_ptr<InetSession> Open(const std::string& agent, const std::string& proxy);
+    //
+    // cancel, when given, is watched by every wait of every request of the
+    // session (connect, headers, body): once it is set, the wait gives up
+    // within a fraction of a second, OpenUrl returns nullptr and Read fails,
+    // both with InetError::kOperationCancelled. The flag may be set from any
+    // thread and must outlive the session.
+    static std::unique_ptr<InetSession> Open(const std::string& agent, const std::string& proxy,
+                                             const std::atomic<bool>* cancel = nullptr);
     ~InetSession();
     InetSession(const InetSession&) = delete;
     InetSession& operator=(const InetSession&) = delete;
@@ -25,7 +33,8 @@ public:
     // Sends a GET for an http or https URL (user name and password in the URL
     // are offered to the server) and waits until the response headers are in.
     // Returns nullptr when no response arrives: bad URL, unknown host, refused
-    // or timed-out connect, connection dropped before the headers. Caching is
+    // or timed-out connect, connection dropped before the headers, cancel
+    // flag set. Caching is
     // never involved; keepAlive keeps the connection open for schemes that
     // authenticate the connection rather than the request.
     InetRequest* OpenUrl(const std::string& url, bool keepAlive);

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 
 #include "MessageBox.h"
@@ -12,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <sys/time.h>
 #include <thread>
 
@@ -25,6 +28,29 @@ namespace {
 const char* const kError = "Error Updating the Quorvel! Please try again.";
 const char* const kSuccess = "Quorvel has been successfully updated!";
 const std::int64_t kServerTime = 1767225600; // 2026-01-01 00:00:00 UTC, an even second
+
+// Sets TZ for the life of the object and restores the previous value.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ"))
+            m_previous = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (m_previous)
+            setenv("TZ", m_previous->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::optional<std::string> m_previous;
+};
 
 void SetMTime(const fs::path& file, std::int64_t unixTime) {
     timeval times[2] = {{static_cast<time_t>(unixTime), 0}, {static_cast<time_t>(unixTime), 0}};
@@ -91,6 +117,32 @@ protected:
             poll.start(5);
         }
         form.BitBtn1Click();
+    }
+    // Runs "Start" and, when the up-to-date text appears, ends the wait with
+    // "Cancel" as a user would. True when the package was downloaded.
+    bool StartUntilDone(TForm1& form) {
+        Start(form, [&] {
+            if (form.InstructionText() == "There is not available update.\rYour version is current!" &&
+                !form.cancelRequested)
+                form.BitBtn2Click();
+        });
+        return form.transferDone && !form.upToDate;
+    }
+    // Serves a dated body of 300 pieces of 16 KiB; each piece waits 10 ms
+    // while `slow` holds, so that a test can act during the download.
+    void ServeSlowlyWhile(const std::shared_ptr<std::atomic<bool>>& slow) {
+        server.Server().Get(
+            "/slow/DirevidUreziv.cab", [slow](const httplib::Request&, httplib::Response& res) {
+                res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
+                res.set_content_provider(300 * 16384, "application/octet-stream",
+                                         [slow](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                             if (*slow)
+                                                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                             const std::string piece(
+                                                 16384, static_cast<char>('a' + offset / 16384 % 26));
+                                             return sink.write(piece.data(), piece.size());
+                                         });
+            });
     }
     bool Installed() const { return ReadFile(folder / "version.txt") == "Quorvel 2.0"; }
 
@@ -307,6 +359,150 @@ TEST_F(Updater, WindowHasItsFixedSizeTitleAndFirstTexts) {
     const QImage shot = form->grab().toImage();
     EXPECT_FALSE(shot.isNull());
     shot.save(QString::fromStdString((fs::temp_directory_path() / "quorvel-updater.png").string()));
+}
+
+TEST_F(Updater, StartClearsExactlyTheFourResultFlags) {
+    SilentServer silent(SilentServer::kNeverAnswers); // the run raises nothing while we look
+    auto form = std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
+                                         QString::fromStdString(silent.Url("/downloads/DirevidUreziv.cab")));
+    for (std::atomic<bool>* flag : {&form->transferDone, &form->fileReceived, &form->updateFailed,
+                                    &form->upToDate, &form->cancelRequested, &form->dateChecked})
+        *flag = true;
+    form->BitBtn1Click(); // cancelRequested ends the wait at once
+    EXPECT_FALSE(form->transferDone);
+    EXPECT_FALSE(form->fileReceived);
+    EXPECT_FALSE(form->updateFailed);
+    EXPECT_FALSE(form->upToDate);
+    EXPECT_TRUE(form->cancelRequested);
+    EXPECT_TRUE(form->dateChecked);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Updater, LocalTimeIsTakenInTwoSecondSteps) {
+    // A local package one second newer than the server copy counts as equal.
+    ServePackage(kServerTime);
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime + 1);
+    auto form = MakeForm();
+    EXPECT_TRUE(StartUntilDone(*form));
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), package);
+
+    // Two seconds newer is newer.
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime + 2);
+    auto again = MakeForm();
+    EXPECT_FALSE(StartUntilDone(*again));
+    EXPECT_TRUE(again->upToDate);
+}
+
+// The server's date is GMT; the local package's time is compared as UTC in
+// every time zone, east and west of GMT alike.
+TEST_F(Updater, DateRuleHoldsInEveryTimeZone) {
+    for (const char* zone : {"Asia/Tokyo", "America/Los_Angeles"}) {
+        SCOPED_TRACE(zone);
+        ScopedTimeZone tz(zone);
+        for (const bool serverNewer : {true, false}) {
+            SCOPED_TRACE(serverNewer);
+            LocalHttpServer dated;
+            HttpReply reply;
+            reply.lastModified = serverNewer ? kServerTime + 3600 : kServerTime - 3600;
+            dated.ServeBytes("/downloads/DirevidUreziv.cab", package, reply);
+            WriteFile(folder / "DirevidUreziv.cab", "local package");
+            SetMTime(folder / "DirevidUreziv.cab", kServerTime);
+            TForm1 form(QString::fromStdString(folder.Slash()),
+                        QString::fromStdString(dated.Url("/downloads/DirevidUreziv.cab")));
+            EXPECT_EQ(StartUntilDone(form), serverNewer);
+            EXPECT_EQ(form.upToDate, !serverNewer);
+            EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), serverNewer ? package : "local package");
+        }
+    }
+}
+
+TEST_F(Updater, CancelledDownloadLeavesNoPartialPackageAndTheNextStartDownloads) {
+    auto slow = std::make_shared<std::atomic<bool>>(true);
+    ServeSlowlyWhile(slow);
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime - 3600);
+    {
+        auto form = MakeForm("/slow/DirevidUreziv.cab");
+        bool closeShownByCancel = true;
+        Start(*form, [&] {
+            if (form->Label4->text() != "Progress:" && !form->cancelRequested) {
+                form->BitBtn2Click();
+                // The date check ran: "Cancel" itself does not show "Close" ...
+                closeShownByCancel = form->HTMLButton1->isVisibleTo(form.get());
+            }
+        });
+        EXPECT_TRUE(form->dateChecked);
+        EXPECT_FALSE(closeShownByCancel);
+        // ... the ending wait does.
+        EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+        EXPECT_TRUE(messages.empty());
+        form->close();
+    }
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
+    EXPECT_FALSE(Installed());
+
+    // The program is started again: "Start" downloads without a date comparison.
+    *slow = false;
+    auto form = MakeForm("/slow/DirevidUreziv.cab");
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_FALSE(form->dateChecked);
+    EXPECT_EQ(fs::file_size(folder / "DirevidUreziv.cab"), 300u * 16384u);
+}
+
+TEST_F(Updater, CancelInTheFailedStateAfterADateCheckLeavesCloseHidden) {
+    // A dated answer whose body breaks off: the date check runs, then the run fails.
+    server.Server().Get("/downloads/DirevidUreziv.cab", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
+        res.set_content_provider(100000, "application/octet-stream",
+                                 [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     if (offset > 0)
+                                         return false;
+                                     return sink.write(std::string(5000, 'p').data(), 5000);
+                                 });
+    });
+    WriteFile(folder / "DirevidUreziv.cab", "old package");
+    SetMTime(folder / "DirevidUreziv.cab", kServerTime - 3600);
+    auto form = MakeForm();
+    Start(*form);
+    ASSERT_EQ(messages, std::vector<std::string>{kError});
+    ASSERT_TRUE(form->dateChecked);
+    form->BitBtn2Click();
+    EXPECT_FALSE(form->BitBtn1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->BitBtn2->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->HTMLButton1->isVisibleTo(form.get()));
+}
+
+// Closing the window while the download waits on a server that stalls, or on
+// a connect that never completes, ends the updater at once: the window's end
+// (which ends the program) does not wait for the 30-second limits.
+TEST_F(Updater, CloseDuringAStallEndsTheUpdaterAtOnce) {
+    HttpReply dated;
+    dated.lastModified = kServerTime;
+    server.ServeStall("/stall/DirevidUreziv.cab", 100000, "abc", dated);
+    SilentServer hanging(SilentServer::kConnectHangs);
+    for (const std::string& url :
+         {server.Url("/stall/DirevidUreziv.cab"), hanging.Url("/downloads/DirevidUreziv.cab")}) {
+        SCOPED_TRACE(url);
+        auto form =
+            std::make_unique<TForm1>(QString::fromStdString(folder.Slash()), QString::fromStdString(url));
+        form->show();
+        std::chrono::steady_clock::time_point closed;
+        int ticks = 0;
+        Start(*form, [&] {
+            // About a quarter of a second in, well inside the wait.
+            if (++ticks == 50) {
+                closed = std::chrono::steady_clock::now();
+                form->close();
+            }
+        });
+        form.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(3));
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        // The three bytes that came are no package.
+        EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "InetRequest.h"
 #include "InetSession.h"
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -400,6 +403,47 @@ TEST_F(InetTest, AStalledServerFailsTheReadWithATimeout) {
     EXPECT_FALSE(read.ok);
     EXPECT_EQ(read.body, "abc");
     EXPECT_EQ(request->LastError(), InetError::kTimeout);
+}
+
+// Each wait on a server (connect, headers, body) ends soon after the
+// session's cancel flag is set from another thread, long before the 30-second
+// limits; the bound checked is generous.
+TEST(InetCancel, ACancelEndsEveryWaitOnTheServer) {
+    LocalHttpServer server;
+    server.ServeStall("/stall", 1000, "abc");
+    SilentServer silent(SilentServer::kNeverAnswers);
+    SilentServer hanging(SilentServer::kConnectHangs);
+    enum Wait { kBody, kHeaders, kConnect };
+    for (const Wait wait : {kBody, kHeaders, kConnect}) {
+        SCOPED_TRACE(wait);
+        std::atomic<bool> cancel{false};
+        auto session = InetSession::Open("WebCopy", "", &cancel);
+        ASSERT_TRUE(session);
+        InetRequest* request = nullptr;
+        if (wait == kBody) {
+            request = session->OpenUrl(server.Url("/stall"), false);
+            ASSERT_TRUE(request);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            cancel = true;
+        });
+        if (wait == kBody) {
+            const ReadResult read = ReadAll(*request);
+            EXPECT_FALSE(read.ok);
+            EXPECT_EQ(read.body, "abc");
+            EXPECT_EQ(request->LastError(), InetError::kOperationCancelled);
+        } else {
+            EXPECT_EQ(session->OpenUrl((wait == kHeaders ? silent : hanging).Url("/x"), false), nullptr);
+            EXPECT_EQ(session->LastError(), InetError::kOperationCancelled);
+        }
+        canceller.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        // Once set, the flag refuses new requests at once.
+        EXPECT_EQ(session->OpenUrl(server.Url("/stall"), false), nullptr);
+        EXPECT_EQ(session->LastError(), InetError::kOperationCancelled);
+    }
 }
 
 } // namespace

@@ -171,9 +171,11 @@ void LocalHttpServer::ServeTruncated(const std::string& path, std::uint64_t decl
     });
 }
 
-void LocalHttpServer::ServeStall(const std::string& path, std::uint64_t declaredLength, std::string sent) {
+void LocalHttpServer::ServeStall(const std::string& path, std::uint64_t declaredLength, std::string sent,
+                                 const Reply& reply) {
     auto data = std::make_shared<const std::string>(std::move(sent));
-    m_server->Get(path, [this, data, declaredLength](const httplib::Request&, httplib::Response& res) {
+    m_server->Get(path, [this, data, declaredLength, reply](const httplib::Request&, httplib::Response& res) {
+        ApplyHeaders(res, reply);
         res.set_content_provider(static_cast<std::size_t>(declaredLength), "application/octet-stream",
                                  [this, data](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                      if (offset < data->size())

@@ -63,8 +63,10 @@ public:
     // (fewer than declared), then closes the connection.
     void ServeTruncated(const std::string& path, std::uint64_t declaredLength, std::string sent);
     // Like ServeTruncated, but after the bytes it sends nothing more and keeps
-    // the connection open until the server is destroyed.
-    void ServeStall(const std::string& path, std::uint64_t declaredLength, std::string sent);
+    // the connection open until the server is destroyed. The reply gives the
+    // status and Last-Modified.
+    void ServeStall(const std::string& path, std::uint64_t declaredLength, std::string sent,
+                    const Reply& reply = {});
 
     // Requests received for a path (any method) since the server started.
     int RequestCount(const std::string& path) const;

@@ -155,6 +155,9 @@ TEST(FormatSize, RunsOfAmountsMatchPlainFormatting) {
         ASSERT_EQ(S(FormatSize(n)), plain(n, 1000000.0, " Mb")) << n;
         ASSERT_EQ(S(FormatRate(n + 1)), plain(n + 1, 1000000.0, " Mb/sec")) << n;
     }
+    // Amounts spread up to 2^53 (the largest exact double).
+    for (std::uint64_t n = 1000000; n < (1ULL << 53); n = n * 13 / 7 + 12345)
+        ASSERT_EQ(S(FormatSize(n)), plain(n, 1000000.0, " Mb")) << n;
     for (std::uint64_t n : {1005ULL, 1015ULL, 2505000ULL, 2515000ULL, 1000005000ULL})
         EXPECT_EQ(S(FormatSize(n)), plain(n, n < 1000000 ? 1000.0 : 1000000.0, n < 1000000 ? " Kb" : " Mb"));
 }

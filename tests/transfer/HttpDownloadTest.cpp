@@ -1,11 +1,14 @@
 #include "EngineRecorder.h"
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -109,6 +112,28 @@ TEST_F(HttpDownloadTest, TextsAreExactWithAFakeClock) {
     EXPECT_EQ(progress.back(), (std::pair<std::uint64_t, std::uint64_t>(10000, 10000)));
 }
 
+// Lines are made afresh whenever a caption or an amount changes, also when
+// the same thread runs the same amounts with other captions.
+TEST_F(HttpDownloadTest, TextsFollowChangedCaptionsBetweenRuns) {
+    std::uint32_t calls = 0;
+    engine.TickSource = [&calls] { return calls++ % 2 == 0 ? 5000u : 5000u + 1999u; };
+    server.ServeBytes("/data.bin", std::string(10000, 'd'));
+    Fetch("/data.bin");
+    EXPECT_EQ(Text(rec.AtDone().ProgressLabel.Caption), "Progress : 10.00 Kb of 10.00 Kb");
+    engine.DlgProgressLabel = "Done:";
+    engine.DlgFileOfLabel = "/";
+    engine.DlgRateLabel = "Speed:";
+    engine.DlgTimeLabel = "Left:";
+    Fetch("/data.bin");
+    const TProgressWindowSnapshot s = rec.AtDone();
+    EXPECT_EQ(Text(s.ProgressLabel.Caption), "Done: 10.00 Kb / 10.00 Kb");
+    EXPECT_TRUE(Text(s.RateLabel.Caption).starts_with("Speed: ")) << Text(s.RateLabel.Caption);
+    EXPECT_TRUE(Text(s.TimeLabel.Caption).starts_with("Left: ")) << Text(s.TimeLabel.Caption);
+    server.ServeBytes("/more.bin", std::string(20000, 'd'));
+    Fetch("/more.bin");
+    EXPECT_EQ(Text(rec.AtDone().ProgressLabel.Caption), "Done: 20.00 Kb / 20.00 Kb");
+}
+
 TEST_F(HttpDownloadTest, FileLineCountsActiveJobsWhenTheListHasSeveral) {
     engine.ShowServer = false;
     engine.Items().Add()->Active = false;
@@ -194,6 +219,42 @@ TEST_F(HttpDownloadTest, DateCheckHandlerDecidesInsteadOfCopyNewerOnly) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_DOUBLE_EQ(seen[0], kServerDate);
     EXPECT_TRUE(rec.EventsOf("NoNewFile").empty());
+}
+
+// Every form of HTTP date a server may send reaches the date check as the
+// same instant; only a value that is no date fails the job.
+TEST_F(HttpDownloadTest, EveryHttpDateFormReachesTheDateCheck) {
+    const TDateTime expected = SystemTimeToDate(TDateFields{1994, 11, 6, 8, 49, 37, 0});
+    const char* const forms[] = {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                                 "Sun Nov  6 08:49:37 1994", "Sun, 6 Nov 1994 08:49:37 GMT",
+                                 "Sun, 06 nov 1994 08:49:37 GMT"};
+    for (std::size_t i = 0; i < std::size(forms); ++i) {
+        const std::string path = "/form" + std::to_string(i) + ".cab";
+        const std::string value = forms[i];
+        server.Server().Get(path, [value](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", value);
+            res.set_content("x", "application/octet-stream");
+        });
+    }
+    server.Server().Get("/nodate.cab", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "last Tuesday");
+        res.set_content("x", "application/octet-stream");
+    });
+    std::vector<TDateTime> seen;
+    engine.OnFileDateCheck = [&](TWebCopy*, int, TDateTime newdate, bool&) { seen.push_back(newdate); };
+    for (std::size_t i = 0; i < std::size(forms); ++i) {
+        SCOPED_TRACE(forms[i]);
+        seen.clear();
+        Fetch("/form" + std::to_string(i) + ".cab");
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_DOUBLE_EQ(seen[0], expected);
+        EXPECT_TRUE(job->CopySucceeded);
+    }
+    seen.clear();
+    Fetch("/nodate.cab");
+    EXPECT_TRUE(seen.empty());
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("Error ").back(), "Error 9");
 }
 
 TEST_F(HttpDownloadTest, CancelFromTheDateCheckKeepsAnExistingFile) {
@@ -286,6 +347,79 @@ TEST_F(HttpDownloadTest, WriteFailureIsReported) {
     Fetch("/big.bin");
     EXPECT_EQ(rec.EventsOf("Error"), (Events{"Error 8", "ErrorInfo 8 Error writing to file /dev/full"}));
     EXPECT_FALSE(job->CopySucceeded);
+}
+
+// A cancel from another thread ends a download that waits on the server (in
+// the connect, for the headers, or for the body) soon, without reporting a
+// failure; a cancel before the first block leaves an existing file untouched.
+TEST_F(HttpDownloadTest, CancelEndsEveryWaitOnTheServerWithoutAnError) {
+    server.ServeStall("/mid.cab", 100000, "abc");
+    server.ServeStall("/first.cab", 100000, "");
+    SilentServer silent(SilentServer::kNeverAnswers);
+    SilentServer hanging(SilentServer::kConnectHangs);
+    WriteFile(dir / "first.cab", "installed");
+    const struct {
+        std::string url;
+        std::string file;
+        std::optional<std::string> content;
+    } cases[] = {
+        {server.Url("/mid.cab"), "mid.cab", "abc"},
+        {server.Url("/first.cab"), "first.cab", "installed"},
+        {silent.Url("/silent.cab"), "silent.cab", std::nullopt},
+        {hanging.Url("/hanging.cab"), "hanging.cab", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EngineRecorder events(engine);
+        job->URL = QString::fromStdString(c.url);
+        const auto start = std::chrono::steady_clock::now();
+        std::thread canceller([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            engine.CancelTransfers();
+        });
+        RunJobs(engine);
+        canceller.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(events.Events(), (Events{"FileStart 0", "CopyDone"}));
+        EXPECT_FALSE(job->CopySucceeded);
+        if (c.content)
+            EXPECT_EQ(ReadFile(dir / c.file), *c.content);
+        else
+            EXPECT_FALSE(fs::exists(dir / c.file));
+    }
+}
+
+TEST_F(HttpDownloadTest, FolderAndNameWorkInEitherSeparatorSpelling) {
+    server.ServeBytes("/p.cab", "new");
+    std::vector<std::string> asked;
+    engine.OnCopyOverWrite = [&](TWebCopy*, const QString& target, bool&) { asked.push_back(Text(target)); };
+    const struct {
+        std::string targetDir;
+        std::string targetFilename;
+        std::string expected;
+    } cases[] = {
+        {dir.Slash() + "a\\b\\", "", "a/b/p.cab"},
+        {dir.Slash() + "a/b/", "", "a/b/p.cab"},
+        {dir.Slash() + "a\\b", "c\\q.cab", "a/b/c/q.cab"},
+        {dir.Slash() + "a/b", "c/q.cab", "a/b/c/q.cab"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.targetDir + " " + c.targetFilename);
+        job->TargetDir = QString::fromStdString(c.targetDir);
+        job->TargetFilename = QString::fromStdString(c.targetFilename);
+        asked.clear();
+        const bool existed = fs::exists(dir / c.expected);
+        Fetch("/p.cab");
+        EXPECT_TRUE(job->CopySucceeded);
+        EXPECT_EQ(ReadFile(dir / c.expected), "new");
+        EXPECT_EQ(Text(engine.LastTargetFile), dir.Slash() + c.expected);
+        // The overwrite question is asked exactly when the real file exists.
+        EXPECT_EQ(asked,
+                  existed ? std::vector<std::string>{dir.Slash() + c.expected} : std::vector<std::string>{});
+    }
+    // No file or folder with a "\" in its name was made.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().string().find('\\'), std::string::npos) << entry.path();
 }
 
 } // namespace

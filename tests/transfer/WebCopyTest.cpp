@@ -1,11 +1,17 @@
 #include "WebCopy.h"
 #include "EngineRecorder.h"
 #include "LocalHttpServer.h"
+#include "SilentServer.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -223,6 +229,89 @@ TEST(StartTransfers, DestroyingTheEngineDuringARunCancelsAndWaits) {
     started.get_future().wait();
     engine.reset();
     EXPECT_LT(std::filesystem::file_size(dir / "slow.bin"), 1000000u);
+}
+
+// A run started while the previous one is still ending (its copy-done handler
+// still running) begins only after that run's worker has let go of the engine.
+TEST(StartTransfers, ASecondRunBeginsAfterTheFirstHasEnded) {
+    LocalHttpServer server;
+    server.ServeBytes("/a.bin", "abc");
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    std::mutex mutex;
+    std::vector<std::string> order;
+    auto note = [&](const std::string& what) {
+        std::lock_guard lock(mutex);
+        order.push_back(what);
+    };
+    std::promise<void> firstEnding, secondDone;
+    std::atomic<int> runs{0};
+    engine.OnFileStart = [&](TWebCopy*, int) { note("start"); };
+    engine.OnCopyDone = [&](TWebCopy*) {
+        if (++runs == 1) {
+            firstEnding.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            note("first ended");
+        } else {
+            secondDone.set_value();
+        }
+    };
+    TWebCopyItem* job = engine.Items().Add();
+    job->URL = QString::fromStdString(server.Url("/a.bin"));
+    job->TargetDir = QString::fromStdString(dir.Slash());
+    engine.StartTransfers();
+    firstEnding.get_future().wait();
+    engine.StartTransfers();
+    secondDone.get_future().wait();
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (Events{"start", "first ended", "start"}));
+}
+
+// The engine going away right after StartTransfers, before its worker has
+// begun the run, still cancels that run: a server that never answers does not
+// keep the destructor waiting.
+TEST(StartTransfers, DestroyingTheEngineBeforeTheRunBeginsCancelsIt) {
+    SilentServer silent(SilentServer::kNeverAnswers);
+    for (int round = 0; round < 5; ++round) {
+        auto engine = std::make_unique<TWebCopy>();
+        engine->ShowDialog = false;
+        engine->Items().Add()->URL = QString::fromStdString(silent.Url("/a.bin"));
+        const auto start = std::chrono::steady_clock::now();
+        engine->StartTransfers();
+        engine.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+}
+
+// A cancel asked for right after StartTransfers returns reaches the run even
+// when its worker has not begun yet.
+TEST(StartTransfers, ACancelRightAfterTheStartIsNotLost) {
+    LocalHttpServer server;
+    server.ServeBytes("/a.bin", std::string(100000, 'a'));
+    TempDir dir;
+    TWebCopy engine;
+    engine.ShowDialog = false;
+    EngineRecorder rec(engine);
+    TWebCopyItem* job = engine.Items().Add();
+    job->URL = QString::fromStdString(server.Url("/a.bin"));
+    job->TargetDir = QString::fromStdString(dir.Slash());
+    std::mutex mutex;
+    std::condition_variable ended;
+    int runsDone = 0;
+    engine.OnCopyDone = [&](TWebCopy*) {
+        std::lock_guard lock(mutex);
+        ++runsDone;
+        ended.notify_all();
+    };
+    for (int round = 1; round <= 5; ++round) {
+        engine.StartTransfers();
+        engine.CancelTransfers();
+        std::unique_lock lock(mutex);
+        ended.wait(lock, [&] { return runsDone == round; });
+        EXPECT_FALSE(job->CopySucceeded);
+    }
+    EXPECT_TRUE(rec.EventsOf("FileDone").empty());
 }
 
 } // namespace
