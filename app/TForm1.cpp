@@ -39,6 +39,8 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
                const QByteArray& description)
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }) {
+    if (!updateFolder.isEmpty())
+        m_givenFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
     // The stored description is part of the program; what it leaves out is a
     // build fault worth a warning, and the window is completed regardless.
     m_descriptionReport = BuildForm1(*this, description);
@@ -47,9 +49,6 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     m_instruction = Label2->Caption();
     if (OnCreate)
         OnCreate();
-    if (!updateFolder.isEmpty())
-        m_updateFolder =
-            updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
 }
 
 TForm1::~TForm1() {
@@ -60,8 +59,11 @@ TForm1::~TForm1() {
 }
 
 void TForm1::FormCreate() {
-    m_updateFolder = DefaultUpdateFolder();
+    m_updateFolder = m_givenFolder.isEmpty() ? DefaultUpdateFolder() : m_givenFolder;
     dateChecked = false;
+    // An install that a crash or a kill interrupted is undone before the
+    // window shows, so the product is whole again.
+    RecoverInstall(m_updateFolder, QString::fromUtf8(kPackageName), QString::fromUtf8(kBackupName));
 }
 
 void TForm1::BitBtn1Click() {

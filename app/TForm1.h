@@ -85,6 +85,7 @@ private:
     void RemovePackage();
     void ApplyChanges(const TWindowChanges& changes);
 
+    QString m_givenFolder; // from the constructor; empty for the executable's folder
     QString m_updateFolder;
     QString m_downloadUrl;
     QString m_instruction;

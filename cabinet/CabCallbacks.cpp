@@ -3,6 +3,7 @@
 #include "CabFolders.h"
 #include "DateTime.h"
 #include "TCABFile.h"
+#include "TFileOps.h"
 #include "TTargetFolder.h"
 
 #include <QFile>
@@ -69,6 +70,9 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     if (cab.Verifying)
         return kSinkHandle;
     const std::string base = QFile::encodeName(cab.TargetPath()).toStdString();
+    // A target folder that does not exist yet is created with its parents.
+    if (!base.empty() && !DirExists(cab.TargetPath()))
+        ForceDirs(cab.TargetPath());
     const int dir = TTargetFolder::OpenFolder(base, parts, parts.size() - 1);
     if (dir < 0)
         return -1;
@@ -145,9 +149,11 @@ std::int64_t CabRead(Fdi::FileHandle handle, void* buffer, std::uint32_t count) 
 std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t count) {
     std::uint32_t done = 0;
     int error = 0;
+    TCABFile* const writer = g_current;
+    TFileOps& ops = writer && writer->FileOps ? *writer->FileOps : TFileOps::System();
     while (done < count) {
         const ssize_t put =
-            write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
+            ops.Write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
@@ -156,7 +162,7 @@ std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t 
         }
         done += static_cast<std::uint32_t>(put);
     }
-    if (TCABFile* cab = g_current) {
+    if (TCABFile* cab = writer) {
         cab->CurrentBytesWritten += count;
         if (cab->OnDecompressProgress)
             cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->CurrentBytesWritten,

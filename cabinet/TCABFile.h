@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class TFileOps;
+
 // Unpacks a cabinet archive (CABFile) into a folder (TargetPath).
 //
 // Entry names use "\" or "/" between folders. Names that are absolute or
@@ -48,6 +50,9 @@ public:
     TCompressProgress OnCompressProgress; // never raised: nothing is compressed
     TDeCompressProgress OnDecompressProgress;
     TOverWriteFile OnOverWriteFile;
+
+    // Writes the extracted files' contents; null uses the system's.
+    TFileOps* FileOps = nullptr;
 
     // Unpacks every file of CABFile below TargetPath; true when all went well.
     bool ExtractAll();

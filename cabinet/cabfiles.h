@@ -6,3 +6,4 @@
 #include "TCABFile.h"
 #include "TCABFileContents.h"
 #include "TCABFileEntry.h"
+#include "TFileOps.h"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TFileOps;
+
+// What an install is about to change in the update folder: every file the
+// package carries (path relative to the folder, "/" between names, and
+// whether something stood at that name before), and the folders the commit
+// creates, parents first.
+struct TInstallPlan {
+    struct TFile {
+        std::string path;
+        bool existed = false;
+        bool operator==(const TFile&) const = default;
+    };
+    std::vector<TFile> files;
+    std::vector<std::string> newFolders;
+    bool operator==(const TInstallPlan&) const = default;
+};
+
+// The journal of an install: a small text file in the update folder, written
+// and flushed before the first product file moves and removed once the
+// commit has ended, so that a start after a crash can undo the install.
+//
+// Format: a header line, then "folder PATH" and "file 0|1 PATH" lines, then
+// "end". Bytes below 0x20, 0x7F and "%" in a path are written as %XX.
+class TInstallJournal {
+public:
+    // Longest line accepted when reading.
+    static constexpr std::size_t kMaxLine = 16384;
+
+    // The whole journal text of a plan.
+    static std::string Format(const TInstallPlan& plan);
+
+    // Reads a journal one line at a time (without its line feed). A journal
+    // is accepted only when every line is well formed, every path stays
+    // below the folder and the end line closes it.
+    class TReader {
+    public:
+        bool Line(std::string_view line);
+        // The plan, when the text read was one complete journal.
+        bool Finish(TInstallPlan& plan);
+
+    private:
+        TInstallPlan m_plan;
+        int m_lines = 0;
+        bool m_ended = false;
+        bool m_bad = false;
+    };
+    static bool Parse(std::string_view text, TInstallPlan& plan);
+
+    // Writes the journal under `tempName` in the folder `dir`, flushes it and
+    // renames it to `name`, then flushes the folder: a journal found under
+    // `name` is always complete.
+    static bool Write(int dir, const std::string& name, const std::string& tempName, const TInstallPlan& plan,
+                      TFileOps& ops);
+    // Reads the journal `name` of the folder `dir` without following links;
+    // false when it is missing or not a complete journal.
+    static bool Read(int dir, const std::string& name, TInstallPlan& plan);
+
+    // True for "a/b/c": names separated by single "/", none empty, "." or
+    // "..", no "\" and no NUL.
+    static bool ValidPath(std::string_view path);
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <sys/types.h>
+
+// The file operations that change a folder or a file's contents, on POSIX
+// descriptors relative to open folders. They return what the system call
+// returns (-1 with errno set on failure). The default implementation calls
+// the system; tests derive from it to make one operation fail (a full disk,
+// a refused rename) or to stop the process at a chosen point.
+class TFileOps {
+public:
+    virtual ~TFileOps() = default;
+
+    // Writes up to count bytes; the caller loops over short writes.
+    virtual ssize_t Write(int fd, const void* buffer, std::size_t count);
+    // Renames without replacing: fails with EEXIST when `to` exists.
+    virtual int Rename(int fromDir, const char* from, int toDir, const char* to);
+    virtual int MakeDir(int dir, const char* name, mode_t mode);
+    // flags: 0 for a file or link, AT_REMOVEDIR for an empty folder.
+    virtual int Unlink(int dir, const char* name, int flags);
+    // Flushes a file's data or a folder's entries to the disk.
+    virtual int Sync(int fd);
+
+    // The operations of the system itself.
+    static TFileOps& System();
+};
