@@ -108,6 +108,16 @@ TEST(CabExtract, EmptyTargetPathWritesBelowTheCurrentFolder) {
     EXPECT_EQ(ReadFile(cwd / "dir/rel.txt"), "relative");
 }
 
+TEST(CabExtract, MissingTargetPathIsCreatedWithItsParents) {
+    TempDir work, root;
+    CabBuilder b;
+    b.files = {{"sub\\a.txt", "a"}, {"b.txt", "b"}};
+    b.Write(work / "t.cab");
+    ASSERT_TRUE(Extract(work / "t.cab", (root / "one/two/three").string() + "/"));
+    EXPECT_EQ(ReadFile(root / "one/two/three/sub/a.txt"), "a");
+    EXPECT_EQ(ReadFile(root / "one/two/three/b.txt"), "b");
+}
+
 TEST(CabExtract, OverwriteEventDecidesAndReplacementIsANewFile) {
     TempDir work, target;
     CabBuilder b;
