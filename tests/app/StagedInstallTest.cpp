@@ -183,6 +183,31 @@ TEST_F(StagedInstall, EveryFailedRenameLeavesTheFolderAsItWas) {
     EXPECT_EQ(count.renames, 10);
 }
 
+TEST_F(StagedInstall, FolderTheUserMayNotChangeLeavesTheFolderAsItWas) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "switching to a user without rights needs root";
+    // The update folder is open to everyone except "docs", which stays root's
+    // and read-only: the install, run as nobody, cannot replace what is inside.
+    for (const auto& entry : fs::recursive_directory_iterator(folder.Path()))
+        if (entry.is_directory())
+            fs::permissions(entry.path(), fs::perms(0777));
+    fs::permissions(folder.Path(), fs::perms(0777));
+    fs::permissions(folder / "docs", fs::perms(0555));
+    const auto before = Snapshot(folder.Path());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(Install() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Snapshot(folder.Path()), before);
+}
+
 TEST_F(StagedInstall, FullDiskWhileStagingLeavesNoStaging) {
     const auto before = Snapshot(folder.Path());
     FaultyOps ops;
