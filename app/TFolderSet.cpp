@@ -37,9 +37,9 @@ int TFolderSet::Open(const std::vector<std::string>& parts, std::size_t count, T
     return dir;
 }
 
-bool TFolderSet::SyncAll(TFileOps& ops) const {
-    bool ok = ops.Sync(m_root) == 0;
+std::vector<int> TFolderSet::Descriptors() const {
+    std::vector<int> fds{m_root};
     for (const auto& [path, fd] : m_open)
-        ok = ops.Sync(fd.Get()) == 0 && ok;
-    return ok;
+        fds.push_back(fd.Get());
+    return fds;
 }

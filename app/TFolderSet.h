@@ -24,8 +24,8 @@ public:
     // when mayCreate allows it; created paths are remembered.
     int Open(const std::vector<std::string>& parts, std::size_t count, TFileOps& ops,
              const TMayCreate& mayCreate = {});
-    // Flushes the root and every open folder; true when all flushes succeeded.
-    bool SyncAll(TFileOps& ops) const;
+    // The root and every open folder.
+    std::vector<int> Descriptors() const;
     const std::vector<std::string>& Created() const { return m_created; }
 
 private:

@@ -6,11 +6,13 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -105,6 +107,41 @@ void RemoveTree(int dir, const std::string& name, TFileOps& ops) {
     ops.Unlink(dir, name.c_str(), AT_REMOVEDIR);
 }
 
+// Flushes files (a folder and a name in it, or a descriptor with an empty
+// name) on a few threads at once: each flush waits for the file system's
+// journal, and flushes that wait together share one commit, so a package of
+// many small files does not wait once per file.
+bool SyncInParallel(const std::vector<std::pair<int, std::string>>& files, TFileOps& ops) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> ok{true};
+    auto work = [&] {
+        for (std::size_t i = next++; i < files.size() && ok; i = next++) {
+            const auto& [dir, name] = files[i];
+            if (name.empty()) {
+                ok = ops.Sync(dir) == 0 && ok;
+                continue;
+            }
+            const TUniqueFd fd(openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            ok = fd.Valid() && ops.Sync(fd.Get()) == 0 && ok;
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (std::size_t i = 1; i < std::min<std::size_t>(8, files.size()); ++i)
+            workers.emplace_back(work);
+        work();
+    }
+    return ok;
+}
+
+bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
+    std::vector<std::pair<int, std::string>> folders;
+    for (const TFolderSet* set : sets)
+        for (const int fd : set->Descriptors())
+            folders.emplace_back(fd, std::string());
+    return SyncInParallel(folders, ops);
+}
+
 } // namespace
 
 TStagedInstall::TStagedInstall(const QString& folder, const QString& packageName, TFileOps& ops)
@@ -175,8 +212,9 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
         if (stagingFd.Valid() && rollbackFd.Valid()) {
             TFolderSet product(m_root.Get()), staging(stagingFd.Get()), rollback(rollbackFd.Get());
             // The renames are on the disk before the journal that could undo them goes.
-            committed = Commit(plan, product, staging, rollback) && product.SyncAll(m_ops) &&
-                        rollback.SyncAll(m_ops) && m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0;
+            committed = Commit(plan, product, staging, rollback) &&
+                        SyncFolders({&product, &rollback}, m_ops) &&
+                        m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0;
         }
     }
     if (committed) {
@@ -255,15 +293,15 @@ bool TStagedInstall::FlushStaging(const TInstallPlan& plan) {
     if (!stagingFd.Valid())
         return false;
     TFolderSet staging(stagingFd.Get());
+    std::vector<std::pair<int, std::string>> files;
     for (const TInstallPlan::TFile& file : plan.files) {
         const std::vector<std::string> parts = SplitPath(file.path);
         const int dir = staging.Open(parts, parts.size() - 1, m_ops);
-        const TUniqueFd fd(dir < 0 ? -1
-                                   : openat(dir, parts.back().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!fd.Valid() || m_ops.Sync(fd.Get()) != 0)
+        if (dir < 0)
             return false;
+        files.emplace_back(dir, parts.back());
     }
-    return staging.SyncAll(m_ops);
+    return SyncInParallel(files, m_ops) && SyncFolders({&staging}, m_ops);
 }
 
 bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging,
@@ -328,7 +366,7 @@ bool TStagedInstall::Undo(const TInstallPlan& plan) {
             errno != ENOTEMPTY && errno != EEXIST)
             ok = false;
     }
-    return product.SyncAll(m_ops) && ok;
+    return SyncFolders({&product}, m_ops) && ok;
 }
 
 TStagedInstall::TRecovery TStagedInstall::Recover() {

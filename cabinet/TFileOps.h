@@ -19,7 +19,8 @@ public:
     virtual int MakeDir(int dir, const char* name, mode_t mode);
     // flags: 0 for a file or link, AT_REMOVEDIR for an empty folder.
     virtual int Unlink(int dir, const char* name, int flags);
-    // Flushes a file's data or a folder's entries to the disk.
+    // Flushes a file's data or a folder's entries to the disk. Called from
+    // several threads at once.
     virtual int Sync(int fd);
 
     // The operations of the system itself.

@@ -299,6 +299,16 @@ TEST_F(StagedInstall, KillAfterAnyRenameIsUndoneByTheNextStart) {
     }
 }
 
+TEST_F(StagedInstall, StartClearsLeftoversOfAnInstallThatEndedWithoutAJournal) {
+    const auto before = Snapshot(folder.Path());
+    // A kill while staging, or after the commit point but before the clean-up.
+    WriteFile(folder / ".DirevidUreziv.staging/docs/readme.txt", "half staged");
+    WriteFile(folder / ".DirevidUreziv.rollback/version.txt", "0.9");
+    WriteFile(folder / ".DirevidUreziv.journal.new", "quorvel install journal 1\n");
+    TForm1 restart(QString::fromStdString(folder.Slash()), QStringLiteral("http://127.0.0.1:1/x"));
+    EXPECT_EQ(Snapshot(folder.Path()), before);
+}
+
 TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
     TInstallPlan plan;
     plan.newFolders = {"new", "new/sub"};
