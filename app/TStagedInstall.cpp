@@ -142,6 +142,27 @@ bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
     return SyncInParallel(folders, ops);
 }
 
+// The writes of the staging: passed on to the install's operations, and each
+// time a file grows past another mebibyte its data is handed to the disk
+// right away, so the disk writes while the cabinet decompresses and the
+// flush before the commit has little left to wait for.
+class TStagingWrites : public TFileOps {
+public:
+    explicit TStagingWrites(TFileOps& ops) : m_ops(ops) {}
+    ssize_t Write(int fd, const void* buffer, std::size_t count) override {
+        const ssize_t put = m_ops.Write(fd, buffer, count);
+        if (put > 0) {
+            const off_t end = lseek(fd, 0, SEEK_CUR);
+            if (end >= 0 && (end - put) >> 20 != end >> 20)
+                sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        }
+        return put;
+    }
+
+private:
+    TFileOps& m_ops;
+};
+
 } // namespace
 
 TStagedInstall::TStagedInstall(const QString& folder, const QString& packageName, TFileOps& ops)
@@ -233,7 +254,8 @@ bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath) {
     TFileOps* const previous = cabinet.FileOps;
     cabinet.SetCABFile(cabinetPath);
     cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(m_folder + m_staging + "/")));
-    cabinet.FileOps = &m_ops;
+    TStagingWrites writes(m_ops);
+    cabinet.FileOps = &writes;
     const bool ok = cabinet.ExtractAll();
     cabinet.FileOps = previous;
     return ok;
