@@ -397,9 +397,11 @@ TStagedInstall::TRecovery TStagedInstall::Recover() {
     TRecovery result = TRecovery::Nothing;
     if (Exists(m_root.Get(), m_journal)) {
         TInstallPlan plan;
-        // A journal is renamed into place only once complete; one that cannot
-        // be read names nothing to undo.
-        if (TInstallJournal::Read(m_root.Get(), m_journal, plan) && !Undo(plan))
+        // A journal is renamed into place only once complete, so one that
+        // cannot be read was damaged afterwards. Its rollback folder may hold
+        // the only copies of the old files: leave everything as it is (an
+        // install is refused while a journal stands) rather than guess.
+        if (!TInstallJournal::Read(m_root.Get(), m_journal, plan) || !Undo(plan))
             return TRecovery::Failed;
         if (m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) != 0)
             return TRecovery::Failed;

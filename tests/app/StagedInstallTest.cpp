@@ -309,6 +309,18 @@ TEST_F(StagedInstall, StartClearsLeftoversOfAnInstallThatEndedWithoutAJournal) {
     EXPECT_EQ(Snapshot(folder.Path()), before);
 }
 
+TEST_F(StagedInstall, ADamagedJournalKeepsTheRollbackFolderAndRefusesTheNextInstall) {
+    // The rollback folder may hold the only copy of an old file: nothing is
+    // thrown away on the word of a journal that cannot be read.
+    WriteFile(folder / ".DirevidUreziv.rollback/version.txt", "1.0");
+    WriteFile(folder / ".DirevidUreziv.journal", "not a journal");
+    const auto before = Snapshot(folder.Path());
+    TForm1 restart(QString::fromStdString(folder.Slash()), QStringLiteral("http://127.0.0.1:1/x"));
+    EXPECT_EQ(Snapshot(folder.Path()), before);
+    EXPECT_FALSE(Install());
+    EXPECT_EQ(Snapshot(folder.Path()), before);
+}
+
 TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
     TInstallPlan plan;
     plan.newFolders = {"new", "new/sub"};
