@@ -1,6 +1,7 @@
 #include "FtpSteps.h"
 
 #include "DateTime.h"
+#include "InetSession.h"
 #include "WebCopy.h"
 
 namespace FtpSteps {
