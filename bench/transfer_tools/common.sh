@@ -3,6 +3,9 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="$root/build-bench/transfer"
 mkdir -p "$build"
+# moc looks at every folder again, so that headers added since the last
+# bench build are seen.
+find "$build" -path '*_autogen/timestamp' -delete 2>/dev/null || true
 if ! { cmake -S "$root/bench/transfer_tools" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
        cmake --build "$build" --target webcopy upload_server; } >"$build/build.log" 2>&1; then
     cat "$build/build.log"
