@@ -60,4 +60,13 @@ constexpr int kWriteFailed = 8;
 constexpr int kNoServerDate = 9;
 // A routine failed in an unexpected way; the job is recorded as failed.
 constexpr int kInternalFailure = 10;
+// A local file being sent could not be read to its end.
+constexpr int kReadFailed = 11;
+// Codes shared with the file copy and the FTP routines.
+constexpr int kIdenticalFiles = 0;
+constexpr int kCannotOpenSource = 1;
+constexpr int kCannotSizeSource = 2;
+constexpr int kCopyReadFailed = 4;
+constexpr int kCopyWriteFailed = 5;
+constexpr int kCannotConnect = 6;
 } // namespace WebCopyError

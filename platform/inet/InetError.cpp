@@ -57,6 +57,20 @@ int FromCurlCode(int curlCode) {
         return kSecureFailure;
     case CURLE_ABORTED_BY_CALLBACK:
         return kOperationCancelled;
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+        return kItemNotFound;
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_UPLOAD_FAILED:
+    case CURLE_QUOTE_ERROR:
+    case CURLE_FTP_COULDNT_SET_TYPE:
+        return kExtendedError;
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_FTP_PORT_FAILED:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+        return kFtpDropped;
     default:
         return kInternal;
     }
@@ -95,6 +109,12 @@ std::string Text(int code) {
         return "The login request was denied";
     case kOperationCancelled:
         return "The operation was cancelled";
+    case kExtendedError:
+        return "The server refused the request";
+    case kItemNotFound:
+        return "The requested item could not be found on the server";
+    case kFtpDropped:
+        return "The FTP data connection could not be made or was lost";
     case kCannotConnect:
         return "A connection with the server could not be established";
     case kConnectionAborted:

@@ -7,13 +7,16 @@
 namespace InetError {
 
 constexpr int kNone = 0;
-constexpr int kTimeout = 12002;    // connect or transfer took too long / stalled
-constexpr int kInternal = 12004;   // the library failed internally
-constexpr int kInvalidUrl = 12005; // the URL cannot be parsed
+constexpr int kExtendedError = 12003; // the server refused a command (an FTP reply such as 550)
+constexpr int kTimeout = 12002;       // connect or transfer took too long / stalled
+constexpr int kInternal = 12004;      // the library failed internally
+constexpr int kInvalidUrl = 12005;    // the URL cannot be parsed
 constexpr int kUnrecognizedScheme = 12006;
 constexpr int kNameNotResolved = 12007; // host name unknown
 constexpr int kLoginFailure = 12015;
 constexpr int kOperationCancelled = 12017;
+constexpr int kItemNotFound = 12018; // no such remote file or folder
+constexpr int kFtpDropped = 12111;   // the FTP data connection could not be made or was lost
 constexpr int kCannotConnect = 12029;
 constexpr int kConnectionAborted = 12030; // dropped while reading
 constexpr int kConnectionReset = 12031;

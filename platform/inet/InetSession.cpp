@@ -28,6 +28,7 @@ std::unique_ptr<InetSession> InetSession::Open(const std::string& agent, const s
     if (!CurlReady())
         return nullptr;
     std::unique_ptr<InetSession> session(new InetSession(agent, proxy));
+    session->m_cancel = cancel;
     session->m_transfers = InetRequest::NewTransfers(cancel);
     if (!session->m_transfers)
         return nullptr;

@@ -42,6 +42,12 @@ public:
     // Releases a request; nullptr is accepted.
     void CloseRequest(InetRequest* request);
 
+    const std::string& Agent() const { return m_agent; }
+    const std::string& Proxy() const { return m_proxy; }
+    // The cancel flag the session was opened with (may be null); the other
+    // request kinds of the layer (FTP, uploads) watch it in their waits too.
+    const std::atomic<bool>* CancelFlag() const { return m_cancel; }
+
     // Our error code of the last failed call on this session (see InetError.h).
     int LastError() const { return m_lastError; }
 
@@ -51,6 +57,7 @@ private:
     std::string m_agent;
     std::string m_proxy;
     int m_lastError = 0;
+    const std::atomic<bool>* m_cancel = nullptr;
     // The library state shared by this session's requests.
     std::shared_ptr<InetRequest::Transfers> m_transfers;
     std::list<std::unique_ptr<InetRequest>> m_requests;

@@ -24,6 +24,7 @@ EngineRecorder::EngineRecorder(TWebCopy& engine) {
     engine.OnErrorInfo = [this](TWebCopy*, int code, const QString& info) {
         Add("ErrorInfo " + std::to_string(code) + " " + Text(info));
     };
+    engine.OnConnectError = [this](TWebCopy*) { Add("ConnectError"); };
     engine.OnURLNotFound = [this](TWebCopy*, const QString& url) { Add("URLNotFound " + Text(url)); };
     engine.OnNoNewFileFound = [this](TWebCopy*, const QString& tgtfile, TDateTime, TDateTime) {
         Add("NoNewFile " + Text(tgtfile));

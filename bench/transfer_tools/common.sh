@@ -1,0 +1,40 @@
+# Shared by bench/copy, bench/ftp and bench/upload: builds the Release helpers
+# and gives a timing and a median. Sourced, not run.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build="$root/build-bench/transfer"
+mkdir -p "$build"
+# moc looks at every folder again, so that headers added since the last
+# bench build are seen.
+find "$build" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+if ! { cmake -S "$root/bench/transfer_tools" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
+       cmake --build "$build" --target webcopy upload_server; } >"$build/build.log" 2>&1; then
+    cat "$build/build.log"
+    echo "${bench_name}: build failed"
+    exit 1
+fi
+webcopy="$build/quorvel/tools/webcopy/webcopy"
+upload_server="$build/upload_server"
+
+# timed OUTFILE CMD...: runs CMD, writes "seconds peak_kib" to OUTFILE.
+timed() {
+    local out=$1; shift
+    /usr/bin/time -f '%e %M' -o "$out.time" "$@" >"$out.log" 2>&1 || { cat "$out.log"; return 1; }
+    cat "$out.time" >"$out"
+}
+
+# median of the numbers given
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'
+}
+
+# report NAME SIZE "OUR_SECS..." "PEER_SECS..." PEAK_KIB PEER_NAME
+report() {
+    local name=$1 size=$2 ours peer
+    ours=$(median $3)
+    peer=$(median $4)
+    awk -v ours="$ours" -v peer="$peer" -v size="$size" -v kib="$5" -v name="$name" -v pname="$6" 'BEGIN {
+        printf "engine median %.3f s (%.0f MiB/s), %s median %.3f s (%.0f MiB/s)\n",
+               ours, size / 1048576 / ours, pname, peer, size / 1048576 / peer
+        printf "%s: ratio=%.2f peak_mib=%.1f\n", name, peer / ours, kib / 1024
+    }'
+}

@@ -1,0 +1,78 @@
+#include "LocalSmbServer.h"
+#include "ShareConnection.h"
+#include "ShareError.h"
+#include "ShareFile.h"
+
+#include <gtest/gtest.h>
+
+#include <utime.h>
+
+#include <memory>
+
+namespace {
+
+// One smbd for the whole suite: it takes a second or two to start.
+class ShareTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = new LocalSmbServer("pass1234"); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (!server->Problem().empty())
+            GTEST_SKIP() << server->Problem();
+    }
+    static LocalSmbServer* server;
+};
+LocalSmbServer* ShareTest::server = nullptr;
+
+std::string ReadAll(ShareFile& file) {
+    std::string out;
+    char block[16384];
+    std::size_t got = 0;
+    while (file.Read(block, sizeof block, got) && got > 0)
+        out.append(block, got);
+    return out;
+}
+
+TEST_F(ShareTest, ReadsAFileBelowTheShareWithItsSizeAndTime) {
+    std::filesystem::create_directories(server->ShareDir() / "sub dir");
+    std::string payload(700000, '\0');
+    for (std::size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i % 253);
+    WriteFile(server->ShareDir() / "sub dir" / "f.bin", payload);
+    utimbuf times{1600000000, 1600000000};
+    ::utime((server->ShareDir() / "sub dir" / "f.bin").c_str(), &times);
+
+    int error = -1;
+    auto share = ShareConnection::Connect(server->Unc(), "root", "pass1234", error);
+    ASSERT_TRUE(share) << ShareError::Text(error);
+    auto file = share->Open("sub dir\\f.bin", error);
+    ASSERT_TRUE(file) << ShareError::Text(error);
+    EXPECT_EQ(file->Size(), payload.size());
+    EXPECT_EQ(file->LastWriteSeconds(), 1600000000);
+    EXPECT_TRUE(ReadAll(*file) == payload);
+    file.reset();
+    EXPECT_FALSE(share->Open("none.bin", error));
+    EXPECT_EQ(error, ShareError::kNotFound);
+    EXPECT_FALSE(share->Open("sub dir", error));
+    EXPECT_TRUE(share->Disconnect());
+}
+
+TEST_F(ShareTest, SlashFormAndRefusedConnections) {
+    int error = -1;
+    std::string slashed = server->Unc();
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    EXPECT_TRUE(ShareConnection::Connect(slashed, "root", "pass1234", error));
+    EXPECT_FALSE(ShareConnection::Connect(server->Unc(), "root", "wrong", error));
+    EXPECT_EQ(error, ShareError::kAccessDenied);
+    EXPECT_FALSE(ShareConnection::Connect("\\\\127.0.0.1:" + std::to_string(server->Port()) + "\\nosuch",
+                                          "root", "pass1234", error));
+    for (const std::string bad : {"", "server\\share", "\\\\server", "\\\\server\\share\\deeper"}) {
+        EXPECT_FALSE(ShareConnection::Connect(bad, "root", "pass1234", error)) << bad;
+        EXPECT_EQ(error, ShareError::kBadName) << bad;
+    }
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+#include "EngineRecorder.h"
+#include "LocalSmbServer.h"
+#include "TempDir.h"
+#include "WebCopy.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+// File copies from a share served by one smbd for the suite.
+class FileCopyShareTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = new LocalSmbServer("sharepw"); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (!server->Problem().empty())
+            GTEST_SKIP() << server->Problem();
+        engine.ShowDialog = false;
+        job = engine.Items().Add();
+        job->Protocol = wpFile;
+        job->FTPHost = QString::fromStdString(server->Unc());
+        job->FTPUserID = "root";
+        job->FTPPassword = "sharepw";
+        job->TargetDir = QString::fromStdString(dir.Slash());
+    }
+
+    static LocalSmbServer* server;
+    TempDir dir;
+    TWebCopy engine;
+    EngineRecorder rec{engine};
+    TWebCopyItem* job = nullptr;
+};
+LocalSmbServer* FileCopyShareTest::server = nullptr;
+
+TEST_F(FileCopyShareTest, CopiesFromTheShare) {
+    std::filesystem::create_directories(server->ShareDir() / "pkg");
+    WriteFile(server->ShareDir() / "pkg" / "update.cab", std::string(50000, 'u'));
+    job->URL = "pkg\\update.cab";
+    RunJobs(engine);
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(dir / "update.cab"), std::string(50000, 'u'));
+    // A share is read through the block buffer: 16 KiB rounds, the last one empty.
+    EXPECT_EQ(rec.Progress().size(), 50000u / 16384 + 2);
+    EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "CopyDone"}));
+    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : update.cab from " + server->Unc());
+
+    job->URL = "pkg\\missing.cab";
+    RunJobs(engine);
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("ErrorInfo").back(),
+              "ErrorInfo 1 Cannot open source file " + server->Unc() + "\\pkg\\missing.cab");
+}
+
+TEST_F(FileCopyShareTest, WrongPasswordIsAConnectError) {
+    WriteFile(server->ShareDir() / "x.bin", "x");
+    job->URL = "x.bin";
+    job->FTPPassword = "nope";
+    RunJobs(engine);
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "ConnectError", "FileDone 0", "CopyDone"}));
+}
+
+} // namespace

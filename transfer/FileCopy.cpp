@@ -1,0 +1,199 @@
+#include "LocalSourceFile.h"
+#include "RoutineSteps.h"
+#include "ShareConnection.h"
+#include "ShareSourceFile.h"
+#include "TargetFile.h"
+#include "TransferRoutines.h"
+#include "TransferSteps.h"
+#include "WebCopy.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBlockSize = 16384;
+// A round of an in-kernel copy moves this much: the per-call cost of such a
+// copy is high enough that 16 KiB rounds would run at a fraction of the disk's
+// speed.
+constexpr std::size_t kDirectRound = 16 * kBlockSize;
+
+// Seconds and milliseconds since the Unix epoch as a file time (100 ns units
+// since 1601-01-01).
+std::uint64_t ToFileTime(std::int64_t seconds, int milliseconds) {
+    constexpr std::int64_t kEpochGap = 11644473600LL;
+    return static_cast<std::uint64_t>(seconds + kEpochGap) * 10000000ULL +
+           static_cast<std::uint64_t>(milliseconds) * 10000ULL;
+}
+
+// True when both paths name one file: the same text, or another spelling of
+// it ("./", "..", doubled separators) or a link to it. Copying a file onto
+// itself would empty it before the first block is read.
+bool SameFile(const std::string& source, const std::string& target) {
+    if (source == target)
+        return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(source, target, ec) && !ec;
+}
+
+// Copies block by block. Reports a read or write failure (4, 5); true
+// otherwise, also when the run was cancelled on the way.
+bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const QString& sourcePath,
+                const QString& targetPath, std::uint64_t size, std::uint32_t startTick) {
+    std::vector<char> block(kBlockSize);
+    engine.Cancelled = false;
+    std::uint64_t copied = 0;
+    // Local files move inside the kernel, round by round, as long as the two
+    // files allow it; otherwise through the block buffer.
+    int direct = source.Descriptor();
+    for (;;) {
+        std::size_t got = 0;
+        bool readFailed = false, writeFailed = false;
+        if (direct >= 0) {
+            switch (target.CopyFrom(direct, kDirectRound, got)) {
+            case TargetFile::CopyResult::Copied:
+                break;
+            case TargetFile::CopyResult::Unsupported:
+                if (copied > 0) {
+                    readFailed = true;
+                    break;
+                }
+                direct = -1;
+                continue;
+            case TargetFile::CopyResult::ReadFailed:
+                readFailed = true;
+                break;
+            case TargetFile::CopyResult::WriteFailed:
+                writeFailed = true;
+                break;
+            }
+        } else if (!source.Read(block.data(), kBlockSize, got)) {
+            readFailed = true;
+        } else if (!target.Append(block.data(), got)) {
+            writeFailed = true;
+        }
+        if (readFailed) {
+            engine.ReportError(WebCopyError::kCopyReadFailed,
+                               QStringLiteral("Error reading source file ") + sourcePath);
+            return false;
+        }
+        if (writeFailed) {
+            engine.ReportError(WebCopyError::kCopyWriteFailed,
+                               QStringLiteral("Error writing to destination file ") + targetPath);
+            return false;
+        }
+        copied += got;
+        RoutineSteps::CopyProgressStep(engine, copied, size, startTick, engine.DlgCopying);
+        TransferSteps::ProcessPendingInput(engine);
+        if (got == 0 || engine.Cancelled)
+            break;
+    }
+    if (!target.Close()) {
+        engine.ReportError(WebCopyError::kCopyWriteFailed,
+                           QStringLiteral("Error writing to destination file ") + targetPath);
+        return false;
+    }
+    return true;
+}
+
+// Everything between connecting the share and disconnecting it.
+bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& host, const QString& url,
+              const QString& targetDir, const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
+              bool& noNewFile) {
+    const std::uint32_t startTick = engine.TickCount();
+    const QString sourcePath = host.isEmpty() ? url : host + QLatin1Char('\\') + url;
+    const QString targetPath = RoutineSteps::FormTargetPath(engine, targetDir, targetFilename, url);
+    const std::string nativeSource = LocalPath(url.toStdString());
+    const std::string nativeTarget = LocalPath(targetPath.toStdString());
+    if (sourcePath == targetPath || (!share && SameFile(nativeSource, nativeTarget))) {
+        engine.ReportError(WebCopyError::kIdenticalFiles,
+                           QStringLiteral("Cannot copy identical files ") + sourcePath);
+        return false;
+    }
+
+    std::unique_ptr<SourceFile> source;
+    if (share) {
+        int error = 0;
+        if (auto file = share->Open(url.toStdString(), error))
+            source = std::make_unique<ShareSourceFile>(std::move(file));
+    } else {
+        source = LocalSourceFile::Open(nativeSource);
+    }
+    if (!source) {
+        engine.ReportError(WebCopyError::kCannotOpenSource,
+                           QStringLiteral("Cannot open source file ") + sourcePath);
+        return false;
+    }
+
+    if (copyNewerOnly || engine.OnFileDateCheck) {
+        std::int64_t seconds = 0;
+        int ms = 0;
+        if (source->LastWriteTime(seconds, ms) &&
+            !RoutineSteps::CheckSourceDate(engine, idx, FileTimeToDate(ToFileTime(seconds, ms)), sourcePath,
+                                           date, noNewFile))
+            return false;
+    }
+    std::uint64_t size = 0;
+    if (!source->Size(size)) {
+        engine.ReportError(WebCopyError::kCannotSizeSource,
+                           QStringLiteral("Zero length source file ") + sourcePath);
+        return false;
+    }
+    if (!RoutineSteps::AllowOverwrite(engine, targetPath))
+        return false;
+    ForceFolders(FolderOf(nativeTarget));
+    // Checked again just before the target is emptied: a link may have
+    // appeared in between.
+    if (!share && SameFile(nativeSource, nativeTarget)) {
+        engine.ReportError(WebCopyError::kIdenticalFiles,
+                           QStringLiteral("Cannot copy identical files ") + sourcePath);
+        return false;
+    }
+    TargetFile target(nativeTarget, 64 * kBlockSize);
+    if (!target.IsOpen()) {
+        engine.ReportError(WebCopyError::kCannotCreateFile,
+                           QStringLiteral("Cannot create target file ") + targetPath);
+        return false;
+    }
+    return CopyBlocks(engine, *source, target, sourcePath, targetPath, size, startTick);
+}
+
+} // namespace
+
+bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
+              int, const QString& url, const QString& targetDir, const QString& targetFilename,
+              bool copyNewerOnly, TDateTime& date, bool& noNewFile) {
+    noNewFile = false;
+    if (const auto window = engine.ProgressWindow())
+        window->SetAnimationClip(kTransferAnimationClip);
+    QString server = host;
+    if (server.isEmpty()) {
+        server = QString::fromStdString(FolderOf(url.toStdString()));
+        if (server.endsWith(QLatin1Char('\\')) || server.endsWith(QLatin1Char('/')))
+            server.chop(1);
+    }
+    TransferSteps::WriteFileLine(engine, QString::fromStdString(UrlFileName(url.toStdString())),
+                                 engine.DlgFromServerLabel, server, true);
+
+    std::unique_ptr<ShareConnection> share;
+    if (!host.isEmpty()) {
+        int error = 0;
+        share =
+            ShareConnection::Connect(host.toStdString(), userId.toStdString(), password.toStdString(), error);
+        if (!share) {
+            // Nothing was connected, so there is nothing to disconnect.
+            if (engine.OnConnectError)
+                engine.OnConnectError(&engine);
+            return false;
+        }
+    }
+    bool result = CopyFile(engine, idx, share.get(), host, url, targetDir, targetFilename, copyNewerOnly,
+                           date, noNewFile);
+    if (share && !share->Disconnect()) {
+        if (engine.OnConnectError)
+            engine.OnConnectError(&engine);
+        result = false;
+    }
+    return result;
+}

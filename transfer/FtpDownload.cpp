@@ -1,0 +1,108 @@
+#include "FtpSteps.h"
+#include "InetError.h"
+#include "InetFtpFile.h"
+#include "RoutineSteps.h"
+#include "TargetFile.h"
+#include "TransferRoutines.h"
+#include "TransferSteps.h"
+#include "WebCopy.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = 4096;
+
+// Reads the remote file into the target block by block. True when it all
+// arrived, or the run was cancelled on the way.
+bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, TargetFile& target, const QString& url,
+                const QString& targetPath, bool listed, std::uint64_t size) {
+    engine.Cancelled = false;
+    const std::uint32_t startTick = engine.TickCount();
+    const auto window = engine.ProgressWindow(); // fetched once, not per block
+    std::uint64_t received = 0;
+    std::size_t readCount = kBlockSize;
+    while (readCount > 0 && !engine.Cancelled) {
+        TransferSteps::ProcessPendingInput(engine, window.get());
+        if (!remote.Read(target.Next(), kBlockSize, readCount)) {
+            if (engine.Cancelled)
+                return true;
+            const int code =
+                remote.LastError() == InetError::kNone ? InetError::kConnectionAborted : remote.LastError();
+            engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+            return false;
+        }
+        if (!target.Commit(readCount, kBlockSize)) {
+            engine.ReportError(WebCopyError::kWriteFailed,
+                               QStringLiteral("Error writing to file ") + targetPath);
+            return false;
+        }
+        received += readCount;
+        TransferSteps::ProgressStep(engine, window.get(), received, listed ? size : 0, startTick,
+                                    engine.DlgDwnload);
+    }
+    // A server that ends the data early without saying so still delivered less
+    // than it listed: that is no success.
+    if (!engine.Cancelled && listed && received < size) {
+        engine.ReportError(WebCopyError::kShortBody, QStringLiteral("Incomplete file received ") + url);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
+                 const QString& host, int port, const QString& url, const QString& targetDir,
+                 const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile) {
+    noNewFile = false;
+    const std::string remotePath = LocalPath(url.toStdString());
+    const QString fileName = QString::fromStdString(UrlFileName(remotePath));
+    TransferSteps::WriteFileLine(engine, fileName, engine.DlgFromServerLabel, host, engine.ShowServer);
+
+    auto connection = FtpSteps::Connect(engine, userId, password, host, port);
+    if (!connection)
+        return false;
+    TransferSteps::ProcessPendingInput(engine);
+    const std::string folder = FolderOf(remotePath);
+    if (!folder.empty())
+        connection->SetCurrentDirectory(folder); // on failure the login folder stays current
+
+    InetFtpEntry entry;
+    const bool listed = connection->FindFile(fileName.toStdString(), entry);
+    if (listed && (copyNewerOnly || engine.OnFileDateCheck)) {
+        if (!entry.hasTime) {
+            engine.ReportError(WebCopyError::kNoServerDate,
+                               QStringLiteral("No valid modification date from server ") + host);
+            return false;
+        }
+        if (!RoutineSteps::CheckSourceDate(engine, idx, FtpSteps::EntryDate(entry), fileName, date,
+                                           noNewFile))
+            return false;
+    }
+
+    TransferSteps::ProcessPendingInput(engine);
+    std::unique_ptr<InetFtpFile> remote = connection->OpenRead(fileName.toStdString());
+    TransferSteps::ProcessPendingInput(engine);
+    if (!remote) {
+        if (engine.OnURLNotFound && !engine.Cancelled)
+            engine.OnURLNotFound(&engine, url);
+        return false;
+    }
+
+    QString targetPath;
+    if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, url, targetPath))
+        return false;
+    const std::string nativePath = LocalPath(targetPath.toStdString());
+    ForceFolders(FolderOf(nativePath));
+    TargetFile target(nativePath, 16 * kBlockSize);
+    if (!target.IsOpen()) {
+        engine.ReportError(WebCopyError::kCannotCreateFile,
+                           QStringLiteral("Cannot create target file ") + targetPath);
+        return false;
+    }
+    bool result = ReadRemote(engine, *remote, target, url, targetPath, listed, entry.size);
+    if (!target.Close() && result) {
+        engine.ReportError(WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath);
+        result = false;
+    }
+    return result;
+}

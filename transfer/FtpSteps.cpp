@@ -1,0 +1,34 @@
+#include "FtpSteps.h"
+
+#include "DateTime.h"
+#include "InetSession.h"
+#include "WebCopy.h"
+
+namespace FtpSteps {
+
+std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& userId, const QString& password,
+                                           const QString& host, int port) {
+    InetFtpConnection::Login login;
+    login.host = host.toStdString();
+    login.port = port;
+    if (!userId.isEmpty() && !password.isEmpty()) {
+        login.user = userId.toStdString();
+        login.password = password.toStdString();
+    }
+    login.passive = engine.FTPPassive;
+    int error = 0;
+    // A run without a session (it could not be opened) reaches no server.
+    std::unique_ptr<InetFtpConnection> connection =
+        engine.Session ? InetFtpConnection::Connect(login, engine.Session->CancelFlag(), error) : nullptr;
+    // A cancel that ended the wait for the server is no connection failure.
+    if (!connection && !engine.Cancelled)
+        engine.ReportError(WebCopyError::kCannotConnect,
+                           QStringLiteral("Cannot connect to FTP server ") + host);
+    return connection;
+}
+
+TDateTime EntryDate(const InetFtpEntry& entry) {
+    return DateTime::FromUnixUtc(entry.time);
+}
+
+} // namespace FtpSteps

@@ -1,0 +1,112 @@
+#include "InetError.h"
+#include "InetSession.h"
+#include "InetUpload.h"
+#include "LocalSourceFile.h"
+#include "TransferRoutines.h"
+#include "TransferSteps.h"
+#include "WebCopy.h"
+
+#include <QFileInfo>
+
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBlockSize = 4096;
+
+void ReportInetError(TWebCopy& engine, int code) {
+    if (code == InetError::kNone)
+        code = InetError::kConnectionAborted;
+    engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+}
+
+// Sends the body block by block; false when a block could not be read or
+// sent (reported), or the run was cancelled.
+bool SendBody(TWebCopy& engine, LocalSourceFile& local, InetUpload& upload, const QString& localPath,
+              std::uint64_t size) {
+    std::vector<char> block(kBlockSize);
+    const std::uint32_t startTick = engine.TickCount();
+    const auto window = engine.ProgressWindow(); // fetched once, not per block
+    std::uint64_t sent = 0;
+    std::size_t readCount = kBlockSize;
+    while (readCount == kBlockSize && !engine.Cancelled) {
+        if (!local.Read(block.data(), kBlockSize, readCount)) {
+            engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+            return false;
+        }
+        std::size_t written = 0;
+        if (!upload.Write(block.data(), readCount, written)) {
+            if (!engine.Cancelled)
+                ReportInetError(engine, upload.LastError());
+            return false;
+        }
+        sent += readCount;
+        TransferSteps::ProgressStep(engine, window.get(), sent, size, startTick, engine.DlgUpload);
+        TransferSteps::ProcessPendingInput(engine, window.get());
+    }
+    // A file that changed length since it was opened cannot match the length
+    // announced to the server.
+    if (!engine.Cancelled && sent != size) {
+        engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+        return false;
+    }
+    return !engine.Cancelled;
+}
+
+} // namespace
+
+bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, const QString& targetFilename,
+                TWebCopyHTTPCommand command) {
+    TransferSteps::ShowUploadAnimation(engine);
+    const QString shortName = QString::fromStdString(UrlFileName(url.toStdString()));
+    const QString fullUrl = QString::fromStdString(AddUrlCredentials(engine, url.toStdString()));
+    const QString host = QString::fromStdString(UrlHost(fullUrl.toStdString()));
+    TransferSteps::WriteFileLine(engine, shortName, engine.DlgFromServerLabel, host, engine.ShowServer);
+
+    const QString name = targetFilename.isEmpty() ? shortName : targetFilename;
+    const QString localPath =
+        QString::fromStdString(JoinTargetPath(targetDir.toStdString(), name.toStdString()));
+    const std::string nativePath = LocalPath(localPath.toStdString());
+    if (!QFileInfo::exists(QString::fromStdString(nativePath)))
+        return false;
+    TransferSteps::ProcessPendingInput(engine);
+
+    int error = 0;
+    const auto verb = command == hcPut ? InetUpload::Verb::Put : InetUpload::Verb::Post;
+    std::unique_ptr<InetUpload> upload = engine.Session
+                                             ? InetUpload::Open(*engine.Session, fullUrl.toStdString(), verb,
+                                                                engine.Session->CancelFlag(), error)
+                                             : nullptr;
+    if (!upload) {
+        engine.ReportError(WebCopyError::kCannotConnect, QStringLiteral("Cannot connect to server ") + host);
+        return false;
+    }
+    // Opened for reading only: a read-only file can be sent.
+    std::unique_ptr<LocalSourceFile> local = LocalSourceFile::Open(nativePath);
+    std::uint64_t size = 0;
+    if (!local || !local->Size(size)) {
+        engine.ReportError(WebCopyError::kCannotOpenSource,
+                           QStringLiteral("Cannot open target file ") + localPath);
+        return false;
+    }
+    if (!upload->Send(size)) {
+        if (!engine.Cancelled)
+            ReportInetError(engine, upload->LastError());
+        return false;
+    }
+    if (!SendBody(engine, *local, *upload, localPath, size))
+        return false;
+    if (!upload->End()) {
+        if (!engine.Cancelled)
+            ReportInetError(engine, upload->LastError());
+        return false;
+    }
+    // The server's answer decides: an error status is no success.
+    std::uint32_t status = 0;
+    if (upload->QueryStatusCode(status) && status >= 300) {
+        engine.ReportError(static_cast<int>(status),
+                           QStringLiteral("Returned http error code ") + QString::number(status));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,71 @@
+#include "RoutineSteps.h"
+
+#include "WebCopy.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace RoutineSteps {
+
+QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
+                       const QString& source) {
+    const std::string name =
+        targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
+    const QString targetPath = QString::fromStdString(JoinTargetPath(targetDir.toStdString(), name));
+    engine.LastTargetFile = targetPath;
+    engine.LastTargetDir = targetDir;
+    return targetPath;
+}
+
+bool AllowOverwrite(TWebCopy& engine, const QString& targetPath) {
+    if (!QFileInfo::exists(QString::fromStdString(LocalPath(targetPath.toStdString()))) ||
+        !engine.OnCopyOverWrite)
+        return true;
+    bool allow = true;
+    engine.OnCopyOverWrite(&engine, targetPath, allow);
+    return allow;
+}
+
+void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
+                      const QString& verb) {
+    if (engine.OnCopyProgress)
+        engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+    const auto window = engine.ProgressWindow();
+    if (!window)
+        return;
+    const double percent = total > 0 ? static_cast<double>(done) * 100.0 / static_cast<double>(total) : 100.0;
+    window->SetBarPosition(static_cast<int>(std::nearbyint(percent)));
+    window->SetProgressLabel(engine.DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) +
+                             QLatin1Char(' ') + engine.DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
+    const std::uint32_t elapsed = engine.TickCount() - startTick;
+    const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
+    window->SetRateLabel(engine.DlgRateLabel + QLatin1Char(' ') +
+                         FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate))));
+    if (engine.ShowCompletion)
+        window->SetCaption(verb + QStringLiteral(" : ") + QString::number(window->ProgressBar().Position) +
+                           QStringLiteral("% ") + engine.DlgCompleted);
+    window->SetTimeLabel(engine.DlgTimeLabel + QLatin1Char(' ') +
+                         FormatTimeLeft(engine.TickCount() - startTick, done, total));
+}
+
+bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QString& name, TDateTime& date,
+                     bool& noNewFile) {
+    if (engine.OnFileDateCheck) {
+        date = sourceDate;
+        bool allow = true;
+        engine.OnFileDateCheck(&engine, idx, sourceDate, allow);
+        return allow;
+    }
+    if (sourceDate > date) {
+        date = sourceDate;
+        return true;
+    }
+    noNewFile = true;
+    date = sourceDate;
+    if (engine.OnNoNewFileFound)
+        engine.OnNoNewFileFound(&engine, name, date, sourceDate);
+    return false;
+}
+
+} // namespace RoutineSteps
