@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// Error codes of the signature layer. OpenSSL's errors are turned into these
+// in one place (SignatureError.cpp).
+namespace SignatureError {
+
+constexpr int kNone = 0;
+constexpr int kBadKey = 1;       // a key that is not one: wrong length, bad base64, not Ed25519
+constexpr int kBadSignature = 2; // a signature text that is not base64 of 64 bytes on one line
+constexpr int kMismatch = 3;     // well-formed, but does not verify over the file
+constexpr int kCannotRead = 4;   // a file (package or key) cannot be read
+constexpr int kCannotWrite = 5;  // a file cannot be created or written
+constexpr int kLibrary = 6;      // the cryptography library failed internally
+
+// Takes every pending error of the cryptography library off its per-thread
+// queue (so none is left for a later call to trip over) and gives ours:
+// kBadKey for errors of decoding a key, kLibrary for the rest.
+int FromLibrary();
+
+// A readable text for one of our codes, never empty.
+std::string Text(int code);
+
+} // namespace SignatureError
