@@ -50,7 +50,7 @@ bool CopyToBackup(int folder, const std::string& package, const std::string& bac
 } // namespace
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops) {
+                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup) {
     const TUniqueFd dir(open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const std::string package = QFile::encodeName(packageName).toStdString();
     const std::string backup = QFile::encodeName(backupName).toStdString();
@@ -65,9 +65,10 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
     bool installed = false;
     // A backup left by an earlier, interrupted install is never unpacked in
     // place of the package just downloaded.
-    if (CopyToBackup(dir.Get(), package, backup, ops)) {
+    // The copy is what gets unpacked, so it is the copy that is checked.
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (CopyToBackup(dir.Get(), package, backup, ops) && (!acceptBackup || acceptBackup(base + backupName))) {
         install.Reserve(backupName);
-        const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
         installed = install.Install(cabinet, base + backupName);
     }
     ops.Unlink(dir.Get(), backup.c_str(), 0);
@@ -75,8 +76,8 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
 }
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName) {
-    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System());
+                    const QString& backupName, const TBackupCheck& acceptBackup) {
+    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup);
 }
 
 bool RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,

@@ -29,8 +29,7 @@ QString DefaultUpdateFolder() {
 }
 
 QString DefaultDownloadUrl() {
-    return QStringLiteral("http://") + QStringLiteral(QUORVEL_UPDATE_HOST) +
-           QStringLiteral("/downloads/DirevidUreziv.cab");
+    return QStringLiteral(QUORVEL_UPDATE_URL);
 }
 
 } // namespace
@@ -38,7 +37,8 @@ QString DefaultDownloadUrl() {
 TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget* parent,
                const QByteArray& description)
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
-      m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }) {
+      m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }),
+      m_packageSignature(QStringLiteral(QUORVEL_UPDATE_KEY)) {
     if (!updateFolder.isEmpty())
         m_givenFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
     // The stored description is part of the program; what it leaves out is a
@@ -71,6 +71,7 @@ void TForm1::BitBtn1Click() {
     fileReceived = false;
     updateFailed = false;
     upToDate = false;
+    m_packageSignature.Forget();
 
     WebCopy1->Items().Clear();
     TWebCopyItem* job = WebCopy1->Items().Add();
@@ -114,8 +115,25 @@ void TForm1::HTMLButton1Click() {
 void TForm1::FormClose() {
     if (updateFailed || upToDate || !transferDone || !fileReceived)
         return;
-    InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
-                   QString::fromUtf8(kBackupName));
+    if (!m_packageSignature.Required()) {
+        InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
+                       QString::fromUtf8(kBackupName));
+        return;
+    }
+    // A package changed on disk since its signature was checked is refused
+    // like one that arrived unsigned.
+    bool refused = false;
+    InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName), QString::fromUtf8(kBackupName),
+                   [this, &refused](const QString& backup) {
+                       refused = !m_packageSignature.Check(backup);
+                       return !refused;
+                   });
+    if (refused) {
+        std::error_code ec;
+        std::filesystem::remove(PackagePath().toStdString(), ec);
+        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
+                       TMessageKind::Information);
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -173,6 +191,13 @@ void TForm1::WebCopy1CopyProgress() {
 
 void TForm1::WebCopy1FileDone() {
     m_partialPackage = false;
+    // With a key, a package counts as received only once its signature
+    // verifies; otherwise it is a failed update and the package goes.
+    if (m_packageSignature.Required() && !updateFailed &&
+        !(WebCopy1->Items()[0]->CopySucceeded &&
+          m_packageSignature.FetchAndCheck(m_downloadUrl, PackagePath(), WebCopy1->Proxy,
+                                           WebCopy1->Cancelled)))
+        WebCopy1Error();
     transferDone = true;
     fileReceived = true;
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });

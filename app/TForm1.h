@@ -3,6 +3,7 @@
 #include "DateTime.h"
 #include "TForm.h"
 #include "TFormDescription.h"
+#include "TPackageSignature.h"
 #include "TWindowUpdates.h"
 
 #include <QString>
@@ -50,6 +51,9 @@ public:
 
     QString UpdateFolder() const { return m_updateFolder; }
     QString DownloadUrl() const { return m_downloadUrl; }
+    // The public key packages must be signed with (base64; empty: none).
+    // Defaults to the built-in key; set it only while no download runs.
+    void SetUpdateKey(const QString& keyBase64) { m_packageSignature = TPackageSignature(keyBase64); }
     QString PackagePath() const { return m_updateFolder + QStringLiteral("DirevidUreziv.cab"); }
     // The instruction text exactly as set (lines separated by a carriage return).
     QString InstructionText() const { return m_instruction; }
@@ -95,6 +99,7 @@ private:
     // it (set by progress, cleared by file-done): a run that ends in between
     // was cancelled mid-body and leaves a partial package.
     std::atomic<bool> m_partialPackage{false};
+    TPackageSignature m_packageSignature;
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -39,8 +39,9 @@ int FromCurlCode(int curlCode) {
     case CURLE_REMOTE_ACCESS_DENIED:
     case CURLE_AUTH_ERROR:
         return kLoginFailure;
-    case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
+        return kCertificateInvalid;
+    case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
@@ -127,6 +128,9 @@ std::string Text(int code) {
         return "The server returned an invalid or unrecognized response";
     case kSecureFailure:
         return "A secure connection with the server could not be established";
+    case kCertificateInvalid:
+        return "The server's certificate could not be verified: it is not issued by a trusted authority, "
+               "not valid for the server's name, or expired";
     default:
         return "Unknown internet error " + std::to_string(code);
     }

@@ -23,6 +23,9 @@ constexpr int kConnectionReset = 12031;
 constexpr int kInvalidServerResponse = 12152;
 constexpr int kRedirectFailed = 12156; // too many redirects, or a redirect to a scheme we refuse
 constexpr int kSecureFailure = 12175;
+// The server's certificate does not verify: no trusted issuer, another host
+// name, or out of its validity dates. Nothing is sent or received then.
+constexpr int kCertificateInvalid = 12055;
 
 // Maps a libcurl result code (an int, so that no curl type leaks) to ours.
 int FromCurlCode(int curlCode);

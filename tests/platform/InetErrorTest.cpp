@@ -20,7 +20,8 @@ TEST(InetError, MapsCurlCodes) {
     EXPECT_EQ(InetError::FromCurlCode(CURLE_COULDNT_CONNECT), InetError::kCannotConnect);
     EXPECT_EQ(InetError::FromCurlCode(CURLE_COULDNT_RESOLVE_HOST), InetError::kNameNotResolved);
     EXPECT_EQ(InetError::FromCurlCode(CURLE_UNSUPPORTED_PROTOCOL), InetError::kUnrecognizedScheme);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_PEER_FAILED_VERIFICATION), InetError::kSecureFailure);
+    EXPECT_EQ(InetError::FromCurlCode(CURLE_PEER_FAILED_VERIFICATION), InetError::kCertificateInvalid);
+    EXPECT_EQ(InetError::FromCurlCode(CURLE_SSL_CONNECT_ERROR), InetError::kSecureFailure);
     EXPECT_EQ(InetError::FromCurlCode(CURLE_TOO_MANY_REDIRECTS), InetError::kRedirectFailed);
     EXPECT_EQ(InetError::FromCurlCode(CURLE_OUT_OF_MEMORY), InetError::kInternal);
     EXPECT_EQ(InetError::FromCurlCode(99999), InetError::kInternal);
@@ -42,7 +43,8 @@ TEST(InetError, EveryCodeHasItsOwnText) {
                          InetError::kConnectionReset,
                          InetError::kRedirectFailed,
                          InetError::kInvalidServerResponse,
-                         InetError::kSecureFailure};
+                         InetError::kSecureFailure,
+                         InetError::kCertificateInvalid};
     std::set<std::string> texts;
     for (int code : codes) {
         const std::string text = InetError::Text(code);

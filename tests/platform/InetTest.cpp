@@ -347,7 +347,7 @@ TEST(InetTls, AnUntrustedCertificateFailsTheOpen) {
     EXPECT_EQ(answer->body, "secret");
     // Valid for its name but signed by nobody the system trusts.
     EXPECT_EQ(session->OpenUrl(server.Url("/x"), false), nullptr);
-    EXPECT_EQ(session->LastError(), InetError::kSecureFailure);
+    EXPECT_EQ(session->LastError(), InetError::kCertificateInvalid);
 }
 
 TEST_F(InetTest, ClosingTheSessionReleasesOpenRequests) {
