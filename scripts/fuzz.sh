@@ -16,6 +16,7 @@ for fuzzer in build-fuzz/tests/fuzz/*_fuzz; do
   seeds=()
   [[ $name == cab* && -d $shared ]] && seeds=("$shared")
   [[ $name == form* ]] && seeds=("$root/resources/forms")
+  [[ -d tests/fuzz/seeds/${name%_fuzz} ]] && seeds=("tests/fuzz/seeds/${name%_fuzz}")
   echo "-- $name for ${seconds}s"
   log="build-fuzz/$name.log"
   if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build-fuzz/ \
