@@ -148,6 +148,7 @@ struct InetRequest::Impl {
     void Abandon(int error);
     bool Configure(const std::string& url, const std::string& agent, const std::string& proxy,
                    bool keepAlive);
+    bool ConfigureTls(bool secure, const std::string& trustedCertificates);
     // Runs the transfer until done() holds, it ends, or it stalls.
     void WaitFor(bool (Impl::*done)() const);
     bool HeadersReady() const { return headersDone || finished; }
@@ -308,6 +309,20 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
     return set;
 }
 
+// Servers are always verified: a trusted issuer and the host's name in the
+// certificate. A request made over TLS follows redirects over TLS only, so a
+// redirect cannot move it to a connection anyone on the path could answer.
+bool InetRequest::Impl::ConfigureTls(bool secure, const std::string& trustedCertificates) {
+    auto ok = [](CURLcode code) { return code == CURLE_OK; };
+    bool set = ok(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L)) &&
+               ok(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L));
+    if (set && secure)
+        set = ok(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
+    if (set && !trustedCertificates.empty())
+        set = ok(curl_easy_setopt(easy, CURLOPT_CAINFO, trustedCertificates.c_str()));
+    return set;
+}
+
 void InetRequest::Impl::WaitFor(bool (Impl::*done)() const) {
     while (!(this->*done)()) {
         if (transfers->Cancelled()) {
@@ -350,7 +365,7 @@ std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers(const std::ato
 std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>& transfers,
                                                const std::string& url, const std::string& agent,
                                                const std::string& proxy, bool keepAlive, int* sessionError,
-                                               int& error) {
+                                               int& error, const std::string& trustedCertificates) {
     // Check the URL first: curl would guess a missing scheme, and it speaks
     // many schemes besides the two we serve.
     if (url.empty()) {
@@ -383,6 +398,7 @@ std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>&
     impl->sessionError = sessionError;
     impl->easy = curl_easy_init();
     if (!impl->easy || !impl->Configure(url, agent, proxy, keepAlive) ||
+        !impl->ConfigureTls(schemeText == "https", trustedCertificates) ||
         curl_multi_add_handle(transfers->multi, impl->easy) != CURLM_OK) {
         error = InetError::kInternal;
         return nullptr;

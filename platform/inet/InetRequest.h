@@ -47,7 +47,7 @@ private:
     static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers,
                                              const std::string& url, const std::string& agent,
                                              const std::string& proxy, bool keepAlive, int* sessionError,
-                                             int& error);
+                                             int& error, const std::string& trustedCertificates);
 
     std::unique_ptr<Impl> m_impl;
 };

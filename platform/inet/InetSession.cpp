@@ -18,7 +18,15 @@ bool CurlReady() {
     return ready;
 }
 
+std::mutex trustMutex;
+std::string trustedCertificates;
+
 } // namespace
+
+void InetSession::SetTrustedCertificates(const std::string& pemFile) {
+    const std::lock_guard lock(trustMutex);
+    trustedCertificates = pemFile;
+}
 
 InetSession::InetSession(std::string agent, std::string proxy)
     : m_agent(std::move(agent)), m_proxy(std::move(proxy)) {}
@@ -29,6 +37,10 @@ std::unique_ptr<InetSession> InetSession::Open(const std::string& agent, const s
         return nullptr;
     std::unique_ptr<InetSession> session(new InetSession(agent, proxy));
     session->m_cancel = cancel;
+    {
+        const std::lock_guard lock(trustMutex);
+        session->m_trustedCertificates = trustedCertificates;
+    }
     session->m_transfers = InetRequest::NewTransfers(cancel);
     if (!session->m_transfers)
         return nullptr;
@@ -42,7 +54,8 @@ InetSession::~InetSession() {
 
 InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive) {
     int error = InetError::kNone;
-    auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, &m_lastError, error);
+    auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, &m_lastError, error,
+                                     m_trustedCertificates);
     if (!request) {
         m_lastError = error;
         return nullptr;

@@ -48,6 +48,11 @@ public:
     // request kinds of the layer (FTP, uploads) watch it in their waits too.
     const std::atomic<bool>* CancelFlag() const { return m_cancel; }
 
+    // Test seam: TLS servers are verified against the certificates in this
+    // PEM file instead of the system's trusted authorities, for sessions
+    // opened afterwards. Empty restores the system's.
+    static void SetTrustedCertificates(const std::string& pemFile);
+
     // Our error code of the last failed call on this session (see InetError.h).
     int LastError() const { return m_lastError; }
 
@@ -56,6 +61,7 @@ private:
 
     std::string m_agent;
     std::string m_proxy;
+    std::string m_trustedCertificates;
     int m_lastError = 0;
     const std::atomic<bool>* m_cancel = nullptr;
     // The library state shared by this session's requests.

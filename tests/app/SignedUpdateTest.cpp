@@ -1,6 +1,8 @@
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "TestCertificates.h"
 
+#include "InetSession.h"
 #include "MessageBox.h"
 #include "SignatureError.h"
 #include "TSigningKey.h"
@@ -201,6 +203,24 @@ TEST_F(SignedUpdate, UntrustedHttpsServerFailsBeforeAnyFileIsWritten) {
         form.close();
         EXPECT_FALSE(Installed());
     }
+}
+
+// A server whose certificate verifies (the test's own authority, trusted for
+// the test) serves both the package and its signature.
+TEST_F(SignedUpdate, SignedPackageOverVerifiedHttpsInstalls) {
+    const TestCertificates certs(work.Path());
+    InetSession::SetTrustedCertificates(certs.authority.string());
+    LocalHttpServer tls(certs.serverCert, certs.serverKey);
+    tls.ServeBytes(kPackagePath, package, Dated());
+    tls.ServeBytes(kSignaturePath, SignatureText(key, package));
+    TForm1 form(QString::fromStdString(folder.Slash()), QString::fromStdString(tls.Url(kPackagePath)));
+    form.SetUpdateKey(QString::fromStdString(key.PublicKey().Base64()));
+    form.BitBtn1Click();
+    InetSession::SetTrustedCertificates("");
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_EQ(tls.RequestCount(kSignaturePath), 1);
+    form.close();
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
 }
 
 } // namespace

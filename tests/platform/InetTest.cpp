@@ -3,6 +3,7 @@
 #include "InetSession.h"
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
+#include "TestCertificates.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -348,6 +349,50 @@ TEST(InetTls, AnUntrustedCertificateFailsTheOpen) {
     // Valid for its name but signed by nobody the system trusts.
     EXPECT_EQ(session->OpenUrl(server.Url("/x"), false), nullptr);
     EXPECT_EQ(session->LastError(), InetError::kCertificateInvalid);
+}
+
+// TLS against servers whose certificates come from an authority of the
+// test's own, trusted through the session's test seam.
+class InetTrustedTls : public testing::Test {
+protected:
+    void SetUp() override { InetSession::SetTrustedCertificates(certs.authority.string()); }
+    void TearDown() override { InetSession::SetTrustedCertificates(""); }
+
+    TempDir dir;
+    TestCertificates certs{dir.Path()};
+};
+
+TEST_F(InetTrustedTls, VerifiesIssuerAndHostName) {
+    LocalHttpServer good(certs.serverCert, certs.serverKey);
+    good.ServeBytes("/x", "over tls");
+    LocalHttpServer otherName(certs.otherNameCert, certs.otherNameKey);
+    otherName.ServeBytes("/x", "secret");
+    auto session = InetSession::Open("WebCopy", "");
+    ASSERT_TRUE(session);
+    InetRequest* request = session->OpenUrl(good.Url("/x"), false);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(ReadAll(*request).body, "over tls");
+    // Issued by the trusted authority, but for another name.
+    EXPECT_EQ(session->OpenUrl(otherName.Url("/x"), false), nullptr);
+    EXPECT_EQ(session->LastError(), InetError::kCertificateInvalid);
+    EXPECT_EQ(otherName.RequestCount("/x"), 0);
+}
+
+TEST_F(InetTrustedTls, RedirectsStayOnTls) {
+    LocalHttpServer tls(certs.serverCert, certs.serverKey);
+    LocalHttpServer plain;
+    plain.ServeBytes("/target", "anyone could answer this");
+    tls.ServeBytes("/target", "arrived");
+    tls.ServeRedirect("/to-tls", tls.Url("/target"));
+    tls.ServeRedirect("/to-plain", plain.Url("/target"));
+    auto session = InetSession::Open("WebCopy", "");
+    ASSERT_TRUE(session);
+    InetRequest* request = session->OpenUrl(tls.Url("/to-tls"), false);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(ReadAll(*request).body, "arrived");
+    EXPECT_EQ(session->OpenUrl(tls.Url("/to-plain"), false), nullptr);
+    EXPECT_EQ(session->LastError(), InetError::kUnrecognizedScheme);
+    EXPECT_EQ(plain.RequestCount("/target"), 0);
 }
 
 TEST_F(InetTest, ClosingTheSessionReleasesOpenRequests) {
