@@ -10,6 +10,9 @@
 #   DEMO_DIR    folder for the product, the server and the screenshots (default demo/)
 #   DEMO_BUILD  build folder of the updater (default build-release)
 #   DEMO_PORT   port of the update server; the updater is built for it (default 8642)
+#   DEMO_SIGNED 1: a signed update; a throwaway key pair is made with
+#               quorvel-sign, the updater is built with its public key and the
+#               package is served with its signature (default: unsigned)
 # Exits 0 only when the update was downloaded and installed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,13 +24,21 @@ port=${DEMO_PORT:-8642}
 demo=${DEMO_DIR:-$root/demo}
 build=${DEMO_BUILD:-$root/build-release}
 rm -rf "$demo"
-mkdir -p "$(dirname "$build")"
+mkdir -p "$(dirname "$build")" "$demo"
+signed=${DEMO_SIGNED:-}
 # Two demos sharing a build folder take turns: each builds for its own port and
 # installs its updater before the other may reconfigure the folder.
 (
   flock 9
+  key=""
+  if [ -n "$signed" ]; then
+    bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -- quorvel-sign
+    cp "$build/tools/quorvel-sign" "$demo/quorvel-sign"
+    key=$("$demo/quorvel-sign" keygen "$demo/release-key.pem")
+    echo "Throwaway signing key: $demo/release-key.pem, public key $key"
+  fi
   bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
-    "-DQUORVEL_UPDATE_HOST=$host:$port" -- DirevidUreziv
+    "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" -- DirevidUreziv
   cmake --install "$build" --prefix "$demo/install" >/dev/null
 ) 9>"$build.lock"
 
@@ -44,6 +55,10 @@ echo "Quorvel 2.0" >"$pkg/version.txt"
 printf 'What is new in Quorvel 2.0\n' >"$pkg/docs/changes.txt"
 head -c 3000000 /dev/urandom >"$pkg/quorvel.dat"
 (cd "$pkg" && gcab -c -z "$demo/server/downloads/DirevidUreziv.cab" version.txt docs/changes.txt quorvel.dat)
+if [ -n "$signed" ]; then
+  "$demo/quorvel-sign" sign "$demo/release-key.pem" "$demo/server/downloads/DirevidUreziv.cab"
+  "$demo/quorvel-sign" verify "$demo/release-key.pem.pub" "$demo/server/downloads/DirevidUreziv.cab"
+fi
 
 # Everything started below is killed by its pid, however the script ends.
 server="" xvfb="" app=""
