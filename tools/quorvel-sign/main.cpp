@@ -92,6 +92,10 @@ bool WriteReplacing(const std::string& path, const std::string& text) {
 }
 
 int KeyGen(const std::string& keyFile) {
+    if (std::ifstream(keyFile)) {
+        std::cerr << "quorvel-sign: " << keyFile << ": already exists; a key file is never replaced\n";
+        return 1;
+    }
     int error = 0;
     const auto key = TSigningKey::Generate(error);
     if (!key)
