@@ -13,7 +13,7 @@ namespace {
 // or a cancel.
 std::optional<std::string> FetchText(const std::string& url, const std::string& proxy,
                                      const std::atomic<bool>& cancelled) {
-    const auto session = InetSession::Open("WebCopy", proxy);
+    const auto session = InetSession::Open("WebCopy", proxy, &cancelled);
     if (!session || cancelled)
         return std::nullopt;
     InetRequest* request = session->OpenUrl(url, false);
