@@ -9,6 +9,7 @@
 #include "softwareupdate.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,28 @@ TEST_F(SignedUpdate, PackageSwappedOnDiskBeforeCloseIsRefused) {
     EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
     EXPECT_FALSE(PackageThere());
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+}
+
+TEST_F(SignedUpdate, CancelWhileTheSignatureIsFetchedInstallsNothing) {
+    server.ServeBytes(kPackagePath, package, Dated());
+    server.ServeStall(kSignaturePath, 89, "c0Uzo9hM9Hnf");
+    auto form = MakeForm(key.PublicKey().Base64());
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (server.RequestCount(kSignaturePath) > 0 && form->BitBtn2->isVisibleTo(form.get())) {
+            poll.stop();
+            form->BitBtn2Click();
+        }
+    });
+    poll.start(5);
+    form->BitBtn1Click();
+    EXPECT_TRUE(form->cancelRequested);
+    EXPECT_TRUE(messages.empty() || messages == std::vector<std::string>{kError});
+    form->close();
+    form.reset(); // waits for the run to end
+    EXPECT_FALSE(Installed());
+    EXPECT_FALSE(PackageThere());
+    EXPECT_TRUE(messages.empty() || messages == std::vector<std::string>{kError});
 }
 
 TEST_F(SignedUpdate, AKeyThatIsNoKeyRefusesEveryPackage) {
