@@ -33,7 +33,7 @@ signed=${DEMO_SIGNED:-}
   key=""
   if [ -n "$signed" ]; then
     bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -- quorvel-sign
-    cp "$build/tools/quorvel-sign" "$demo/quorvel-sign"
+    cp "$build/tools/quorvel-sign/quorvel-sign" "$demo/quorvel-sign"
     key=$("$demo/quorvel-sign" keygen "$demo/release-key.pem")
     echo "Throwaway signing key: $demo/release-key.pem, public key $key"
   fi
