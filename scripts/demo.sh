@@ -39,7 +39,7 @@ signed=${DEMO_SIGNED:-}
   fi
   bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
     "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" -- DirevidUreziv
-  cmake --install "$build" --prefix "$demo/install" >/dev/null
+  cmake --install "$build" --prefix "$demo/install" --component updater >/dev/null
 ) 9>"$build.lock"
 
 # The product as installed: the updater in its folder with an old product file.
