@@ -25,9 +25,7 @@ bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, TargetFile& target, const
         if (!remote.Read(target.Next(), kBlockSize, readCount)) {
             if (engine.Cancelled)
                 return true;
-            const int code =
-                remote.LastError() == InetError::kNone ? InetError::kConnectionAborted : remote.LastError();
-            engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+            RoutineSteps::ReportInetError(engine, remote.LastError());
             return false;
         }
         if (!target.Commit(readCount, kBlockSize)) {

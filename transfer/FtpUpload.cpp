@@ -13,12 +13,6 @@ namespace {
 
 constexpr std::size_t kBlockSize = 4096;
 
-void ReportInetError(TWebCopy& engine, int code) {
-    if (code == InetError::kNone)
-        code = InetError::kConnectionAborted;
-    engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
-}
-
 // Sends the local file block by block; the loop ends after the first block
 // shorter than a whole one. True when the server confirmed the whole file,
 // or the run was cancelled on the way.
@@ -40,7 +34,7 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
         if (!remote.Write(block.data(), readCount, written)) {
             if (engine.Cancelled)
                 return true;
-            ReportInetError(engine, remote.LastError());
+            RoutineSteps::ReportInetError(engine, remote.LastError());
             return false;
         }
         sent += written;
@@ -50,7 +44,7 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
         return true; // the remote file keeps what was sent
     if (!remote.Finish()) {
         if (!engine.Cancelled)
-            ReportInetError(engine, remote.LastError());
+            RoutineSteps::ReportInetError(engine, remote.LastError());
         return engine.Cancelled;
     }
     return true;

@@ -1,6 +1,8 @@
 #include "InetError.h"
 #include "InetRequest.h"
 #include "InetSession.h"
+#include "RoutineSteps.h"
+#include "TargetFile.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
@@ -35,66 +37,14 @@ private:
     InetRequest* m_request;
 };
 
-// The target file, written through a buffer of whole blocks: blocks are read
-// straight into the buffer, and the buffer goes to the file when full, so
-// each byte is copied once between the request and the file. The file itself
-// is created only by Open, once the first block is in: a job that ends before
-// (cancelled while waiting for the server) leaves an existing file untouched.
-class TargetFile {
-public:
-    static constexpr std::size_t kCapacity = 16 * kBlockSize;
-
-    TargetFile() : m_buffer(kCapacity) {}
-    ~TargetFile() { Close(); }
-    TargetFile(const TargetFile&) = delete;
-    TargetFile& operator=(const TargetFile&) = delete;
-
-    // Creates the file (its folder first), replacing an existing one.
-    bool Open(const std::string& path) {
-        ForceFolders(FolderOf(path));
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        return m_fd >= 0;
-    }
-    bool IsOpen() const { return m_fd >= 0; }
-    // Room for the next block.
-    char* Next() { return m_buffer.data() + m_fill; }
-    // Takes a block read into Next(); false when flushing to the file failed.
-    bool Commit(std::size_t length) {
-        m_fill += length;
-        return m_fill + kBlockSize <= kCapacity || Flush();
-    }
-    // Writes what is buffered and closes; false when any write failed.
-    bool Close() {
-        if (m_fd < 0)
-            return m_ok;
-        Flush();
-        if (::close(m_fd) != 0)
-            m_ok = false;
-        m_fd = -1;
-        return m_ok;
-    }
-
-private:
-    bool Flush() {
-        std::size_t done = 0;
-        while (m_ok && done < m_fill) {
-            const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_fill - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                m_ok = false;
-            else
-                done += static_cast<std::size_t>(n);
-        }
-        m_fill = 0;
-        return m_ok;
-    }
-
-    int m_fd = -1;
-    std::vector<char> m_buffer;
-    std::size_t m_fill = 0;
-    bool m_ok = true;
-};
+// Creates the target file (its folder first), replacing an existing one; the
+// buffer holds sixteen blocks.
+constexpr std::size_t kTargetBuffer = 16 * kBlockSize;
+bool OpenTarget(TargetFile& file, const QString& targetPath) {
+    const std::string path = targetPath.toStdString();
+    ForceFolders(FolderOf(path));
+    return file.Open(path);
+}
 
 // Outcome of the date check: go on, or end the job with the given result.
 enum class DateCheck { Proceed, Stop };
@@ -147,18 +97,15 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
             // A cancel that cut the wait short is no failure of the transfer.
             if (engine.Cancelled)
                 break;
-            int code = request.LastError();
-            if (code == InetError::kNone)
-                code = InetError::kConnectionAborted;
-            engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+            RoutineSteps::ReportInetError(engine, request.LastError());
             return false;
         }
-        if (!file.IsOpen() && !file.Open(targetPath.toStdString())) {
+        if (!file.IsOpen() && !OpenTarget(file, targetPath)) {
             engine.ReportError(WebCopyError::kCannotCreateFile,
                                QStringLiteral("Cannot create file ") + targetPath);
             return false;
         }
-        if (!file.Commit(readCount)) {
+        if (!file.Commit(readCount, kBlockSize)) {
             engine.ReportError(WebCopyError::kWriteFailed,
                                QStringLiteral("Error writing to file ") + targetPath);
             return false;
@@ -222,7 +169,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     QString targetPath;
     if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, fullUrl, targetPath))
         return false;
-    TargetFile file;
+    TargetFile file(kTargetBuffer);
     std::uint64_t total = 0;
     request.get()->QueryContentLength(total);
     bool result = ReadBody(engine, *request.get(), file, targetPath, total);

@@ -2,6 +2,7 @@
 #include "InetSession.h"
 #include "InetUpload.h"
 #include "LocalSourceFile.h"
+#include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
@@ -13,12 +14,6 @@
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
-
-void ReportInetError(TWebCopy& engine, int code) {
-    if (code == InetError::kNone)
-        code = InetError::kConnectionAborted;
-    engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
-}
 
 // Sends the body block by block; false when a block could not be read or
 // sent (reported), or the run was cancelled.
@@ -37,7 +32,7 @@ bool SendBody(TWebCopy& engine, LocalSourceFile& local, InetUpload& upload, cons
         std::size_t written = 0;
         if (!upload.Write(block.data(), readCount, written)) {
             if (!engine.Cancelled)
-                ReportInetError(engine, upload.LastError());
+                RoutineSteps::ReportInetError(engine, upload.LastError());
             return false;
         }
         sent += readCount;
@@ -91,14 +86,14 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
     }
     if (!upload->Send(size)) {
         if (!engine.Cancelled)
-            ReportInetError(engine, upload->LastError());
+            RoutineSteps::ReportInetError(engine, upload->LastError());
         return false;
     }
     if (!SendBody(engine, *local, *upload, localPath, size))
         return false;
     if (!upload->End()) {
         if (!engine.Cancelled)
-            ReportInetError(engine, upload->LastError());
+            RoutineSteps::ReportInetError(engine, upload->LastError());
         return false;
     }
     // The server's answer decides: an error status is no success.

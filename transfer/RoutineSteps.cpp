@@ -1,5 +1,7 @@
 #include "RoutineSteps.h"
 
+#include "InetError.h"
+
 #include "WebCopy.h"
 
 #include <QFileInfo>
@@ -66,6 +68,12 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
     if (engine.OnNoNewFileFound)
         engine.OnNoNewFileFound(&engine, name, date, sourceDate);
     return false;
+}
+
+void ReportInetError(TWebCopy& engine, int code) {
+    if (code == InetError::kNone)
+        code = InetError::kConnectionAborted;
+    engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
 }
 
 } // namespace RoutineSteps

@@ -34,4 +34,8 @@ void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total,
 bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QString& name, TDateTime& date,
                      bool& noNewFile);
 
+// Reports a failed internet operation: OnError and OnErrorInfo with its code
+// and text; a failure that left no code counts as an aborted connection.
+void ReportInetError(TWebCopy& engine, int code);
+
 } // namespace RoutineSteps

@@ -7,8 +7,16 @@
 #include <cerrno>
 #include <cstring>
 
-TargetFile::TargetFile(const std::string& path, std::size_t capacity)
-    : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), m_buffer(capacity) {}
+TargetFile::TargetFile(const std::string& path, std::size_t capacity) : m_buffer(capacity) {
+    Open(path);
+}
+
+TargetFile::TargetFile(std::size_t capacity) : m_buffer(capacity) {}
+
+bool TargetFile::Open(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return m_fd >= 0;
+}
 
 TargetFile::~TargetFile() {
     Close();

@@ -10,11 +10,17 @@
 // copied once between the source and the file.
 class TargetFile {
 public:
+    // Opens at once: creates or empties path.
     TargetFile(const std::string& path, std::size_t capacity);
+    // Opens later, through Open: blocks can be read into Next() before the
+    // file exists, so a job that ends first leaves an existing file alone.
+    explicit TargetFile(std::size_t capacity);
     ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
+    // Creates or empties path (its folder must exist).
+    bool Open(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
     // Room for a block of up to blockSize bytes.
     char* Next() { return m_buffer.data() + m_fill; }
@@ -35,7 +41,7 @@ public:
 private:
     bool Flush();
 
-    int m_fd;
+    int m_fd = -1;
     std::vector<char> m_buffer;
     std::size_t m_fill = 0;
     bool m_ok = true;
