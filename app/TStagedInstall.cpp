@@ -1,5 +1,6 @@
 #include "TStagedInstall.h"
 
+#include "TBackgroundFlush.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TFolderSet.h"
@@ -142,13 +143,14 @@ bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
     return SyncInParallel(folders, ops);
 }
 
-// The writes of the staging: passed on to the install's operations, and each
+// The writes of the staging: passed on to the install's operations; each
 // time a file grows past another mebibyte its data is handed to the disk
-// right away, so the disk writes while the cabinet decompresses and the
-// flush before the commit has little left to wait for.
+// right away, and each finished file is flushed in the background, so the
+// disk works while the cabinet decompresses and the flush before the commit
+// has little left to wait for.
 class TStagingWrites : public TFileOps {
 public:
-    explicit TStagingWrites(TFileOps& ops) : m_ops(ops) {}
+    TStagingWrites(TFileOps& ops, TBackgroundFlush& flush) : m_ops(ops), m_flush(flush) {}
     ssize_t Write(int fd, const void* buffer, std::size_t count) override {
         const ssize_t put = m_ops.Write(fd, buffer, count);
         if (put > 0) {
@@ -158,9 +160,14 @@ public:
         }
         return put;
     }
+    void Closing(int fd) override {
+        m_ops.Closing(fd);
+        m_flush.Add(fd);
+    }
 
 private:
     TFileOps& m_ops;
+    TBackgroundFlush& m_flush;
 };
 
 } // namespace
@@ -216,7 +223,8 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
         return false;
     }
     TInstallPlan plan;
-    if (!Stage(cabinet, cabinetPath) || !MakePlan(plan) || !FlushStaging(plan)) {
+    TBackgroundFlush flush(m_ops);
+    if (!Stage(cabinet, cabinetPath, flush) || !MakePlan(plan) || !FlushStaging(plan, flush)) {
         RemoveOurFolders();
         return false;
     }
@@ -250,11 +258,11 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
     return false;
 }
 
-bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath) {
+bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundFlush& flush) {
     TFileOps* const previous = cabinet.FileOps;
     cabinet.SetCABFile(cabinetPath);
     cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(m_folder + m_staging + "/")));
-    TStagingWrites writes(m_ops);
+    TStagingWrites writes(m_ops, flush);
     cabinet.FileOps = &writes;
     const bool ok = cabinet.ExtractAll();
     cabinet.FileOps = previous;
@@ -310,7 +318,11 @@ bool TStagedInstall::MakePlan(TInstallPlan& plan) {
     return true;
 }
 
-bool TStagedInstall::FlushStaging(const TInstallPlan& plan) {
+bool TStagedInstall::FlushStaging(const TInstallPlan& plan, TBackgroundFlush& flush) {
+    // A failed flush in the background is final: a second flush of the same
+    // file may not report the lost data again.
+    if (!flush.Finish())
+        return false;
     const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
     if (!stagingFd.Valid())
         return false;
@@ -323,6 +335,8 @@ bool TStagedInstall::FlushStaging(const TInstallPlan& plan) {
             return false;
         files.emplace_back(dir, parts.back());
     }
+    // Every file again, whether the background reached it or not: a file
+    // already on the disk costs little.
     return SyncInParallel(files, m_ops) && SyncFolders({&staging}, m_ops);
 }
 

@@ -107,6 +107,8 @@ Fdi::FileHandle CloseFile(TCABFile* cab, const Fdi::TNotification& n) {
     if (n.hf == kSinkHandle)
         return 1;
     SetFileTime(static_cast<int>(n.hf), n.date, n.time);
+    if (cab && cab->FileOps)
+        cab->FileOps->Closing(static_cast<int>(n.hf));
     const bool closed = CabClose(n.hf) == 0;
     if (cab && closed && cab->Output.handle == n.hf) {
         close(cab->Output.dir);

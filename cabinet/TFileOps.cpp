@@ -37,6 +37,8 @@ int TFileOps::Sync(int fd) {
     return fsync(fd);
 }
 
+void TFileOps::Closing(int) {}
+
 TFileOps& TFileOps::System() {
     static TFileOps system;
     return system;

@@ -22,6 +22,9 @@ public:
     // Flushes a file's data or a folder's entries to the disk. Called from
     // several threads at once.
     virtual int Sync(int fd);
+    // Told that an extracted file is complete (contents and times), just
+    // before it is closed. The default does nothing.
+    virtual void Closing(int fd);
 
     // The operations of the system itself.
     static TFileOps& System();

@@ -14,7 +14,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,6 +87,59 @@ struct FaultyOps : TFileOps {
             raise(SIGKILL);
         return result;
     }
+};
+
+// Notes which files and folders were flushed (by inode) and, at the first
+// rename (the journal going into place), which staged entries were not yet;
+// can make flushes of files fail. Flushes come from several threads.
+struct FlushOps : TFileOps {
+    int failFileSyncs = 0; // flushes of files that fail: -1 every one, n the first n
+    fs::path staging;
+    std::vector<std::string> unflushedAtJournal;
+    bool journalSeen = false;
+
+    int Sync(int fd) override {
+        struct stat st {};
+        fstat(fd, &st);
+        {
+            const std::lock_guard lock(m_mutex);
+            if (S_ISREG(st.st_mode) && failFileSyncs != 0) {
+                if (failFileSyncs > 0)
+                    --failFileSyncs;
+                errno = EIO;
+                return -1;
+            }
+        }
+        const int result = TFileOps::Sync(fd);
+        const std::lock_guard lock(m_mutex);
+        if (result == 0)
+            m_flushed.insert({st.st_dev, st.st_ino});
+        return result;
+    }
+    int Rename(int fromDir, const char* from, int toDir, const char* to) override {
+        if (!journalSeen) {
+            journalSeen = true;
+            if (!staging.empty())
+                CheckStaging();
+        }
+        return TFileOps::Rename(fromDir, from, toDir, to);
+    }
+
+private:
+    void CheckStaging() {
+        const std::lock_guard lock(m_mutex);
+        auto check = [&](const fs::path& path) {
+            struct stat st {};
+            if (lstat(path.c_str(), &st) != 0 || !m_flushed.count({st.st_dev, st.st_ino}))
+                unflushedAtJournal.push_back(fs::relative(path, staging).string());
+        };
+        check(staging);
+        for (const auto& entry : fs::recursive_directory_iterator(staging))
+            check(entry.path());
+    }
+
+    std::mutex m_mutex;
+    std::set<std::pair<dev_t, ino_t>> m_flushed;
 };
 
 class StagedInstall : public testing::Test {
@@ -181,6 +236,29 @@ TEST_F(StagedInstall, EveryFailedRenameLeavesTheFolderAsItWas) {
     FaultyOps count;
     ASSERT_TRUE(Install(count));
     EXPECT_EQ(count.renames, 10);
+}
+
+TEST_F(StagedInstall, EveryStagedFileAndFolderIsOnTheDiskBeforeTheJournal) {
+    FlushOps ops;
+    ops.staging = folder / ".DirevidUreziv.staging";
+    ASSERT_TRUE(Install(ops));
+    EXPECT_TRUE(ops.journalSeen);
+    EXPECT_EQ(ops.unflushedAtJournal, std::vector<std::string>());
+    ExpectInstalled(folder.Path());
+}
+
+TEST_F(StagedInstall, AFailedFlushLeavesTheFolderAsItWas) {
+    // Every flush of a file failing, or only the first one: a file flushed
+    // again after a failure may report success with its data lost.
+    const auto before = Snapshot(folder.Path());
+    for (const int fails : {-1, 1}) {
+        SCOPED_TRACE(fails);
+        FlushOps ops;
+        ops.failFileSyncs = fails;
+        EXPECT_FALSE(Install(ops));
+        EXPECT_FALSE(ops.journalSeen);
+        EXPECT_EQ(Snapshot(folder.Path()), before);
+    }
 }
 
 TEST_F(StagedInstall, FolderTheUserMayNotChangeLeavesTheFolderAsItWas) {
