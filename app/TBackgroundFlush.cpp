@@ -9,9 +9,11 @@ namespace {
 
 // Flushes that wait together share one commit of the file system's journal,
 // so a few threads keep many small files from waiting one after the other.
-constexpr int kThreads = 4;
-// Descriptors kept open for flushes that have not started yet.
-constexpr std::size_t kMaxWaiting = 64;
+constexpr int kThreads = 8;
+// Descriptors kept open for flushes that have not started yet: enough for
+// a run of small files, and far below the usual limit of 1024 descriptors a
+// process may hold, so the extraction itself never runs short of them.
+constexpr std::size_t kMaxWaiting = 256;
 
 } // namespace
 
