@@ -1,19 +1,17 @@
 #include "TStagedInstall.h"
 
-#include "TBackgroundFlush.h"
+#include "TBackgroundWriteback.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TFolderSet.h"
 
 #include <QFile>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace {
 
@@ -108,66 +106,33 @@ void RemoveTree(int dir, const std::string& name, TFileOps& ops) {
     ops.Unlink(dir, name.c_str(), AT_REMOVEDIR);
 }
 
-// Flushes files (a folder and a name in it, or a descriptor with an empty
-// name) on a few threads at once: each flush waits for the file system's
-// journal, and flushes that wait together share one commit, so a package of
-// many small files does not wait once per file.
-bool SyncInParallel(const std::vector<std::pair<int, std::string>>& files, TFileOps& ops) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> ok{true};
-    auto work = [&] {
-        for (std::size_t i = next++; i < files.size() && ok; i = next++) {
-            const auto& [dir, name] = files[i];
-            if (name.empty()) {
-                ok = ops.Sync(dir) == 0 && ok;
-                continue;
-            }
-            const TUniqueFd fd(openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-            ok = fd.Valid() && ops.Sync(fd.Get()) == 0 && ok;
-        }
-    };
-    {
-        std::vector<std::jthread> workers;
-        for (std::size_t i = 1; i < std::min<std::size_t>(8, files.size()); ++i)
-            workers.emplace_back(work);
-        work();
-    }
+// Flushes the entries of every folder the sets hold open.
+bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
+    bool ok = true;
+    for (const TFolderSet* set : sets)
+        for (const int fd : set->Descriptors())
+            ok = ops.Sync(fd) == 0 && ok;
     return ok;
 }
 
-bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
-    std::vector<std::pair<int, std::string>> folders;
-    for (const TFolderSet* set : sets)
-        for (const int fd : set->Descriptors())
-            folders.emplace_back(fd, std::string());
-    return SyncInParallel(folders, ops);
-}
-
 // The writes of the staging: passed on to the install's operations; each
-// time a file grows past another mebibyte its data is handed to the disk
-// right away, and each finished file is flushed in the background, so the
-// disk works while the cabinet decompresses and the flush before the commit
-// has little left to wait for.
+// finished file is handed to the disk in the background, so the disk works
+// while the cabinet decompresses and the flush before the commit has little
+// left to wait for.
 class TStagingWrites : public TFileOps {
 public:
-    TStagingWrites(TFileOps& ops, TBackgroundFlush& flush) : m_ops(ops), m_flush(flush) {}
+    TStagingWrites(TFileOps& ops, TBackgroundWriteback& writeback) : m_ops(ops), m_writeback(writeback) {}
     ssize_t Write(int fd, const void* buffer, std::size_t count) override {
-        const ssize_t put = m_ops.Write(fd, buffer, count);
-        if (put > 0) {
-            const off_t end = lseek(fd, 0, SEEK_CUR);
-            if (end >= 0 && (end - put) >> 20 != end >> 20)
-                sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-        }
-        return put;
+        return m_ops.Write(fd, buffer, count);
     }
     void Closing(int fd) override {
         m_ops.Closing(fd);
-        m_flush.Add(fd);
+        m_writeback.Add(fd);
     }
 
 private:
     TFileOps& m_ops;
-    TBackgroundFlush& m_flush;
+    TBackgroundWriteback& m_writeback;
 };
 
 } // namespace
@@ -222,9 +187,13 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
         RemoveOurFolders();
         return false;
     }
+    // Opened before anything is written, so that its flushes report every
+    // write error of the install.
+    const TUniqueFd watch(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     TInstallPlan plan;
-    TBackgroundFlush flush(m_ops);
-    if (!Stage(cabinet, cabinetPath, flush) || !MakePlan(plan) || !FlushStaging(plan, flush)) {
+    TBackgroundWriteback writeback;
+    if (!watch.Valid() || !Stage(cabinet, cabinetPath, writeback) || !MakePlan(plan) ||
+        !FlushStaging(watch.Get(), writeback)) {
         RemoveOurFolders();
         return false;
     }
@@ -241,8 +210,7 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
         if (stagingFd.Valid() && rollbackFd.Valid()) {
             TFolderSet product(m_root.Get()), staging(stagingFd.Get()), rollback(rollbackFd.Get());
             // The renames are on the disk before the journal that could undo them goes.
-            committed = Commit(plan, product, staging, rollback) &&
-                        SyncFolders({&product, &rollback}, m_ops) &&
+            committed = Commit(plan, product, staging, rollback) && m_ops.SyncFileSystem(watch.Get()) == 0 &&
                         m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0;
         }
     }
@@ -258,11 +226,11 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
     return false;
 }
 
-bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundFlush& flush) {
+bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundWriteback& writeback) {
     TFileOps* const previous = cabinet.FileOps;
     cabinet.SetCABFile(cabinetPath);
     cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(m_folder + m_staging + "/")));
-    TStagingWrites writes(m_ops, flush);
+    TStagingWrites writes(m_ops, writeback);
     cabinet.FileOps = &writes;
     const bool ok = cabinet.ExtractAll();
     cabinet.FileOps = previous;
@@ -318,26 +286,13 @@ bool TStagedInstall::MakePlan(TInstallPlan& plan) {
     return true;
 }
 
-bool TStagedInstall::FlushStaging(const TInstallPlan& plan, TBackgroundFlush& flush) {
-    // A failed flush in the background is final: a second flush of the same
-    // file may not report the lost data again.
-    if (!flush.Finish())
-        return false;
-    const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
-    if (!stagingFd.Valid())
-        return false;
-    TFolderSet staging(stagingFd.Get());
-    std::vector<std::pair<int, std::string>> files;
-    for (const TInstallPlan::TFile& file : plan.files) {
-        const std::vector<std::string> parts = SplitPath(file.path);
-        const int dir = staging.Open(parts, parts.size() - 1, m_ops);
-        if (dir < 0)
-            return false;
-        files.emplace_back(dir, parts.back());
-    }
-    // Every file again, whether the background reached it or not: a file
-    // already on the disk costs little.
-    return SyncInParallel(files, m_ops) && SyncFolders({&staging}, m_ops);
+bool TStagedInstall::FlushStaging(int watch, TBackgroundWriteback& writeback) {
+    // One flush of the whole file system puts every staged file and folder
+    // on the disk: far cheaper than a flush per file for a package of many
+    // files, each of which would wait for a commit of the file system's
+    // journal (and the cache of the disk) on its own.
+    writeback.Finish();
+    return m_ops.SyncFileSystem(watch) == 0;
 }
 
 bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging,

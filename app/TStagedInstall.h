@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class TBackgroundFlush;
+class TBackgroundWriteback;
 class TCABFile;
 class TFileOps;
 class TFolderSet;
@@ -55,9 +55,9 @@ public:
 private:
     bool OpenRoot();
     void RemoveOurFolders();
-    bool Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundFlush& flush);
+    bool Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundWriteback& writeback);
     bool MakePlan(TInstallPlan& plan);
-    bool FlushStaging(const TInstallPlan& plan, TBackgroundFlush& flush);
+    bool FlushStaging(int watch, TBackgroundWriteback& writeback);
     bool Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging, TFolderSet& rollback);
     bool Undo(const TInstallPlan& plan);
     bool IsReserved(const std::string& name) const;

@@ -37,6 +37,10 @@ int TFileOps::Sync(int fd) {
     return fsync(fd);
 }
 
+int TFileOps::SyncFileSystem(int fd) {
+    return syncfs(fd);
+}
+
 void TFileOps::Closing(int) {}
 
 TFileOps& TFileOps::System() {

@@ -22,6 +22,11 @@ public:
     // Flushes a file's data or a folder's entries to the disk. Called from
     // several threads at once.
     virtual int Sync(int fd);
+    // Flushes everything written to the file system that holds `fd`: the
+    // data of every file and the entries of every folder, in one call rather
+    // than one per file. Reports a write error met on that file system since
+    // `fd` was opened, so `fd` must be opened before the writes it covers.
+    virtual int SyncFileSystem(int fd);
     // Told that an extracted file is complete (contents and times), just
     // before it is closed. The default does nothing.
     virtual void Closing(int fd);

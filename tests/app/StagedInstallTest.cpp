@@ -89,11 +89,12 @@ struct FaultyOps : TFileOps {
     }
 };
 
-// Notes which files and folders were flushed (by inode) and, at the first
-// rename (the journal going into place), which staged entries were not yet;
-// can make flushes of files fail. Flushes come from several threads.
+// Notes which staged files and folders stood when the file system was
+// flushed (by inode) and, at the first rename (the journal going into
+// place), which staged entries were not covered by a flush; can make flushes
+// of files or of the file system fail.
 struct FlushOps : TFileOps {
-    int failFileSyncs = 0; // flushes of files that fail: -1 every one, n the first n
+    int failFlushes = 0; // flushes that fail: -1 every one, n the first n
     fs::path staging;
     std::vector<std::string> unflushedAtJournal;
     bool journalSeen = false;
@@ -101,19 +102,29 @@ struct FlushOps : TFileOps {
     int Sync(int fd) override {
         struct stat st {};
         fstat(fd, &st);
-        {
-            const std::lock_guard lock(m_mutex);
-            if (S_ISREG(st.st_mode) && failFileSyncs != 0) {
-                if (failFileSyncs > 0)
-                    --failFileSyncs;
-                errno = EIO;
-                return -1;
-            }
-        }
+        if (S_ISREG(st.st_mode) && Fail())
+            return -1;
         const int result = TFileOps::Sync(fd);
         const std::lock_guard lock(m_mutex);
         if (result == 0)
             m_flushed.insert({st.st_dev, st.st_ino});
+        return result;
+    }
+    int SyncFileSystem(int fd) override {
+        if (Fail())
+            return -1;
+        const int result = TFileOps::SyncFileSystem(fd);
+        if (result == 0 && !staging.empty() && fs::exists(staging)) {
+            const std::lock_guard lock(m_mutex);
+            auto note = [&](const fs::path& path) {
+                struct stat st {};
+                if (lstat(path.c_str(), &st) == 0)
+                    m_flushed.insert({st.st_dev, st.st_ino});
+            };
+            note(staging);
+            for (const auto& entry : fs::recursive_directory_iterator(staging))
+                note(entry.path());
+        }
         return result;
     }
     int Rename(int fromDir, const char* from, int toDir, const char* to) override {
@@ -136,6 +147,16 @@ private:
         check(staging);
         for (const auto& entry : fs::recursive_directory_iterator(staging))
             check(entry.path());
+    }
+
+    bool Fail() {
+        const std::lock_guard lock(m_mutex);
+        if (failFlushes == 0)
+            return false;
+        if (failFlushes > 0)
+            --failFlushes;
+        errno = EIO;
+        return true;
     }
 
     std::mutex m_mutex;
@@ -248,13 +269,13 @@ TEST_F(StagedInstall, EveryStagedFileAndFolderIsOnTheDiskBeforeTheJournal) {
 }
 
 TEST_F(StagedInstall, AFailedFlushLeavesTheFolderAsItWas) {
-    // Every flush of a file failing, or only the first one: a file flushed
-    // again after a failure may report success with its data lost.
+    // Every flush failing, or only the first one: data flushed again after
+    // a failure may be reported written when it was lost.
     const auto before = Snapshot(folder.Path());
     for (const int fails : {-1, 1}) {
         SCOPED_TRACE(fails);
         FlushOps ops;
-        ops.failFileSyncs = fails;
+        ops.failFlushes = fails;
         EXPECT_FALSE(Install(ops));
         EXPECT_FALSE(ops.journalSeen);
         EXPECT_EQ(Snapshot(folder.Path()), before);
