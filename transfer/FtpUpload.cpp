@@ -7,8 +7,6 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
-#include <vector>
-
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -18,7 +16,6 @@ constexpr std::size_t kBlockSize = 4096;
 // or the run was cancelled on the way.
 bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, const QString& localPath,
                std::uint64_t size) {
-    std::vector<char> block(kBlockSize);
     std::size_t written = kBlockSize;
     std::uint64_t sent = 0;
     engine.Cancelled = false;
@@ -27,11 +24,12 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
     while (written == kBlockSize && !engine.Cancelled) {
         TransferSteps::ProcessPendingInput(engine, window.get());
         std::size_t readCount = 0;
-        if (!local.Read(block.data(), kBlockSize, readCount)) {
+        const char* block = nullptr; // a view of the file's buffer: no copy per block
+        if (!local.ReadBlock(kBlockSize, block, readCount)) {
             engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
             return false;
         }
-        if (!remote.Write(block.data(), readCount, written)) {
+        if (!remote.Write(block, readCount, written)) {
             if (engine.Cancelled)
                 return true;
             RoutineSteps::ReportInetError(engine, remote.LastError());

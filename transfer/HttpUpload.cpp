@@ -9,8 +9,6 @@
 
 #include <QFileInfo>
 
-#include <vector>
-
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -19,18 +17,18 @@ constexpr std::size_t kBlockSize = 4096;
 // sent (reported), or the run was cancelled.
 bool SendBody(TWebCopy& engine, LocalSourceFile& local, InetUpload& upload, const QString& localPath,
               std::uint64_t size) {
-    std::vector<char> block(kBlockSize);
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block
     std::uint64_t sent = 0;
     std::size_t readCount = kBlockSize;
     while (readCount == kBlockSize && !engine.Cancelled) {
-        if (!local.Read(block.data(), kBlockSize, readCount)) {
+        const char* block = nullptr; // a view of the file's buffer: no copy per block
+        if (!local.ReadBlock(kBlockSize, block, readCount)) {
             engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
             return false;
         }
         std::size_t written = 0;
-        if (!upload.Write(block.data(), readCount, written)) {
+        if (!upload.Write(block, readCount, written)) {
             if (!engine.Cancelled)
                 RoutineSteps::ReportInetError(engine, upload.LastError());
             return false;

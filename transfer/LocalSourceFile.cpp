@@ -33,20 +33,48 @@ LocalSourceFile::~LocalSourceFile() {
     ::close(m_fd);
 }
 
+bool LocalSourceFile::FillBuffer(std::size_t& read) {
+    ssize_t n;
+    do
+        n = ::read(m_fd, m_buffer.data() + m_fill, m_buffer.size() - m_fill);
+    while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return false;
+    read = static_cast<std::size_t>(n);
+    m_fill += read;
+    return true;
+}
+
 bool LocalSourceFile::Read(char* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     if (m_head == m_fill) {
         m_head = m_fill = 0;
-        ssize_t n;
-        do
-            n = ::read(m_fd, m_buffer.data(), m_buffer.size());
-        while (n < 0 && errno == EINTR);
-        if (n < 0)
+        std::size_t read = 0;
+        if (!FillBuffer(read))
             return false;
-        m_fill = static_cast<std::size_t>(n);
     }
     got = std::min(size, m_fill - m_head);
     std::memcpy(buffer, m_buffer.data() + m_head, got);
+    m_head += got;
+    return true;
+}
+
+bool LocalSourceFile::ReadBlock(std::size_t size, const char*& data, std::size_t& got) {
+    size = std::min(size, m_buffer.size());
+    got = 0;
+    if (m_fill - m_head < size) {
+        // Too little left for a whole block: the rest moves to the front and
+        // the buffer is filled up, until the block is whole or the file ends.
+        std::memmove(m_buffer.data(), m_buffer.data() + m_head, m_fill - m_head);
+        m_fill -= m_head;
+        m_head = 0;
+        std::size_t read = 1;
+        while (m_fill < size && read > 0)
+            if (!FillBuffer(read))
+                return false;
+    }
+    data = m_buffer.data() + m_head;
+    got = std::min(size, m_fill - m_head);
     m_head += got;
     return true;
 }

@@ -79,15 +79,17 @@ void ConsoleReport::Progress(TWebCopy& engine, bool final) {
     const auto window = engine.ProgressWindow();
     if (!window)
         return;
-    const std::string text = Utf8(window->ProgressLabel().Caption) + "  " + Utf8(window->RateLabel().Caption);
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
-    // Nothing to show before the first block has set the line.
-    if (window->ProgressLabel().Caption.size() <= engine.DlgProgressLabel.size() ||
-        (final && text == m_lastProgress && !m_progressShown))
-        return;
+    // Checked first: progress comes after every block, and most blocks show nothing.
     const auto interval = m_terminal ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000);
     if (!final && now - m_lastPrint < interval)
+        return;
+    // Nothing to show before the first block has set the line.
+    if (window->ProgressLabel().Caption.size() <= engine.DlgProgressLabel.size())
+        return;
+    const std::string text = Utf8(window->ProgressLabel().Caption) + "  " + Utf8(window->RateLabel().Caption);
+    if (final && text == m_lastProgress && !m_progressShown)
         return;
     m_lastPrint = now;
     m_lastProgress = text;
