@@ -86,6 +86,21 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
     thread_local LineMemo<4> progressOfTotal;
     thread_local LineMemo<2> rateLine;
     thread_local LineMemo<2> timeLine;
+    // Blocks come every few microseconds on a fast link: the window's texts
+    // are made at most once per tick of the clock, and always for the first
+    // block of a transfer and the last, so what it shows is never stale.
+    thread_local const TProgressWindow* shownWindow = nullptr;
+    thread_local std::uint32_t shownTick = 0, shownStart = 0;
+    const std::uint32_t tick = engine.TickCount();
+    if (window && total > 0 && done < total && window == shownWindow && tick == shownTick &&
+        startTick == shownStart) {
+        if (engine.OnCopyProgress)
+            engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+        return;
+    }
+    shownWindow = window;
+    shownTick = tick;
+    shownStart = startTick;
     if (window) {
         if (total > 0) {
             const double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
