@@ -1,4 +1,4 @@
-# Shared by bench/copy, bench/ftp and bench/upload: builds the Release helpers
+# Shared by the transfer benchmarks: builds the Release helpers
 # and gives a timing and a median. Sourced, not run.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="$root/build-bench/transfer"
@@ -7,13 +7,15 @@ mkdir -p "$build"
 # bench build are seen.
 find "$build" -path '*_autogen/timestamp' -delete 2>/dev/null || true
 if ! { cmake -S "$root/bench/transfer_tools" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-       cmake --build "$build" --target webcopy upload_server; } >"$build/build.log" 2>&1; then
+       cmake --build "$build" --target webcopy upload_server download_bench download_server; } >"$build/build.log" 2>&1; then
     cat "$build/build.log"
     echo "${bench_name}: build failed"
     exit 1
 fi
 webcopy="$build/quorvel/tools/webcopy/webcopy"
 upload_server="$build/upload_server"
+download_bench="$build/download_bench"
+download_server="$build/download_server"
 
 # timed OUTFILE CMD...: runs CMD, writes "seconds peak_kib" to OUTFILE.
 timed() {
