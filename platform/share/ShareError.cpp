@@ -40,6 +40,8 @@ std::string Text(int code) {
         return "The server of the share cannot be reached";
     case kBadName:
         return "The share name is not valid";
+    case kNoClient:
+        return "The network share client library is not installed";
     default:
         return "The network share operation failed";
     }

@@ -12,6 +12,7 @@ constexpr int kNotFound = 2;       // no such share, folder or file
 constexpr int kCannotConnect = 53; // the server cannot be reached
 constexpr int kBadName = 123;      // the share name is not of the form \\server\share
 constexpr int kFailed = 31;        // any other failure of the library
+constexpr int kNoClient = 126;     // the share client library is not installed
 
 int FromErrno(int error);
 std::string Text(int code);

@@ -15,7 +15,7 @@ bool ShareFile::Read(char* buffer, std::size_t size, std::size_t& got) {
     if (f.head == f.fill) {
         f.head = f.fill = 0;
         const ssize_t n =
-            smbc_getFunctionRead(f.context)(f.context, f.file, f.buffer.data(), f.buffer.size());
+            f.lib.getFunctionRead(f.context)(f.context, f.file, f.buffer.data(), f.buffer.size());
         if (n < 0)
             return false;
         f.fill = static_cast<std::size_t>(n);

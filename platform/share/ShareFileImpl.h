@@ -2,7 +2,7 @@
 
 #include "ShareFile.h"
 
-#include <libsmbclient.h>
+#include "SmbClientLibrary.h"
 
 #include <sys/stat.h>
 
@@ -10,10 +10,12 @@
 
 // An open file of the share library. Internal to the share layer.
 struct ShareFile::Impl {
-    Impl(SMBCCTX* c, SMBCFILE* f, const struct stat& st) : context(c), file(f), info(st), buffer(kChunk) {}
-    ~Impl() { smbc_getFunctionClose(context)(context, file); }
+    Impl(const SmbClientLibrary& l, SMBCCTX* c, SMBCFILE* f, const struct stat& st)
+        : lib(l), context(c), file(f), info(st), buffer(kChunk) {}
+    ~Impl() { lib.getFunctionClose(context)(context, file); }
 
     static constexpr std::size_t kChunk = 256 * 1024;
+    const SmbClientLibrary& lib;
     SMBCCTX* context;
     SMBCFILE* file;
     struct stat info;
