@@ -37,8 +37,9 @@ bool SameFile(const std::string& source, const std::string& target) {
     return std::filesystem::equivalent(source, target, ec) && !ec;
 }
 
-// Copies block by block. Reports a read or write failure (4, 5); true
-// otherwise, also when the run was cancelled on the way.
+// Copies block by block. Reports a read or write failure (4, 5), also when
+// the source ends before the size it had when opened (it shrank on the way);
+// true otherwise, also when the run was cancelled on the way.
 bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const QString& sourcePath,
                 const QString& targetPath, std::uint64_t size, std::uint32_t startTick) {
     std::vector<char> block(kBlockSize);
@@ -73,6 +74,8 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const 
         } else if (!target.Append(block.data(), got)) {
             writeFailed = true;
         }
+        if (got == 0 && copied < size && !engine.Cancelled)
+            readFailed = true;
         if (readFailed) {
             engine.ReportError(WebCopyError::kCopyReadFailed,
                                QStringLiteral("Error reading source file ") + sourcePath);

@@ -56,6 +56,21 @@ TEST_F(FileCopyShareTest, CopiesFromTheShare) {
               "ErrorInfo 1 Cannot open source file " + server->Unc() + "\\pkg\\missing.cab");
 }
 
+TEST_F(FileCopyShareTest, AShareFileThatEndsEarlyIsAReadFailure) {
+    static std::filesystem::path path;
+    path = server->ShareDir() / "shrinks.bin";
+    WriteFile(path, std::string(1 << 20, 's'));
+    job->URL = "shrinks.bin";
+    engine.OnCopyProgress = [](TWebCopy*, int, std::uint64_t done, std::uint64_t) {
+        if (done == 16384)
+            std::filesystem::resize_file(path, 300000);
+    };
+    RunJobs(engine);
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("ErrorInfo"),
+              (Events{"ErrorInfo 4 Error reading source file " + server->Unc() + "\\shrinks.bin"}));
+}
+
 TEST_F(FileCopyShareTest, WrongPasswordIsAConnectError) {
     WriteFile(server->ShareDir() / "x.bin", "x");
     job->URL = "x.bin";

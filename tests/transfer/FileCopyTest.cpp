@@ -162,6 +162,22 @@ TEST_F(FileCopyTest, CancelKeepsThePartialTarget) {
     EXPECT_EQ(fs::file_size(dir / "out" / "big.bin"), 262144u);
 }
 
+// A source that shrinks while it is copied gives a short target: that is a
+// read failure, never a success.
+TEST_F(FileCopyTest, ASourceThatEndsEarlyIsAReadFailure) {
+    static std::string path;
+    path = Src("shrinks.bin");
+    WriteFile(path, Pattern(1 << 20));
+    engine.OnCopyProgress = [](TWebCopy*, int, std::uint64_t done, std::uint64_t) {
+        if (done == 262144) {
+            ASSERT_EQ(::truncate(path.c_str(), 300000), 0);
+        }
+    };
+    Copy(path);
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("ErrorInfo"), (Events{"ErrorInfo 4 Error reading source file " + path}));
+}
+
 TEST_F(FileCopyTest, LargeSizesAreNotCutTo32Bits) {
     // A sparse file of 4 GiB and a bit: only its size matters to the texts.
     const fs::path big = dir / "huge.bin";
