@@ -2,8 +2,6 @@
 
 #include "WebCopy.h"
 
-#include <thread>
-
 namespace {
 
 // The engine whose run this thread executes, if it is a worker.
@@ -16,8 +14,7 @@ bool TWCopyThread::IsWorkerOf(const TWebCopy* engine) {
 }
 
 TWCopyThread::TWCopyThread(TWebCopy* engine) : m_engine(engine) {
-    m_engine->RunStarted();
-    std::thread([this] { Execute(); }).detach();
+    m_engine->RunStarted([this] { Execute(); });
 }
 
 void TWCopyThread::Execute() {

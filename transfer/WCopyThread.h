@@ -4,7 +4,8 @@ class TWebCopy;
 
 // The worker of one run: created running, runs RunJobs on its engine once and
 // frees itself when that returns. Nobody keeps a reference to it; the engine
-// only counts running workers so that it can wait for them when destroyed.
+// counts running workers and keeps their threads, so that it can wait for and
+// join them.
 class TWCopyThread {
 public:
     explicit TWCopyThread(TWebCopy* engine);

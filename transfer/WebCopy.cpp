@@ -28,10 +28,8 @@ TWebCopy::~TWebCopy() {
     // m_ending first: a worker that clears Cancelled after this point sees it.
     m_ending = true;
     Cancelled = true;
-    {
-        std::unique_lock lock(m_runMutex);
-        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
-    }
+    WaitForRuns();
+    JoinEndedWorkers();
     if (auto window = ProgressWindow())
         window->Detach();
     for (const auto& kept : m_keptWindows)
@@ -51,8 +49,8 @@ void TWebCopy::StartTransfers() {
     // window and the run state. A handler that starts a run from the worker
     // itself cannot wait for its own run.
     if (!TWCopyThread::IsWorkerOf(this)) {
-        std::unique_lock lock(m_runMutex);
-        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+        WaitForRuns();
+        JoinEndedWorkers();
     }
     ResetCancel();
     new TWCopyThread(this);
@@ -91,9 +89,35 @@ void TWebCopy::ReportError(int code, const QString& info) {
         OnErrorInfo(this, code, info);
 }
 
-void TWebCopy::RunStarted() {
+void TWebCopy::RunStarted(const std::function<void()>& body) {
+    // Counted and kept under one lock: the thread's RunEnded, which takes the
+    // lock, always finds itself counted.
     std::lock_guard lock(m_runMutex);
     ++m_runningThreads;
+    m_workers.emplace_back(body);
+}
+
+void TWebCopy::WaitForRuns() {
+    std::unique_lock lock(m_runMutex);
+    m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+}
+
+void TWebCopy::JoinEndedWorkers() {
+    // A worker that has ended its run still unwinds its thread (its
+    // thread-local state, the libraries' per-thread data). Joining it lets
+    // nothing of it outlive the engine: a program that returns from main
+    // right after would otherwise tear down those libraries under it.
+    std::vector<std::thread> workers;
+    {
+        std::lock_guard lock(m_runMutex);
+        workers.swap(m_workers);
+    }
+    for (std::thread& worker : workers) {
+        if (worker.get_id() == std::this_thread::get_id())
+            worker.detach(); // the engine freed by its own worker's handler
+        else
+            worker.join();
+    }
 }
 
 void TWebCopy::RunEnded() {

@@ -12,8 +12,10 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class InetSession;
@@ -157,8 +159,9 @@ public:
     // Raises OnError then OnErrorInfo for one failure.
     void ReportError(int code, const QString& info);
 
-    // Book-keeping of running worker threads (TWCopyThread).
-    void RunStarted();
+    // Book-keeping of worker threads (TWCopyThread): a run is counted from
+    // its start to its RunEnded, and its thread is kept until joined.
+    void RunStarted(const std::function<void()>& body);
     void RunEnded();
 
 private:
@@ -171,4 +174,8 @@ private:
     std::mutex m_runMutex;
     std::condition_variable m_runEnded;
     int m_runningThreads = 0;
+    std::vector<std::thread> m_workers; // under m_runMutex
+
+    void WaitForRuns();
+    void JoinEndedWorkers();
 };

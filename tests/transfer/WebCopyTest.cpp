@@ -233,6 +233,35 @@ TEST(StartTransfers, DestroyingTheEngineDuringARunCancelsAndWaits) {
     EXPECT_LT(std::filesystem::file_size(dir / "slow.bin"), 1000000u);
 }
 
+// What a worker thread holds until it exits (its thread-local state, the
+// libraries' per-thread data) is gone once the engine is: a program that
+// returns from main right after must not tear those libraries down under a
+// thread still unwinding.
+std::atomic<bool> g_workerUnwound{false};
+struct UnwindsSlowly {
+    ~UnwindsSlowly() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        g_workerUnwound = true;
+    }
+};
+
+TEST(StartTransfers, TheWorkerThreadHasExitedWhenTheEngineIsGone) {
+    std::promise<void> done;
+    {
+        TWebCopy engine;
+        engine.ShowDialog = false;
+        engine.OnCopyDone = [&](TWebCopy*) {
+            thread_local UnwindsSlowly state;
+            (void)state;
+            done.set_value();
+        };
+        engine.StartTransfers();
+        done.get_future().wait();
+        EXPECT_FALSE(g_workerUnwound);
+    }
+    EXPECT_TRUE(g_workerUnwound);
+}
+
 // A run started while the previous one is still ending (its copy-done handler
 // still running) begins only after that run's worker has let go of the engine.
 TEST(StartTransfers, ASecondRunBeginsAfterTheFirstHasEnded) {
