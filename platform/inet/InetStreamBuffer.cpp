@@ -99,11 +99,12 @@ bool InetStreamBuffer::Push(const void* buffer, std::size_t size, int& error) {
         }
         const std::size_t room = kLimit - std::min(kLimit, Buffered());
         if (room == 0) {
-            // Full: let curl send until half of it is gone, so that it moves
-            // large pieces rather than one small block at a time.
+            // Full: let curl send all of it, so that it moves large pieces
+            // rather than one small block at a time, and the next bytes start
+            // an empty buffer instead of shifting a half-sent one.
             Resume();
             m_driver.Touch();
-            m_driver.WaitUntil([this] { return Buffered() <= kLimit / 2; });
+            m_driver.WaitUntil([this] { return Buffered() == 0; });
             continue;
         }
         const std::size_t part = std::min(room, size);

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr long kUploadBufferSize = 128 * 1024;
+constexpr long kUploadBufferSize = 64 * 1024;
 
 std::string LowerScheme(const std::string& url) {
     const auto end = url.find("://");
