@@ -18,21 +18,13 @@ constexpr long kBufferSize = 128 * 1024;
 constexpr long kResponseTimeoutSeconds = 30;
 
 // Percent-encodes one path segment: curl takes the URL's path as the names
-// sent to the server, so every byte that URLs treat specially is escaped.
+// sent to the server, so every byte but the unreserved ones is escaped.
 std::string EncodeSegment(std::string_view segment) {
-    static const char* kHex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : segment) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
+    char* escaped = curl_easy_escape(nullptr, segment.data(), static_cast<int>(segment.size()));
+    if (!escaped)
+        return {};
+    std::string out(escaped);
+    curl_free(escaped);
     return out;
 }
 

@@ -90,6 +90,27 @@ TEST_P(InetFtpTest, ListsReadsAndWritesThroughOneLogin) {
     EXPECT_EQ(ReadFile(root / "pub" / "new" / "b.bin"), payload);
 }
 
+// Names with bytes that URLs treat specially (spaces, "#", "%", "?", ";")
+// reach the server as they are, not cut at or decoded from those bytes.
+TEST_P(InetFtpTest, NamesWithUrlSpecialBytesAreSentAsTheyAre) {
+    const std::string folder = "a b#1", name = "x%41 y?z;type=a.bin";
+    WriteFile(root / folder / name, "special");
+    LocalFtpServer server(root.Path());
+    int error = 0;
+    auto ftp = InetFtpConnection::Connect(LoginTo(server), &cancel, error);
+    ASSERT_TRUE(ftp) << error;
+    ASSERT_TRUE(ftp->SetCurrentDirectory(folder));
+    InetFtpEntry entry;
+    ASSERT_TRUE(ftp->FindFile(name, entry));
+    EXPECT_EQ(entry.size, 7u);
+    auto file = ftp->OpenRead(name);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(ReadAll(*file), "special");
+    file.reset();
+    ASSERT_TRUE(ftp->CreateDirectory("new %2F dir"));
+    EXPECT_TRUE(fs::is_directory(root / folder / "new %2F dir"));
+}
+
 TEST_P(InetFtpTest, UserLoginAndWrongPassword) {
     LocalFtpServer server(root.Path(), {.user = "vendor", .password = "s3cret", .noSize = false});
     ASSERT_GT(server.Port(), 0);
