@@ -1,4 +1,4 @@
-#include "LocalSmbServer.h"
+#include "SmbSuite.h"
 #include "ShareConnection.h"
 #include "ShareError.h"
 #include "ShareFile.h"
@@ -11,21 +11,7 @@
 
 namespace {
 
-// One smbd for the whole suite: it takes a second or two to start.
-class ShareTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { server = new LocalSmbServer("pass1234"); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override {
-        if (!server->Problem().empty())
-            GTEST_SKIP() << server->Problem();
-    }
-    static LocalSmbServer* server;
-};
-LocalSmbServer* ShareTest::server = nullptr;
+class ShareTest : public SmbSuite {};
 
 std::string ReadAll(ShareFile& file) {
     std::string out;
@@ -37,16 +23,16 @@ std::string ReadAll(ShareFile& file) {
 }
 
 TEST_F(ShareTest, ReadsAFileBelowTheShareWithItsSizeAndTime) {
-    std::filesystem::create_directories(server->ShareDir() / "sub dir");
+    std::filesystem::create_directories(Server().ShareDir() / "sub dir");
     std::string payload(700000, '\0');
     for (std::size_t i = 0; i < payload.size(); ++i)
         payload[i] = static_cast<char>(i % 253);
-    WriteFile(server->ShareDir() / "sub dir" / "f.bin", payload);
+    WriteFile(Server().ShareDir() / "sub dir" / "f.bin", payload);
     utimbuf times{1600000000, 1600000000};
-    ::utime((server->ShareDir() / "sub dir" / "f.bin").c_str(), &times);
+    ::utime((Server().ShareDir() / "sub dir" / "f.bin").c_str(), &times);
 
     int error = -1;
-    auto share = ShareConnection::Connect(server->Unc(), "root", "pass1234", error);
+    auto share = ShareConnection::Connect(Server().Unc(), kUser, kPassword, error);
     ASSERT_TRUE(share) << ShareError::Text(error);
     auto file = share->Open("sub dir\\f.bin", error);
     ASSERT_TRUE(file) << ShareError::Text(error);
@@ -62,15 +48,15 @@ TEST_F(ShareTest, ReadsAFileBelowTheShareWithItsSizeAndTime) {
 
 TEST_F(ShareTest, SlashFormAndRefusedConnections) {
     int error = -1;
-    std::string slashed = server->Unc();
+    std::string slashed = Server().Unc();
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    EXPECT_TRUE(ShareConnection::Connect(slashed, "root", "pass1234", error));
-    EXPECT_FALSE(ShareConnection::Connect(server->Unc(), "root", "wrong", error));
+    EXPECT_TRUE(ShareConnection::Connect(slashed, kUser, kPassword, error));
+    EXPECT_FALSE(ShareConnection::Connect(Server().Unc(), kUser, "wrong", error));
     EXPECT_EQ(error, ShareError::kAccessDenied);
-    EXPECT_FALSE(ShareConnection::Connect("\\\\127.0.0.1:" + std::to_string(server->Port()) + "\\nosuch",
-                                          "root", "pass1234", error));
+    EXPECT_FALSE(ShareConnection::Connect("\\\\127.0.0.1:" + std::to_string(Server().Port()) + "\\nosuch",
+                                          kUser, kPassword, error));
     for (const std::string bad : {"", "server\\share", "\\\\server", "\\\\server\\share\\deeper"}) {
-        EXPECT_FALSE(ShareConnection::Connect(bad, "root", "pass1234", error)) << bad;
+        EXPECT_FALSE(ShareConnection::Connect(bad, kUser, kPassword, error)) << bad;
         EXPECT_EQ(error, ShareError::kBadName) << bad;
     }
 }

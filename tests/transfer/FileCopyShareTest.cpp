@@ -1,5 +1,5 @@
 #include "EngineRecorder.h"
-#include "LocalSmbServer.h"
+#include "SmbSuite.h"
 #include "TempDir.h"
 #include "WebCopy.h"
 
@@ -10,36 +10,30 @@ namespace {
 using Events = std::vector<std::string>;
 
 // File copies from a share served by one smbd for the suite.
-class FileCopyShareTest : public ::testing::Test {
+class FileCopyShareTest : public SmbSuite {
 protected:
-    static void SetUpTestSuite() { server = new LocalSmbServer("sharepw"); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        if (!server->Problem().empty())
-            GTEST_SKIP() << server->Problem();
+        SmbSuite::SetUp();
+        if (IsSkipped())
+            return;
         engine.ShowDialog = false;
         job = engine.Items().Add();
         job->Protocol = wpFile;
-        job->FTPHost = QString::fromStdString(server->Unc());
-        job->FTPUserID = "root";
-        job->FTPPassword = "sharepw";
+        job->FTPHost = QString::fromStdString(Server().Unc());
+        job->FTPUserID = kUser;
+        job->FTPPassword = kPassword;
         job->TargetDir = QString::fromStdString(dir.Slash());
     }
 
-    static LocalSmbServer* server;
     TempDir dir;
     TWebCopy engine;
     EngineRecorder rec{engine};
     TWebCopyItem* job = nullptr;
 };
-LocalSmbServer* FileCopyShareTest::server = nullptr;
 
 TEST_F(FileCopyShareTest, CopiesFromTheShare) {
-    std::filesystem::create_directories(server->ShareDir() / "pkg");
-    WriteFile(server->ShareDir() / "pkg" / "update.cab", std::string(50000, 'u'));
+    std::filesystem::create_directories(Server().ShareDir() / "pkg");
+    WriteFile(Server().ShareDir() / "pkg" / "update.cab", std::string(50000, 'u'));
     job->URL = "pkg\\update.cab";
     RunJobs(engine);
     EXPECT_TRUE(job->CopySucceeded);
@@ -47,18 +41,18 @@ TEST_F(FileCopyShareTest, CopiesFromTheShare) {
     // A share is read through the block buffer: 16 KiB rounds, the last one empty.
     EXPECT_EQ(rec.Progress().size(), 50000u / 16384 + 2);
     EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "CopyDone"}));
-    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : update.cab from " + server->Unc());
+    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : update.cab from " + Server().Unc());
 
     job->URL = "pkg\\missing.cab";
     RunJobs(engine);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo").back(),
-              "ErrorInfo 1 Cannot open source file " + server->Unc() + "\\pkg\\missing.cab");
+              "ErrorInfo 1 Cannot open source file " + Server().Unc() + "\\pkg\\missing.cab");
 }
 
 TEST_F(FileCopyShareTest, AShareFileThatEndsEarlyIsAReadFailure) {
     static std::filesystem::path path;
-    path = server->ShareDir() / "shrinks.bin";
+    path = Server().ShareDir() / "shrinks.bin";
     WriteFile(path, std::string(1 << 20, 's'));
     job->URL = "shrinks.bin";
     engine.OnCopyProgress = [](TWebCopy*, int, std::uint64_t done, std::uint64_t) {
@@ -68,11 +62,11 @@ TEST_F(FileCopyShareTest, AShareFileThatEndsEarlyIsAReadFailure) {
     RunJobs(engine);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo"),
-              (Events{"ErrorInfo 4 Error reading source file " + server->Unc() + "\\shrinks.bin"}));
+              (Events{"ErrorInfo 4 Error reading source file " + Server().Unc() + "\\shrinks.bin"}));
 }
 
 TEST_F(FileCopyShareTest, WrongPasswordIsAConnectError) {
-    WriteFile(server->ShareDir() / "x.bin", "x");
+    WriteFile(Server().ShareDir() / "x.bin", "x");
     job->URL = "x.bin";
     job->FTPPassword = "nope";
     RunJobs(engine);
