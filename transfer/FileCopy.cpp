@@ -74,7 +74,8 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const 
         } else if (!target.Append(block.data(), got)) {
             writeFailed = true;
         }
-        if (got == 0 && copied < size && !engine.Cancelled)
+        // A clean end of the source before its size: it shrank on the way.
+        if (got == 0 && !writeFailed && copied < size && !engine.Cancelled)
             readFailed = true;
         if (readFailed) {
             engine.ReportError(WebCopyError::kCopyReadFailed,

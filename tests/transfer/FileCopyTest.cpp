@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <csignal>
 #include <filesystem>
 
 namespace {
@@ -176,6 +178,24 @@ TEST_F(FileCopyTest, ASourceThatEndsEarlyIsAReadFailure) {
     Copy(path);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo"), (Events{"ErrorInfo 4 Error reading source file " + path}));
+}
+
+// A target that cannot grow (here a file-size limit, as a full disk would)
+// is a write failure, not taken for a source that ended early.
+TEST_F(FileCopyTest, ATargetThatCannotGrowIsAWriteFailure) {
+    WriteFile(dir / "big.bin", Pattern(1 << 20));
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 300000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    Copy(Src("big.bin"));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(job->CopySucceeded);
+    const std::string target = (dir / "out" / "big.bin").string();
+    EXPECT_EQ(rec.EventsOf("ErrorInfo"), (Events{"ErrorInfo 5 Error writing to destination file " + target}));
 }
 
 TEST_F(FileCopyTest, LargeSizesAreNotCutTo32Bits) {
