@@ -28,8 +28,7 @@ TWebCopy::~TWebCopy() {
     // m_ending first: a worker that clears Cancelled after this point sees it.
     m_ending = true;
     Cancelled = true;
-    WaitForRuns();
-    JoinEndedWorkers();
+    WaitForWorkers();
     if (auto window = ProgressWindow())
         window->Detach();
     for (const auto& kept : m_keptWindows)
@@ -49,8 +48,7 @@ void TWebCopy::StartTransfers() {
     // window and the run state. A handler that starts a run from the worker
     // itself cannot wait for its own run.
     if (!TWCopyThread::IsWorkerOf(this)) {
-        WaitForRuns();
-        JoinEndedWorkers();
+        WaitForWorkers();
     }
     ResetCancel();
     new TWCopyThread(this);
@@ -97,21 +95,17 @@ void TWebCopy::RunStarted(const std::function<void()>& body) {
     m_workers.emplace_back(body);
 }
 
-void TWebCopy::WaitForRuns() {
-    std::unique_lock lock(m_runMutex);
-    m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
-}
-
-void TWebCopy::JoinEndedWorkers() {
+void TWebCopy::WaitForWorkers() {
+    std::vector<std::thread> workers;
+    {
+        std::unique_lock lock(m_runMutex);
+        m_runEnded.wait(lock, [this] { return m_runningThreads == 0; });
+        workers.swap(m_workers);
+    }
     // A worker that has ended its run still unwinds its thread (its
     // thread-local state, the libraries' per-thread data). Joining it lets
     // nothing of it outlive the engine: a program that returns from main
     // right after would otherwise tear down those libraries under it.
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard lock(m_runMutex);
-        workers.swap(m_workers);
-    }
     for (std::thread& worker : workers) {
         if (worker.get_id() == std::this_thread::get_id())
             worker.detach(); // the engine freed by its own worker's handler

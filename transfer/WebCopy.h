@@ -176,6 +176,6 @@ private:
     int m_runningThreads = 0;
     std::vector<std::thread> m_workers; // under m_runMutex
 
-    void WaitForRuns();
-    void JoinEndedWorkers();
+    // Waits until no run is going, then joins the workers' threads.
+    void WaitForWorkers();
 };
