@@ -74,6 +74,12 @@ size_t ParseInteger(std::string_view text, int& value, bool& anyDigit) {
 
 } // namespace
 
+char UpperAt(std::string_view text, size_t i) {
+    if (i >= text.size())
+        return '\0';
+    return Upper(text[i]);
+}
+
 std::string UpperCase(std::string_view text) {
     std::string s(text);
     for (char& c : s)

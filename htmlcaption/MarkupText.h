@@ -8,6 +8,8 @@
 namespace MarkupText {
 
 std::string UpperCase(std::string_view text);
+// The upper-cased character at i; '\0' past the end.
+char UpperAt(std::string_view text, size_t i);
 std::string LowerCase(std::string_view text);
 
 // 1-based position of the first case-blind occurrence of what in text; 0 when absent.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonBackground.h"
 #include "Graphics.h"
 #include "HTMLButtonTypes.h"
 #include "TPictureContainer.h"
@@ -144,12 +145,8 @@ public:
 
     // The seed of the generator of the random styles; the clock unless replaced.
     static std::function<unsigned()>& SeedSource();
-    // The generator: RandSeed := RandSeed * 134775813 + 1, then Random(n) is
-    // (RandSeed * n) >> 32 in 64-bit unsigned arithmetic (0 for n <= 0).
-    struct TRandom {
-        std::uint32_t Seed = 0;
-        int Next(int range);
-    };
+    // The generator of the random styles.
+    using TRandom = ButtonBackground::TRandom;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
