@@ -2,14 +2,11 @@
 
 #include "SignatureError.h"
 
-#include <openssl/evp.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <vector>
 
 namespace FileDigest {
@@ -28,30 +25,35 @@ struct FdCloser {
 
 } // namespace
 
-int OfFile(const std::string& path, Sha512& digest) {
+int OfFile(const std::string& path, Sha512& digest, std::uint64_t* size) {
     const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat info {};
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (file.fd < 0)
         return SignatureError::kCannotRead;
+    return OfDescriptor(file.fd, digest, size);
+}
 
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha512(), nullptr) != 1)
-        return SignatureError::FromLibrary();
+int OfDescriptor(int fd, Sha512& digest, std::uint64_t* size) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return SignatureError::kCannotRead;
+    TSha512 sha;
     std::vector<unsigned char> block(kBlockSize);
-    for (;;) {
-        const ssize_t n = ::read(file.fd, block.data(), block.size());
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, block.data(), block.size(), at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return SignatureError::kCannotRead;
         if (n == 0)
             break;
-        if (EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) != 1)
-            return SignatureError::FromLibrary();
+        if (!sha.Update(block.data(), static_cast<std::size_t>(n)))
+            return SignatureError::kLibrary;
+        at += n;
     }
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1 || length != digest.size())
-        return SignatureError::FromLibrary();
+    if (!sha.Final(digest))
+        return SignatureError::kLibrary;
+    if (size)
+        *size = sha.Size();
     return SignatureError::kNone;
 }
 

@@ -1,15 +1,21 @@
 #pragma once
 
-#include <array>
+#include "TSha512.h"
+
+#include <cstdint>
 #include <string>
 
-// The SHA-512 digest of a whole file, read in blocks (never whole).
+// The SHA-512 digest and size of a whole file, read in blocks (never whole).
 namespace FileDigest {
 
-using Sha512 = std::array<unsigned char, 64>;
+using Sha512 = TSha512::Digest;
 
-// Returns a SignatureError code: kNone with the digest set, kCannotRead when
-// the file cannot be opened or read (a folder included), kLibrary.
-int OfFile(const std::string& path, Sha512& digest);
+// Each returns a SignatureError code: kNone with the digest (and size, when
+// asked for) set, kCannotRead when the file cannot be opened or read or is
+// no regular file, kLibrary.
+int OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullptr);
+// Reads an open file from its first byte with positioned reads, so the
+// descriptor's offset is left where it was.
+int OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
 
 } // namespace FileDigest

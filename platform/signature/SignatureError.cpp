@@ -28,13 +28,23 @@ std::string Text(int code) {
     case kBadSignature:
         return "The signature file is malformed: it must hold one line, the base64 of a 64-byte signature";
     case kMismatch:
-        return "The signature does not match the file and key";
+        return "The signature does not verify with the key";
     case kCannotRead:
         return "The file cannot be read";
     case kCannotWrite:
         return "The file cannot be written";
     case kLibrary:
         return "The cryptography library failed";
+    case kBadStatement:
+        return "The release statement is malformed";
+    case kOtherProduct:
+        return "The release statement is for another product";
+    case kExpired:
+        return "The release statement has expired";
+    case kPassphrase:
+        return "The key file is encrypted and its passphrase is missing or wrong";
+    case kPackageMismatch:
+        return "The package's size or SHA-512 digest is not the one the release statement gives";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

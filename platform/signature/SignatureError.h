@@ -7,12 +7,17 @@
 namespace SignatureError {
 
 constexpr int kNone = 0;
-constexpr int kBadKey = 1;       // a key that is not one: wrong length, bad base64, not Ed25519
-constexpr int kBadSignature = 2; // a signature text that is not base64 of 64 bytes on one line
-constexpr int kMismatch = 3;     // well-formed, but does not verify over the file
-constexpr int kCannotRead = 4;   // a file (package or key) cannot be read
-constexpr int kCannotWrite = 5;  // a file cannot be created or written
-constexpr int kLibrary = 6;      // the cryptography library failed internally
+constexpr int kBadKey = 1;           // a key that is not one: wrong length, bad base64, not Ed25519
+constexpr int kBadSignature = 2;     // a signature text that is not base64 of 64 bytes on one line
+constexpr int kMismatch = 3;         // well-formed, but does not verify over the file
+constexpr int kCannotRead = 4;       // a file (package or key) cannot be read
+constexpr int kCannotWrite = 5;      // a file cannot be created or written
+constexpr int kLibrary = 6;          // the cryptography library failed internally
+constexpr int kBadStatement = 7;     // a release statement that is not one: see TReleaseStatement
+constexpr int kOtherProduct = 8;     // a release statement, signed, for another product
+constexpr int kExpired = 9;          // a release statement, signed, whose expiry time has passed
+constexpr int kPassphrase = 10;      // an encrypted key file without its passphrase, or with a wrong one
+constexpr int kPackageMismatch = 11; // a package whose size or digest is not the one stated
 
 // Takes every pending error of the cryptography library off its per-thread
 // queue (so none is left for a later call to trip over) and gives ours:

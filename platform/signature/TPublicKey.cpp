@@ -22,6 +22,10 @@ std::string TPublicKey::Base64() const {
 }
 
 int TPublicKey::VerifyDigest(const FileDigest::Sha512& digest, const TSignature& signature) const {
+    return Verify(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()), signature);
+}
+
+int TPublicKey::Verify(std::string_view message, const TSignature& signature) const {
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
         EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, m_bytes.data(), m_bytes.size()),
         EVP_PKEY_free);
@@ -30,8 +34,9 @@ int TPublicKey::VerifyDigest(const FileDigest::Sha512& digest, const TSignature&
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
         return SignatureError::FromLibrary();
-    const int result = EVP_DigestVerify(context.get(), signature.Data().data(), signature.Data().size(),
-                                        digest.data(), digest.size());
+    const int result =
+        EVP_DigestVerify(context.get(), signature.Data().data(), signature.Data().size(),
+                         reinterpret_cast<const unsigned char*>(message.data()), message.size());
     if (result == 1)
         return SignatureError::kNone;
     // A signature that does not verify (a key that is no curve point

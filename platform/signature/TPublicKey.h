@@ -23,6 +23,11 @@ public:
     std::string Base64() const;
     const Bytes& Data() const { return m_bytes; }
 
+    // Checks a signature over the exact bytes of a message. Returns a
+    // SignatureError code: kNone when it verifies, kMismatch when it does
+    // not, kLibrary.
+    int Verify(std::string_view message, const TSignature& signature) const;
+
     // Checks a signature over a digest or over a whole file (read in blocks).
     // Returns a SignatureError code: kNone when it verifies, kMismatch when
     // it does not, kCannotRead, kBadKey or kLibrary.

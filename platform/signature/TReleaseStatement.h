@@ -1,0 +1,79 @@
+#pragma once
+
+#include "TPublicKey.h"
+#include "TSha512.h"
+#include "TSignature.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+class TSigningKey;
+
+// A release statement: the vendor's signed word on one update package,
+// published next to it. It names the product, a release number that only
+// grows, the package's size and SHA-512 digest and a time after which it no
+// longer counts. Its text is seven lines, each "NAME VALUE" ended by "\n",
+// in this order and no other:
+//
+//   quorvel-release 1
+//   product Quorvel
+//   release 7
+//   size 3000342
+//   sha512 <128 lower-case hexadecimal digits>
+//   expires 2026-02-14T10:00:00Z
+//   signature <base64 of the 64-byte Ed25519 signature>
+//
+// The signature covers the exact bytes of the six lines before it, their
+// line ends included. Every value has one spelling (decimal numbers without
+// leading zeros, UTC times as shown, canonical base64), so a statement has
+// exactly one text, and nothing else (a field unknown, repeated or out of
+// order, a blank, a "\r", a missing last line end) is a statement.
+class TReleaseStatement {
+public:
+    // The longest text taken: what a fetch reads at most.
+    static constexpr std::size_t kMaxTextSize = 1024;
+    static constexpr std::size_t kMaxProductSize = 64;
+    // Sizes are those a file can have.
+    static constexpr std::uint64_t kMaxPackageSize = INT64_MAX;
+
+    struct TFacts {
+        std::string product;
+        std::uint64_t release = 0; // 1 or more
+        std::uint64_t size = 0;    // of the package, in bytes
+        TSha512::Digest sha512{};  // of the package
+        std::int64_t expires = 0;  // seconds since 1970-01-01T00:00:00Z
+        friend bool operator==(const TFacts&, const TFacts&) = default;
+    };
+
+    // Nullopt for any text that is not exactly a statement's.
+    static std::optional<TReleaseStatement> Parse(std::string_view text);
+    // Signs facts. Returns nullopt and sets error (a SignatureError code):
+    // kBadStatement for facts a statement cannot carry, or a signing error.
+    static std::optional<TReleaseStatement> Make(const TFacts& facts, const TSigningKey& key, int& error);
+
+    // A product name: 1 to 64 of the characters A-Z a-z 0-9 space . _ + -,
+    // not beginning or ending with a space.
+    static bool ValidProduct(std::string_view name);
+
+    std::string Text() const;
+    const TFacts& Facts() const { return m_facts; }
+
+    // kNone when one of keys signed the statement, it names product and it
+    // has not expired at now (seconds since 1970); otherwise kMismatch (no
+    // key signed it), kOtherProduct or kExpired, checked in that order.
+    int Check(std::span<const TPublicKey> keys, std::string_view product, std::int64_t now) const;
+    // kNone when a package of this size and digest is the one stated,
+    // kPackageMismatch otherwise.
+    int CheckPackage(std::uint64_t size, const TSha512::Digest& digest) const;
+
+private:
+    TReleaseStatement(TFacts facts, const TSignature& signature)
+        : m_facts(std::move(facts)), m_signature(signature) {}
+    static std::string SignedText(const TFacts& facts);
+
+    TFacts m_facts;
+    TSignature m_signature;
+};
