@@ -1,8 +1,8 @@
+#include "DownloadTarget.h"
 #include "LocalSourceFile.h"
 #include "RoutineSteps.h"
 #include "ShareConnection.h"
 #include "ShareSourceFile.h"
-#include "TargetFile.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
@@ -37,11 +37,13 @@ bool SameFile(const std::string& source, const std::string& target) {
     return std::filesystem::equivalent(source, target, ec) && !ec;
 }
 
-// Copies block by block. Reports a read or write failure (4, 5), also when
-// the source ends before the size it had when opened (it shrank on the way);
-// true otherwise, also when the run was cancelled on the way.
-bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const QString& sourcePath,
-                const QString& targetPath, std::uint64_t size, std::uint32_t startTick) {
+// Copies block by block into the target's temporary file. Reports a read or
+// write failure (4, 5), also when the source ends before the size it had when
+// opened (it shrank on the way), or error 12 past the job's MaxSize; true
+// when the whole source was copied, false after a failure or a cancel.
+bool CopyBlocks(TWebCopy& engine, SourceFile& source, DownloadTarget& downloadTarget,
+                const QString& sourcePath, std::uint64_t size, std::uint32_t startTick) {
+    TargetFile& target = downloadTarget.File();
     std::vector<char> block(kBlockSize);
     engine.Cancelled = false;
     std::uint64_t copied = 0;
@@ -83,8 +85,7 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const 
             return false;
         }
         if (writeFailed) {
-            engine.ReportError(WebCopyError::kCopyWriteFailed,
-                               QStringLiteral("Error writing to destination file ") + targetPath);
+            downloadTarget.ReportWriteFailure();
             return false;
         }
         copied += got;
@@ -93,12 +94,7 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, TargetFile& target, const 
         if (got == 0 || engine.Cancelled)
             break;
     }
-    if (!target.Close()) {
-        engine.ReportError(WebCopyError::kCopyWriteFailed,
-                           QStringLiteral("Error writing to destination file ") + targetPath);
-        return false;
-    }
-    return true;
+    return !engine.Cancelled;
 }
 
 // Everything between connecting the share and disconnecting it.
@@ -144,23 +140,22 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
                            QStringLiteral("Zero length source file ") + sourcePath);
         return false;
     }
+    DownloadTarget target(engine, idx, 64 * kBlockSize, sourcePath);
+    if (!target.AllowsSize(size))
+        return false;
     if (!RoutineSteps::AllowOverwrite(engine, targetPath))
         return false;
-    ForceFolders(FolderOf(nativeTarget));
-    // Checked again just before the target is emptied: a link may have
-    // appeared in between.
+    // Checked again just before the copy: a link may have appeared in between.
     if (!share && SameFile(nativeSource, nativeTarget)) {
         engine.ReportError(WebCopyError::kIdenticalFiles,
                            QStringLiteral("Cannot copy identical files ") + sourcePath);
         return false;
     }
-    TargetFile target(nativeTarget, 64 * kBlockSize);
-    if (!target.IsOpen()) {
-        engine.ReportError(WebCopyError::kCannotCreateFile,
-                           QStringLiteral("Cannot create target file ") + targetPath);
-        return false;
-    }
-    return CopyBlocks(engine, *source, target, sourcePath, targetPath, size, startTick);
+    target.SetTarget(targetPath, {WebCopyError::kCopyWriteFailed,
+                                  QStringLiteral("Error writing to destination file ") + targetPath,
+                                  QStringLiteral("Cannot create target file ") + targetPath});
+    return target.Open() && CopyBlocks(engine, *source, target, sourcePath, size, startTick) &&
+           target.Finish();
 }
 
 } // namespace

@@ -1,8 +1,8 @@
+#include "DownloadTarget.h"
 #include "FtpSteps.h"
 #include "InetError.h"
 #include "InetFtpFile.h"
 #include "RoutineSteps.h"
-#include "TargetFile.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
@@ -11,35 +11,38 @@ namespace {
 
 constexpr std::size_t kBlockSize = 4096;
 
-// Reads the remote file into the target block by block. True when it all
-// arrived, or the run was cancelled on the way.
-bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, TargetFile& target, const QString& url,
-                const QString& targetPath, bool listed, std::uint64_t size) {
+// Reads the remote file into the target's temporary file block by block.
+// True when it all arrived; false on a failure, which is reported, or a
+// cancel, which is not.
+bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, DownloadTarget& target, const QString& url,
+                bool listed, std::uint64_t size) {
     engine.Cancelled = false;
+    TargetFile& file = target.File();
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block
     std::uint64_t received = 0;
     std::size_t readCount = kBlockSize;
     while (readCount > 0 && !engine.Cancelled) {
         TransferSteps::ProcessPendingInput(engine, window.get());
-        if (!remote.Read(target.Next(), kBlockSize, readCount)) {
+        if (!remote.Read(file.Next(), kBlockSize, readCount)) {
             if (engine.Cancelled)
-                return true;
+                return false;
             RoutineSteps::ReportInetError(engine, remote.LastError());
             return false;
         }
-        if (!target.Commit(readCount, kBlockSize)) {
-            engine.ReportError(WebCopyError::kWriteFailed,
-                               QStringLiteral("Error writing to file ") + targetPath);
+        if (!file.Commit(readCount, kBlockSize)) {
+            target.ReportWriteFailure();
             return false;
         }
         received += readCount;
         TransferSteps::ProgressStep(engine, window.get(), received, listed ? size : 0, startTick,
                                     engine.DlgDwnload);
     }
+    if (engine.Cancelled)
+        return false;
     // A server that ends the data early without saying so still delivered less
     // than it listed: that is no success.
-    if (!engine.Cancelled && listed && received < size) {
+    if (listed && received < size) {
         engine.ReportError(WebCopyError::kShortBody, QStringLiteral("Incomplete file received ") + url);
         return false;
     }
@@ -77,6 +80,11 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
             return false;
     }
 
+    // The size the server lists is known before any data moves.
+    DownloadTarget target(engine, idx, 16 * kBlockSize, url);
+    if (listed && !target.AllowsSize(entry.size))
+        return false;
+
     TransferSteps::ProcessPendingInput(engine);
     std::unique_ptr<InetFtpFile> remote = connection->OpenRead(fileName.toStdString());
     TransferSteps::ProcessPendingInput(engine);
@@ -89,18 +97,9 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     QString targetPath;
     if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, url, targetPath))
         return false;
-    const std::string nativePath = LocalPath(targetPath.toStdString());
-    ForceFolders(FolderOf(nativePath));
-    TargetFile target(nativePath, 16 * kBlockSize);
-    if (!target.IsOpen()) {
-        engine.ReportError(WebCopyError::kCannotCreateFile,
-                           QStringLiteral("Cannot create target file ") + targetPath);
-        return false;
-    }
-    bool result = ReadRemote(engine, *remote, target, url, targetPath, listed, entry.size);
-    if (!target.Close() && result) {
-        engine.ReportError(WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath);
-        result = false;
-    }
-    return result;
+    target.SetTarget(targetPath,
+                     {WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath,
+                      QStringLiteral("Cannot create target file ") + targetPath});
+    return target.Open(QStringLiteral("ftp://") + host + QLatin1Char(':') + QString::number(port) + url) &&
+           ReadRemote(engine, *remote, target, url, listed, entry.size) && target.Finish();
 }

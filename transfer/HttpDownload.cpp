@@ -1,18 +1,13 @@
+#include "DownloadTarget.h"
 #include "InetError.h"
 #include "InetRequest.h"
 #include "InetSession.h"
 #include "RoutineSteps.h"
-#include "TargetFile.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -37,14 +32,8 @@ private:
     InetRequest* m_request;
 };
 
-// Creates the target file (its folder first), replacing an existing one; the
-// buffer holds sixteen blocks.
+// The target is written through a buffer of sixteen blocks.
 constexpr std::size_t kTargetBuffer = 16 * kBlockSize;
-bool OpenTarget(TargetFile& file, const QString& targetPath) {
-    const std::string path = targetPath.toStdString();
-    ForceFolders(FolderOf(path));
-    return file.Open(path);
-}
 
 // Outcome of the date check: go on, or end the job with the given result.
 enum class DateCheck { Proceed, Stop };
@@ -80,15 +69,16 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     return DateCheck::Stop;
 }
 
-// Reads the body block by block into the target file, which it creates when
-// the first block (or the end of an empty body) is in. Returns true when the
-// whole body arrived (or the run was cancelled after data arrived).
-bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QString& targetPath,
+// Reads the body block by block into the target's temporary file. True
+// when the whole body arrived: as much as announced, or, without a length,
+// up to a clean end (an empty body is an empty file); false on a failure,
+// which is reported, or a cancel, which is not.
+bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, const QString& targetPath,
               std::uint64_t total) {
+    TargetFile& file = target.File();
     std::uint64_t received = 0;
     const std::uint32_t startTick = engine.TickCount();
     std::size_t readCount = kBlockSize;
-    bool result = false;
     // The run's window stays the same during the transfer.
     const auto window = engine.ProgressWindow();
     while (readCount > 0 && !engine.Cancelled) {
@@ -96,32 +86,26 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, TargetFile& file, const QS
         if (!request.Read(file.Next(), kBlockSize, readCount)) {
             // A cancel that cut the wait short is no failure of the transfer.
             if (engine.Cancelled)
-                break;
+                return false;
             RoutineSteps::ReportInetError(engine, request.LastError());
             return false;
         }
-        if (!file.IsOpen() && !OpenTarget(file, targetPath)) {
-            engine.ReportError(WebCopyError::kCannotCreateFile,
-                               QStringLiteral("Cannot create file ") + targetPath);
-            return false;
-        }
         if (!file.Commit(readCount, kBlockSize)) {
-            engine.ReportError(WebCopyError::kWriteFailed,
-                               QStringLiteral("Error writing to file ") + targetPath);
+            target.ReportWriteFailure();
             return false;
         }
         received += readCount;
         TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload);
         TransferSteps::ProcessPendingInput(engine, window.get());
-        if (readCount > 0)
-            result = true;
     }
-    if (!engine.Cancelled && total > 0 && received < total) {
+    if (engine.Cancelled)
+        return false;
+    if (total > 0 && received < total) {
         engine.ReportError(WebCopyError::kShortBody,
                            QStringLiteral("Incomplete file received ") + targetPath);
         return false;
     }
-    return result;
+    return true;
 }
 
 } // namespace
@@ -162,21 +146,20 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
             DateCheck::Stop)
         return false;
     // A cancel asked for before the first block (for example by the date
-    // check handler) ends the job here, so an existing target is not emptied.
+    // check handler) ends the job here, before any file is made.
     if (engine.Cancelled)
         return false;
 
     QString targetPath;
     if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, fullUrl, targetPath))
         return false;
-    TargetFile file(kTargetBuffer);
     std::uint64_t total = 0;
     request.get()->QueryContentLength(total);
-    bool result = ReadBody(engine, *request.get(), file, targetPath, total);
-    // Data still buffered can fail to reach the disk only now.
-    if (!file.Close() && result) {
-        engine.ReportError(WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath);
-        result = false;
-    }
-    return result;
+    DownloadTarget target(engine, idx, kTargetBuffer, url);
+    target.SetTarget(targetPath,
+                     {WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath,
+                      QStringLiteral("Cannot create file ") + targetPath});
+    if (!target.AllowsSize(total) || !target.Open())
+        return false;
+    return ReadBody(engine, *request.get(), target, targetPath, total) && target.Finish();
 }

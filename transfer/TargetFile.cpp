@@ -1,33 +1,120 @@
 #include "TargetFile.h"
 
+#include "UrlHelpers.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
-TargetFile::TargetFile(const std::string& path, std::size_t capacity) : m_buffer(capacity) {
-    Open(path);
+namespace {
+
+constexpr std::size_t kNameMax = 255;
+const std::string kSuffix = ".part";
+
+// FNV-1a, 64 bits: short, stable across runs and builds.
+std::uint64_t Hash(const std::string& text) {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (unsigned char c : text) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    }
+    return h;
 }
+
+// The last "/"-separated part of a file-system path, and the folder before it
+// ("." for a bare name).
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+        return;
+    }
+    folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    name = path.substr(slash + 1);
+}
+
+int CloseFd(int& fd) {
+    int rc = 0;
+    if (fd >= 0)
+        rc = ::close(fd);
+    fd = -1;
+    return rc;
+}
+
+} // namespace
 
 TargetFile::TargetFile(std::size_t capacity) : m_buffer(capacity) {}
 
-bool TargetFile::Open(const std::string& path) {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return m_fd >= 0;
+TargetFile::~TargetFile() {
+    Discard();
 }
 
-TargetFile::~TargetFile() {
-    Close();
+std::string TargetFile::TemporaryName(const std::string& targetName, const std::string& source) {
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Hash(source)));
+    const std::size_t room = kNameMax - (1 + 1 + 16 + kSuffix.size());
+    std::size_t keep = std::min(targetName.size(), room);
+    // Never cut a UTF-8 sequence in two.
+    while (keep > 0 && keep < targetName.size() &&
+           (static_cast<unsigned char>(targetName[keep]) & 0xC0) == 0x80)
+        --keep;
+    return "." + targetName.substr(0, keep) + "." + hash + kSuffix;
+}
+
+bool TargetFile::Open(const std::string& targetPath, const std::string& source) {
+    Discard();
+    std::string folder;
+    SplitPath(targetPath, folder, m_targetName);
+    if (m_targetName.empty())
+        return false;
+    ForceFolders(folder);
+    m_dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_dirFd < 0)
+        return false;
+    m_tempName = TemporaryName(m_targetName, source);
+    m_tempPath = (folder == "/" ? std::string() : folder) + "/" + m_tempName;
+    // A leftover of this job (a killed run) goes first; unlinking never
+    // follows a link, and O_EXCL|O_NOFOLLOW refuses anything that stands at
+    // the name after that.
+    ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
+    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        CloseFd(m_dirFd);
+        m_tempName.clear();
+        return false;
+    }
+    m_fill = 0;
+    m_size = 0;
+    m_overLimit = false;
+    m_ok = true;
+    return true;
+}
+
+bool TargetFile::Take(std::uint64_t length) {
+    m_size += length;
+    if (m_limit > 0 && m_size > m_limit) {
+        m_overLimit = true;
+        m_ok = false;
+    }
+    return m_ok;
 }
 
 bool TargetFile::Commit(std::size_t length, std::size_t blockSize) {
     m_fill += length;
+    if (!Take(length))
+        return false;
     return m_fill + blockSize <= m_buffer.size() || Flush();
 }
 
 bool TargetFile::Append(const char* bytes, std::size_t length) {
+    if (!Take(length))
+        return false;
     while (length > 0) {
         if (m_fill == m_buffer.size() && !Flush())
             return false;
@@ -42,6 +129,8 @@ bool TargetFile::Append(const char* bytes, std::size_t length) {
 
 TargetFile::CopyResult TargetFile::CopyFrom(int fd, std::size_t length, std::size_t& got) {
     got = 0;
+    if (m_sink)
+        return CopyResult::Unsupported;
     if (m_fill > 0 && !Flush())
         return CopyResult::WriteFailed;
     if (!m_ok)
@@ -52,7 +141,7 @@ TargetFile::CopyResult TargetFile::CopyFrom(int fd, std::size_t length, std::siz
     while (n < 0 && errno == EINTR);
     if (n >= 0) {
         got = static_cast<std::size_t>(n);
-        return CopyResult::Copied;
+        return Take(got) ? CopyResult::Copied : CopyResult::WriteFailed;
     }
     switch (errno) {
     case EXDEV:
@@ -72,14 +161,44 @@ TargetFile::CopyResult TargetFile::CopyFrom(int fd, std::size_t length, std::siz
     }
 }
 
-bool TargetFile::Close() {
+bool TargetFile::Sync() {
     if (m_fd < 0)
-        return m_ok;
+        return false;
     Flush();
-    if (::close(m_fd) != 0)
+    if (m_ok && ::fdatasync(m_fd) != 0)
         m_ok = false;
-    m_fd = -1;
     return m_ok;
+}
+
+bool TargetFile::Replace() {
+    if (m_fd < 0 || !m_ok || (m_fill > 0 && !Flush())) {
+        Discard();
+        return false;
+    }
+    // The replaced file's permissions carry over, as they did when the
+    // target was rewritten in place; a link or anything else there does not
+    // lend its own.
+    struct stat old {};
+    if (::fstatat(m_dirFd, m_targetName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(m_fd, old.st_mode & 07777);
+    if (CloseFd(m_fd) != 0 || ::renameat(m_dirFd, m_tempName.c_str(), m_dirFd, m_targetName.c_str()) != 0) {
+        Discard();
+        return false;
+    }
+    m_tempName.clear();
+    // The rename itself reaches the disk with the folder.
+    ::fsync(m_dirFd);
+    CloseFd(m_dirFd);
+    return true;
+}
+
+void TargetFile::Discard() {
+    CloseFd(m_fd);
+    if (m_dirFd >= 0 && !m_tempName.empty())
+        ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
+    m_tempName.clear();
+    CloseFd(m_dirFd);
+    m_fill = 0;
 }
 
 bool TargetFile::Flush() {
@@ -93,6 +212,8 @@ bool TargetFile::Flush() {
         else
             done += static_cast<std::size_t>(n);
     }
+    if (m_ok && m_sink && m_fill > 0)
+        m_sink(m_buffer.data(), m_fill);
     m_fill = 0;
     return m_ok;
 }

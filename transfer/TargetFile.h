@@ -1,48 +1,94 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-// A target file created (or emptied) for writing and written through a
-// buffer of whole blocks: blocks are read straight into the buffer, and the
-// buffer goes to the file when the next block might not fit, so each byte is
-// copied once between the source and the file.
+// The file a download (HTTP, FTP or a file copy) writes. The bytes go into a
+// temporary file of the job's own in the target's folder, created new and
+// never through a link, and only a whole file replaces the target, by a
+// rename: a transfer that ends in any other way, or a process that is
+// killed, leaves the previous target byte for byte as it was.
+//
+// The temporary file is named after the target and the job's source
+// (".NAME.HASH.part", see TemporaryName), so a leftover is recognised and
+// matched to its job; opening the job's file removes its leftover first.
+//
+// Writes go through a buffer of whole blocks: blocks are read straight into
+// the buffer, and the buffer goes to the file when the next block might not
+// fit, so each byte is copied once between the source and the file.
 class TargetFile {
 public:
-    // Opens at once: creates or empties path.
-    TargetFile(const std::string& path, std::size_t capacity);
-    // Opens later, through Open: blocks can be read into Next() before the
-    // file exists, so a job that ends first leaves an existing file alone.
     explicit TargetFile(std::size_t capacity);
+    // A temporary file that did not replace its target is removed.
     ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
-    // Creates or empties path (its folder must exist).
-    bool Open(const std::string& path);
+    // ".NAME.HASH.part": the target's file name (shortened at a character
+    // boundary when the whole would pass 255 bytes) and 16 hex digits of a
+    // hash of the source.
+    static std::string TemporaryName(const std::string& targetName, const std::string& source);
+
+    // Creates the target's folder and its parents when missing, removes a
+    // leftover temporary file of the same job and creates the temporary file
+    // anew. False when the folder or the file cannot be made.
+    bool Open(const std::string& targetPath, const std::string& source);
     bool IsOpen() const { return m_fd >= 0; }
+    const std::string& TemporaryPath() const { return m_tempPath; }
+
+    // Bytes the file may take at most (0: no bound). A write that would pass
+    // the bound fails and OverLimit() tells why.
+    void SetLimit(std::uint64_t limit) { m_limit = limit; }
+    bool OverLimit() const { return m_overLimit; }
+    // Called with every run of bytes as it is written into the file, in file
+    // order from byte 0. While one is set, CopyFrom moves nothing (Unsupported)
+    // so that every byte passes through it.
+    void SetDataSink(std::function<void(const char*, std::size_t)> sink) { m_sink = std::move(sink); }
+    // Bytes taken so far (buffered ones included).
+    std::uint64_t Size() const { return m_size; }
+
     // Room for a block of up to blockSize bytes.
     char* Next() { return m_buffer.data() + m_fill; }
     // Takes length bytes put at Next(), making sure that another block of
-    // blockSize fits after them; false when writing to the file failed.
+    // blockSize fits after them; false when writing to the file failed or the
+    // bound was passed.
     bool Commit(std::size_t length, std::size_t blockSize);
     // Copies bytes in (for blocks that were read elsewhere).
     bool Append(const char* bytes, std::size_t length);
     // Moves up to length bytes from a file descriptor's position to the end
     // of this file inside the kernel (what is buffered goes first). Gives
     // Copied (got > 0, or 0 at the source's end), Unsupported (nothing moved:
-    // the files do not allow it) or the failure: ReadFailed or WriteFailed.
+    // the files do not allow it, or a data sink is set) or the failure:
+    // ReadFailed or WriteFailed (also past the bound).
     enum class CopyResult { Copied, Unsupported, ReadFailed, WriteFailed };
     CopyResult CopyFrom(int fd, std::size_t length, std::size_t& got);
-    // Writes what is buffered and closes; false when any write failed.
-    bool Close();
+
+    // Writes what is buffered and puts the file's data on the disk; false when
+    // any write failed.
+    bool Sync();
+    // Renames the synced temporary file over the target (a link standing at
+    // the target's name is replaced, never followed; a regular file's
+    // permissions carry over) and flushes the folder. False when the rename
+    // failed; the temporary file is then removed.
+    bool Replace();
+    // Closes and removes the temporary file.
+    void Discard();
 
 private:
     bool Flush();
+    bool Take(std::uint64_t length);
 
     int m_fd = -1;
+    int m_dirFd = -1;
+    std::string m_tempName, m_tempPath, m_targetName;
     std::vector<char> m_buffer;
     std::size_t m_fill = 0;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_limit = 0;
+    bool m_overLimit = false;
     bool m_ok = true;
+    std::function<void(const char*, std::size_t)> m_sink;
 };

@@ -121,6 +121,11 @@ public:
     TWebCopyFileDateCheck OnFileDateCheck;
     TWebCopyURLNotFound OnURLNotFound;
     TWebCopyNoNewFile OnNoNewFileFound;
+    // Raised by the downloads (HTTP, FTP, file copy) for the file they write:
+    // every block as it goes into the temporary file, and the whole file
+    // before it replaces the target.
+    TWebCopyDataBlock OnDataBlock;
+    TWebCopyVerifyFile OnVerifyFile;
 
     // Starts one run on a new worker thread. When an earlier run is still
     // going, it first waits for that run's worker to end (the owner starts a

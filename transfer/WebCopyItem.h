@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <cstdint>
+
 // One transfer job. Published properties are plain members declared to Qt's
 // property system; the result fields are written by the job loop after each
 // run of the job.
@@ -39,6 +41,11 @@ public:
     QString TargetDir;
     QString TargetFilename;
     QString URL;
+    // Bytes a download may bring at most (0: no bound). An announced length
+    // above it (Content-Length, the FTP size, the source file's size) fails
+    // before anything is written, and data running past it is cut; either
+    // way the job fails with error 12 and the target stays as it was.
+    std::uint64_t MaxSize = 0;
 
     // Results of the last run of this job.
     bool CopySucceeded = false;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -46,6 +47,15 @@ using TWebCopyURLNotFound = std::function<void(TWebCopy* Sender, const QString& 
 using TWebCopyConnectError = std::function<void(TWebCopy* Sender)>;
 using TWebCopyError = std::function<void(TWebCopy* Sender, int ErrorCode)>;
 using TWebCopyErrorInfo = std::function<void(TWebCopy* Sender, int ErrorCode, const QString& ErrorInfo)>;
+// Bytes of a download as they are written into its temporary file, in file
+// order from byte 0 (bytes a resumed download keeps come first, read back
+// from the kept file), so that a handler can digest the file as it arrives.
+using TWebCopyDataBlock =
+    std::function<void(TWebCopy* Sender, int idx, const char* data, std::size_t length)>;
+// A download is whole and on the disk, not yet in place: clearing accept
+// refuses it (error 13); the temporary file goes and the target stays as it was.
+using TWebCopyVerifyFile =
+    std::function<void(TWebCopy* Sender, int idx, const QString& tempPath, bool& accept)>;
 
 // Error codes of the engine's own, beside the ones its routines share with
 // the file copy and FTP routines (0 to 6), HTTP statuses (300 and above) and
@@ -62,6 +72,10 @@ constexpr int kNoServerDate = 9;
 constexpr int kInternalFailure = 10;
 // A local file being sent could not be read to its end.
 constexpr int kReadFailed = 11;
+// The announced size, or the data received, passed the job's MaxSize.
+constexpr int kTooLarge = 12;
+// OnVerifyFile refused the whole file.
+constexpr int kRefused = 13;
 // Codes shared with the file copy and the FTP routines.
 constexpr int kIdenticalFiles = 0;
 constexpr int kCannotOpenSource = 1;

@@ -2,6 +2,7 @@
 
 #include "InetError.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -10,7 +11,24 @@ namespace {
 // are looked at at least this often.
 constexpr int kPollSliceMs = 50;
 
+std::atomic<long> lowSpeedBytes{InetCurlDriver::kLowSpeedBytes};
+std::atomic<long> lowSpeedSeconds{InetCurlDriver::kLowSpeedSeconds};
+
 } // namespace
+
+bool InetCurlDriver::ApplyLowSpeedLimit(CURL* easy) {
+    return curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, lowSpeedBytes.load()) == CURLE_OK &&
+           curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, lowSpeedSeconds.load()) == CURLE_OK;
+}
+
+void InetCurlDriver::SetLowSpeedLimit(long bytesPerSecond, long seconds) {
+    if (seconds <= 0) {
+        bytesPerSecond = kLowSpeedBytes;
+        seconds = kLowSpeedSeconds;
+    }
+    lowSpeedBytes = bytesPerSecond;
+    lowSpeedSeconds = seconds;
+}
 
 bool InetCurlDriver::GlobalInit() {
     // curl's global state is never torn down: other threads may still use it.

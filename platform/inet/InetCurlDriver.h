@@ -19,6 +19,18 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto kStallTimeout = std::chrono::seconds(30);
     static constexpr long kConnectTimeoutSeconds = 30;
+    // A transfer that moves fewer bytes a second than this for that many
+    // seconds fails as a stall does (kTimeout): a server that trickles a byte
+    // now and then never trips the stall clock above.
+    static constexpr long kLowSpeedBytes = 1024;
+    static constexpr long kLowSpeedSeconds = 60;
+
+    // Sets the low-speed limit on an easy handle: the defaults above, or what
+    // SetLowSpeedLimit gave. Every request kind of the layer calls it.
+    static bool ApplyLowSpeedLimit(CURL* easy);
+    // Test seam behind InetSession::SetLowSpeedLimit; 0 seconds restores the
+    // defaults.
+    static void SetLowSpeedLimit(long bytesPerSecond, long seconds);
 
     InetCurlDriver();
     ~InetCurlDriver();

@@ -90,7 +90,8 @@ struct InetFtpConnection::Impl {
             ok(curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kBufferSize)) &&
             ok(curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kBufferSize)) &&
             ok(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Discard)) &&
-            ok(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, Discard));
+            ok(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, Discard)) &&
+            InetCurlDriver::ApplyLowSpeedLimit(easy);
         if (set && !login.user.empty() && !login.password.empty())
             set = ok(curl_easy_setopt(easy, CURLOPT_USERNAME, login.user.c_str())) &&
                   ok(curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str()));

@@ -1,6 +1,7 @@
 #include "InetRequest.h"
 
 #include "HttpDate.h"
+#include "InetCurlDriver.h"
 #include "InetError.h"
 
 #include <curl/curl.h>
@@ -293,7 +294,7 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
                ok(curl_easy_setopt(easy, CURLOPT_WRITEDATA, this)) &&
                ok(curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, PrereqCallback)) &&
                ok(curl_easy_setopt(easy, CURLOPT_PREREQDATA, this)) &&
-               ok(curl_easy_setopt(easy, CURLOPT_PRIVATE, this));
+               ok(curl_easy_setopt(easy, CURLOPT_PRIVATE, this)) && InetCurlDriver::ApplyLowSpeedLimit(easy);
     if (set && !agent.empty())
         set = ok(curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()));
     if (set && !proxy.empty()) {

@@ -1,5 +1,6 @@
 #include "InetSession.h"
 
+#include "InetCurlDriver.h"
 #include "InetError.h"
 
 #include <curl/curl.h>
@@ -26,6 +27,10 @@ std::string trustedCertificates;
 void InetSession::SetTrustedCertificates(const std::string& pemFile) {
     const std::lock_guard lock(trustMutex);
     trustedCertificates = pemFile;
+}
+
+void InetSession::SetLowSpeedLimit(long bytesPerSecond, long seconds) {
+    InetCurlDriver::SetLowSpeedLimit(bytesPerSecond, seconds);
 }
 
 InetSession::InetSession(std::string agent, std::string proxy)

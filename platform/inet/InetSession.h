@@ -52,6 +52,11 @@ public:
     // PEM file instead of the system's trusted authorities, for sessions
     // opened afterwards. Empty restores the system's.
     static void SetTrustedCertificates(const std::string& pemFile);
+    // Test seam: a transfer of any kind (HTTP, FTP, upload) that moves fewer
+    // than bytesPerSecond for seconds fails with InetError::kTimeout, for
+    // transfers started afterwards. The default is 1024 bytes for 60 seconds;
+    // 0 seconds restores it.
+    static void SetLowSpeedLimit(long bytesPerSecond, long seconds);
 
     // Our error code of the last failed call on this session (see InetError.h).
     int LastError() const { return m_lastError; }

@@ -61,7 +61,8 @@ struct InetUpload::Impl {
             ok(curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize)) &&
             ok(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers)) &&
             ok(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, DiscardBody)) &&
-            ok(curl_easy_setopt(easy, CURLOPT_WRITEDATA, &driver)) && stream.AttachForSending();
+            ok(curl_easy_setopt(easy, CURLOPT_WRITEDATA, &driver)) &&
+            InetCurlDriver::ApplyLowSpeedLimit(easy) && stream.AttachForSending();
         if (set && verb == Verb::Put)
             set = ok(curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L)) &&
                   ok(curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, size));

@@ -154,14 +154,16 @@ TEST_F(FileCopyTest, NewerOnlyUsesTheSourceDate) {
     EXPECT_DOUBLE_EQ(job->NewDate, sourceDate);
 }
 
-TEST_F(FileCopyTest, CancelKeepsThePartialTarget) {
+TEST_F(FileCopyTest, CancelLeavesThePreviousTarget) {
     WriteFile(dir / "big.bin", Pattern(1 << 20));
+    WriteFile(dir / "out" / "big.bin", "previous");
     engine.OnCopyProgress = [](TWebCopy* sender, int, std::uint64_t, std::uint64_t) {
         sender->CancelTransfers();
     };
     Copy(Src("big.bin"));
     EXPECT_FALSE(job->CopySucceeded);
-    EXPECT_EQ(fs::file_size(dir / "out" / "big.bin"), 262144u);
+    EXPECT_EQ(ReadFile(dir / "out" / "big.bin"), "previous");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
 }
 
 // A source that shrinks while it is copied gives a short target: that is a

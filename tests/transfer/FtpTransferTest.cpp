@@ -179,15 +179,17 @@ TEST_P(FtpTransferTest, DataEndingEarlyOrDroppedIsAFailure) {
     EXPECT_EQ(rec.EventsOf("ErrorInfo").size() + rec.EventsOf("URLNotFound").size(), 2u);
 }
 
-TEST_P(FtpTransferTest, CancelStopsTheDownload) {
+TEST_P(FtpTransferTest, CancelStopsTheDownloadAndKeepsThePreviousFile) {
     WriteFile(remote / "big.bin", Pattern(4 << 20));
+    WriteFile(local / "big.bin", "previous");
     LocalFtpServer server(remote.Path());
     engine.OnCopyProgress = [](TWebCopy* sender, int, std::uint64_t, std::uint64_t) {
         sender->CancelTransfers();
     };
     Download(server, "big.bin");
     EXPECT_FALSE(job->CopySucceeded);
-    EXPECT_LT(fs::file_size(local / "big.bin"), std::uintmax_t{4} << 20);
+    EXPECT_EQ(ReadFile(local / "big.bin"), "previous");
+    EXPECT_EQ(std::distance(fs::directory_iterator(local.Path()), fs::directory_iterator()), 1);
     EXPECT_EQ(rec.EventsOf("Error").size(), 0u);
 }
 

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -156,13 +159,21 @@ TEST_F(HttpDownloadTest, WithoutContentLengthTheBarStaysAndTheSizeRuns) {
     EXPECT_EQ(fs::file_size(dir / "chunked.bin"), 5000u);
 }
 
-TEST_F(HttpDownloadTest, EmptyResourceLeavesAnEmptyFileAndFails) {
+// An empty body, announced as such or ending cleanly without a length, is an
+// empty file: the job succeeds and the file replaces the previous one (a
+// caller that wants no empty file refuses it in OnVerifyFile).
+TEST_F(HttpDownloadTest, EmptyBodyIsAnEmptyFile) {
+    HttpReply chunked;
+    chunked.contentLength = false;
     server.ServeBytes("/empty.bin", "");
-    Fetch("/empty.bin");
-    EXPECT_FALSE(job->CopySucceeded);
-    EXPECT_EQ(rec.Progress(), (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{0, 0}}));
-    EXPECT_TRUE(fs::exists(dir / "empty.bin"));
-    EXPECT_EQ(fs::file_size(dir / "empty.bin"), 0u);
+    server.ServeBytes("/chunked.bin", "", chunked);
+    for (const std::string name : {"empty.bin", "chunked.bin"}) {
+        WriteFile(dir / name, "previous");
+        Fetch("/" + name);
+        EXPECT_TRUE(job->CopySucceeded);
+        EXPECT_EQ(rec.Progress().back(), (std::pair<std::uint64_t, std::uint64_t>{0, 0}));
+        EXPECT_EQ(ReadFile(dir / name), "");
+    }
     EXPECT_TRUE(rec.EventsOf("Error").empty());
 }
 
@@ -338,32 +349,43 @@ TEST_F(HttpDownloadTest, StalledServerEndsInAnError) {
     EXPECT_EQ(rec.EventsOf("Error ").size(), 1u);
 }
 
-TEST_F(HttpDownloadTest, WriteFailureIsReported) {
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+// A file that cannot grow (a file-size limit, as a full disk would) is a
+// write failure, and the previous file stays.
+TEST_F(HttpDownloadTest, WriteFailureIsReportedAndThePreviousFileStays) {
     server.ServeBytes("/big.bin", std::string(300000, 'b'));
-    job->TargetDir = "/dev/";
-    job->TargetFilename = "full";
+    WriteFile(dir / "big.bin", "previous");
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     Fetch("/big.bin");
-    EXPECT_EQ(rec.EventsOf("Error"), (Events{"Error 8", "ErrorInfo 8 Error writing to file /dev/full"}));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    const std::string target = (dir / "big.bin").string();
+    EXPECT_EQ(rec.EventsOf("Error"), (Events{"Error 8", "ErrorInfo 8 Error writing to file " + target}));
     EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(dir / "big.bin"), "previous");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
 // A cancel from another thread ends a download that waits on the server (in
 // the connect, for the headers, or for the body) soon, without reporting a
-// failure; a cancel before the first block leaves an existing file untouched.
+// failure, and leaves an existing file untouched.
 TEST_F(HttpDownloadTest, CancelEndsEveryWaitOnTheServerWithoutAnError) {
     server.ServeStall("/mid.cab", 100000, "abc");
     server.ServeStall("/first.cab", 100000, "");
     SilentServer silent(SilentServer::kNeverAnswers);
     SilentServer hanging(SilentServer::kConnectHangs);
+    WriteFile(dir / "mid.cab", "installed");
     WriteFile(dir / "first.cab", "installed");
     const struct {
         std::string url;
         std::string file;
         std::optional<std::string> content;
     } cases[] = {
-        {server.Url("/mid.cab"), "mid.cab", "abc"},
+        {server.Url("/mid.cab"), "mid.cab", "installed"},
         {server.Url("/first.cab"), "first.cab", "installed"},
         {silent.Url("/silent.cab"), "silent.cab", std::nullopt},
         {hanging.Url("/hanging.cab"), "hanging.cab", std::nullopt},

@@ -173,11 +173,8 @@ TEST(RunJobs, CancelDuringFirstOfTwoJobsStopsTheRun) {
     RunJobs(engine);
     EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "CopyDone"}));
     EXPECT_FALSE(engine.Items()[0]->CopySucceeded);
-    EXPECT_FALSE(std::filesystem::exists(dir / "out1.bin"));
-    // The blocks written before the cancel stay.
-    const auto kept = std::filesystem::file_size(dir / "out0.bin");
-    EXPECT_GE(kept, 8192u);
-    EXPECT_LT(kept, 200000u);
+    // Nothing of the cancelled download is left: no target, no temporary file.
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST(StartTransfers, RunsOnAWorkerThreadAndEndsWithCopyDone) {
@@ -230,7 +227,7 @@ TEST(StartTransfers, DestroyingTheEngineDuringARunCancelsAndWaits) {
     engine->StartTransfers();
     started.get_future().wait();
     engine.reset();
-    EXPECT_LT(std::filesystem::file_size(dir / "slow.bin"), 1000000u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 // What a worker thread holds until it exits (its thread-local state, the
