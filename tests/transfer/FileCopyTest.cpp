@@ -166,8 +166,8 @@ TEST_F(FileCopyTest, CancelLeavesThePreviousTarget) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
 }
 
-// A source that shrinks while it is copied gives a short target: that is a
-// read failure, never a success.
+// A source that shrinks while it is copied is a read failure, never a
+// success, and the previous target stays.
 TEST_F(FileCopyTest, ASourceThatEndsEarlyIsAReadFailure) {
     static std::string path;
     path = Src("shrinks.bin");
@@ -177,9 +177,11 @@ TEST_F(FileCopyTest, ASourceThatEndsEarlyIsAReadFailure) {
             ASSERT_EQ(::truncate(path.c_str(), 300000), 0);
         }
     };
+    WriteFile(dir / "out" / "shrinks.bin", "previous");
     Copy(path);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo"), (Events{"ErrorInfo 4 Error reading source file " + path}));
+    EXPECT_EQ(ReadFile(dir / "out" / "shrinks.bin"), "previous");
 }
 
 // A target that cannot grow (here a file-size limit, as a full disk would)

@@ -168,9 +168,11 @@ TEST_P(FtpTransferTest, MissingRemoteFileIsUrlNotFound) {
 TEST_P(FtpTransferTest, DataEndingEarlyOrDroppedIsAFailure) {
     WriteFile(remote / "cut.half", Pattern(200000));
     WriteFile(remote / "cut.drop", Pattern(200000));
+    WriteFile(local / "cut.half", "previous");
     LocalFtpServer server(remote.Path());
     Download(server, "cut.half");
     EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(local / "cut.half"), "previous");
     EXPECT_EQ(rec.EventsOf("ErrorInfo").size(), 1u);
     // A server that fails before any data has reached us refuses the file
     // instead: either way the failure is reported.
