@@ -23,7 +23,7 @@ THTMLButton::THTMLButton(QWidget* parent)
     setAttribute(Qt::WA_Hover);
     BuildBackground();
     // The default look depends on which button of the window has the focus.
-    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateDefaultLook(); });
+    m_focusChanged = connect(qApp, &QApplication::focusChanged, this, [this] { UpdateDefaultLook(); });
 }
 
 void THTMLButton::UpdateDefaultLook() {
@@ -33,7 +33,11 @@ void THTMLButton::UpdateDefaultLook() {
     SetDefaultLook(hasFocus() || (isDefault() && !otherButton));
 }
 
-THTMLButton::~THTMLButton() = default;
+// A button destroyed while it has the focus makes QWidget's destructor move
+// the focus, after this class's part is gone: the handler must not run then.
+THTMLButton::~THTMLButton() {
+    disconnect(m_focusChanged);
+}
 
 void THTMLButton::SetAlignment(TBtnHAlignment value) {
     m_alignment = value;
@@ -65,7 +69,7 @@ void THTMLButton::SetCaption(const QString& value) {
     Repaint();
 }
 
-void THTMLButton::SetImages(const TImageList* images) {
+void THTMLButton::SetImages(TImageList* images) {
     m_images = images;
     repaint();
 }

@@ -3,6 +3,7 @@
 #include "ButtonBackground.h"
 #include "Graphics.h"
 #include "HTMLButtonTypes.h"
+#include "TImageList.h"
 #include "TPictureContainer.h"
 
 #include <QImage>
@@ -12,7 +13,6 @@
 #include <memory>
 
 class TCanvas;
-class TImageList;
 class THTMLPictureCache;
 
 // A push button whose caption is mini-HTML markup, drawn on a flat face with
@@ -43,6 +43,7 @@ class THTMLButton : public QPushButton {
     Q_CLASSINFO("default:Flat", "false")
     Q_PROPERTY(TColor HoverColor READ HoverColor WRITE SetHoverColor)
     Q_CLASSINFO("default:HoverColor", "4278190095")
+    Q_PROPERTY(TImageList* Images READ Images WRITE SetImages)
     Q_PROPERTY(HtmlBtn::TButtonLayout Layout READ Layout WRITE SetLayout)
     Q_CLASSINFO("default:Layout", "blGlyphLeft")
     Q_PROPERTY(int Margin READ Margin WRITE SetMargin)
@@ -89,9 +90,9 @@ public:
     void SetFlat(bool value);
     TColor HoverColor() const { return m_hoverColor; }
     void SetHoverColor(TColor value) { m_hoverColor = value; }
-    const TImageList* Images() const { return m_images; }
-    // The list must outlive the button or be set back to nullptr.
-    void SetImages(const TImageList* images);
+    TImageList* Images() const { return m_images.data(); }
+    // A list that is destroyed is forgotten.
+    void SetImages(TImageList* images);
     TButtonLayout Layout() const { return m_layout; }
     void SetLayout(TButtonLayout value);
     int Margin() const { return m_margin; }
@@ -162,6 +163,9 @@ private:
     bool VisibleFlag() const { return !isHidden(); }
     void Repaint() { update(); }
     void UpdateDefaultLook();
+    // The colour of the face's middle: DownColor or HoverColor on a flat
+    // button pressed or hovered, else Color.
+    TColor FaceColor(const TDrawState& state) const;
     void DrawFace(TCanvas& canvas, const TDrawState& state, bool themed, TRect& k);
     void DrawCaption(TCanvas& canvas, const TDrawState& state);
 
@@ -174,7 +178,7 @@ private:
     bool m_ellipsis = false;
     bool m_flat = false;
     TColor m_hoverColor = SystemColor(COLOR_BTNFACE);
-    const TImageList* m_images = nullptr;
+    QPointer<TImageList> m_images;
     TButtonLayout m_layout = blGlyphLeft;
     int m_margin = -1;
     QPointer<TPictureContainer> m_pictureContainer;
@@ -190,6 +194,7 @@ private:
     QImage m_backgroundImage;
     bool m_hovering = false;
     bool m_defaultLook = false;
+    QMetaObject::Connection m_focusChanged;
     // This platform always offers themed drawing when a style provides it.
     const bool m_themesPossible = true;
 };

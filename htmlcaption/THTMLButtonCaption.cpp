@@ -36,13 +36,13 @@ void THTMLButton::DrawCaption(TCanvas& canvas, const TDrawState& state) {
     o.FocusLink = -1;
     o.PointerX = 0;
     o.PointerY = 0;
-    o.ImageList = m_images;
+    o.ImageList = m_images.data();
     o.MeasureOnly = true;
 
     const std::string markup = m_caption.toStdString();
     // A clear brush in the face colour: blinking text in its hidden phase
     // takes the face colour.
-    canvas.Brush.Color = m_flat ? (m_hovering ? m_hoverColor : m_color) : m_color;
+    canvas.Brush.Color = FaceColor(state);
     canvas.Brush.Style = bsClear;
     TMarkupResult measured;
     RenderMarkup(canvas, markup, t, o, measured);

@@ -21,7 +21,7 @@ TFont ToCanvasFont(const QFont& font, const QColor& color) {
     if (font.pointSizeF() > 0)
         f.Size = static_cast<int>(std::lround(font.pointSizeF()));
     else
-        f.Size = std::max(1, font.pixelSize() * 72 / 96);
+        f.Size = std::max(1, static_cast<int>(std::lround(font.pixelSize() * 72 / 96.0)));
     f.Bold = font.bold();
     f.Italic = font.italic();
     f.Underline = font.underline();
@@ -61,6 +61,14 @@ void Line(TCanvas& canvas, TColor color, int width, std::initializer_list<TPoint
 
 } // namespace
 
+TColor THTMLButton::FaceColor(const TDrawState& state) const {
+    if (!m_flat)
+        return m_color;
+    if (state.Pressed)
+        return m_downColor;
+    return m_hovering ? m_hoverColor : m_color;
+}
+
 void THTMLButton::DrawFace(TCanvas& canvas, const TDrawState& state, bool themed, TRect& k) {
     const bool picture = m_background != stNormal && m_background != stXPTheme;
     if (picture) {
@@ -81,7 +89,7 @@ void THTMLButton::DrawFace(TCanvas& canvas, const TDrawState& state, bool themed
                  {{k.Left, k.Bottom}, {k.Left, k.Top}, {k.Right, k.Top}});
             return;
         }
-        const TColor face = m_hovering ? m_hoverColor : m_color;
+        const TColor face = FaceColor(state);
         canvas.Pen.Color = m_borderColor;
         canvas.Pen.Width = 1;
         canvas.Brush.SetColor(face);

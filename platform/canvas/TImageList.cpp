@@ -7,8 +7,9 @@ struct TImageList::TImpl {
     std::vector<QImage> Images;
 };
 
-TImageList::TImageList(int width, int height)
-    : m_width(std::max(1, width)), m_height(std::max(1, height)), m_impl(std::make_unique<TImpl>()) {}
+TImageList::TImageList(int width, int height, QObject* parent)
+    : QObject(parent), m_width(std::max(1, width)), m_height(std::max(1, height)),
+      m_impl(std::make_unique<TImpl>()) {}
 
 TImageList::~TImageList() = default;
 

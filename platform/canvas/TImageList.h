@@ -2,13 +2,16 @@
 
 #include "TCanvas.h"
 
+#include <QObject>
 #include <memory>
 
-// A list of equally sized images drawn by index.
-class TImageList {
+// A list of equally sized images drawn by index. A component of its window:
+// controls refer to it by name and forget it when it is destroyed.
+class TImageList : public QObject {
+    Q_OBJECT
 public:
-    TImageList(int width, int height);
-    ~TImageList();
+    explicit TImageList(int width = 16, int height = 16, QObject* parent = nullptr);
+    ~TImageList() override;
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }

@@ -1,11 +1,14 @@
 // Faces of the HTML button: flat, picture, classic and themed.
 #include "ButtonFixture.h"
 #include "TComponent.h"
+#include "TFormDescription.h"
+#include "TImageList.h"
 #include "ThemeAccess.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QEnterEvent>
+#include <QJsonObject>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -88,6 +91,19 @@ TEST_F(FlatButtonTest, PressedFaceHasDownColourShadowBorderAndNoHoverEdge) {
     EXPECT_EQ(At(img, 40, 23), Shadow());
     EXPECT_EQ(At(img, 40, 22), Shadow());
     EXPECT_EQ(At(img, 77, 12), kDown);
+}
+
+TEST_F(FlatButtonTest, BlinkingTextHidesInTheFaceColourPressedOrNot) {
+    button.SetCaption(QStringLiteral("<bl>WWWWWW</bl>"));
+    for (const bool pressed : {false, true}) {
+        const QImage img = Paint({.Pressed = pressed});
+        const TColor face = pressed ? kDown : kFace;
+        int ink = 0;
+        for (int y = 3; y < 21; ++y)
+            for (int x = 3; x < 77; ++x)
+                ink += At(img, x, y) != face;
+        EXPECT_EQ(ink, 0) << (pressed ? "pressed" : "normal");
+    }
 }
 
 TEST_F(FlatButtonTest, DefaultLookDrawsItsInnerRectangleInTheFaceColour) {
@@ -227,13 +243,29 @@ TEST_F(ButtonTest, BackgroundIsRebuiltOnColourBackgroundAndResizeOnly) {
     EXPECT_EQ(button.BackgroundImage().size(), QSize(52, 32));
 }
 
-TEST_F(ButtonTest, PictureContainerIsForgottenWhenDestroyed) {
+TEST_F(ButtonTest, PictureContainerAndImageListAreForgottenWhenDestroyed) {
     auto* container = new TPictureContainer;
+    auto* images = new TImageList(8, 8);
+    images->setObjectName(QStringLiteral("ImageList1"));
+    QImage red(8, 8, QImage::Format_ARGB32_Premultiplied);
+    red.fill(Qt::red);
+    images->Add(red);
     button.SetPictureContainer(container);
-    EXPECT_EQ(button.PictureContainer(), container);
+    button.SetImages(images);
+    button.SetCaption(QStringLiteral("<img src=\"idx:0\">"));
+    EXPECT_EQ(Count(Paint(), 0x0000FF), 64);
+    // Published: a window's description names the list.
+    const auto described = [this] {
+        return TFormDescription::WriteComponent(button)[QStringLiteral("Properties")][QStringLiteral("Images")];
+    };
+    EXPECT_EQ(described(), QJsonValue(QStringLiteral("ImageList1")));
+
     delete container;
+    delete images;
     EXPECT_EQ(button.PictureContainer(), nullptr);
-    Paint();
+    EXPECT_EQ(button.Images(), nullptr);
+    EXPECT_EQ(Count(Paint(), 0x0000FF), 0);
+    EXPECT_TRUE(described().isNull());
 }
 
 namespace {
@@ -277,6 +309,18 @@ TEST(HTMLButtonRepaints, OnlyChangesThatShowRepaint) {
     EXPECT_TRUE(repainted());
 }
 
+TEST_F(ButtonTest, PixelFontSizesKeepTheirPixels) {
+    QImage image(80, 24, QImage::Format_RGB32);
+    for (const auto& [pixels, points] : {std::pair{11, 8}, std::pair{13, 10}, std::pair{16, 12}}) {
+        QFont font(QStringLiteral("Tahoma"));
+        font.setPixelSize(pixels);
+        button.setFont(font);
+        TQtCanvas canvas(&image);
+        button.DrawButton(canvas, {});
+        EXPECT_EQ(canvas.Font.Size, points) << pixels << " px";
+    }
+}
+
 TEST(HTMLButtonDefaultLook, FollowsTheFocusAndTheDefaultButton) {
     QWidget window;
     auto* first = new THTMLButton(&window);
@@ -299,4 +343,25 @@ TEST(HTMLButtonDefaultLook, FollowsTheFocusAndTheDefaultButton) {
     QApplication::processEvents();
     EXPECT_FALSE(second->DefaultLook());
     EXPECT_TRUE(first->DefaultLook());
+}
+
+// QWidget's destructor moves the focus on after the button's own part is
+// gone; the button's focus handler must not run then (UBSan sees it).
+TEST(HTMLButtonDefaultLook, AButtonDestroyedWithTheFocusLeavesQuietly) {
+    QWidget window;
+    auto* first = new THTMLButton(&window);
+    auto* second = new THTMLButton(&window);
+    second->SetDefault(true);
+    window.show();
+    window.activateWindow();
+    QApplication::processEvents();
+    if (!window.isActiveWindow())
+        GTEST_SKIP() << "the window cannot become active here";
+    first->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(first->hasFocus());
+    EXPECT_FALSE(second->DefaultLook());
+    delete first;
+    QApplication::processEvents();
+    EXPECT_TRUE(second->DefaultLook());
 }
