@@ -1,12 +1,11 @@
 #include "ProgressDialog.h"
 
 #include "ProgressAnimation.h"
+#include "WindowPlacement.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -55,8 +54,7 @@ TProgressDialog::TProgressDialog(std::shared_ptr<TProgressWindow> state)
     const TProgressWindowSnapshot s = m_state->Snapshot();
     // The layout counts the title bar in the height; the client area is what remains.
     setFixedSize(s.Width, s.Height - s.CaptionHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlacement::CentreOnScreen(*this);
     setWindowFlag(Qt::WindowStaysOnTopHint, s.AlwaysOnTop);
     Refresh(s);
 }

@@ -1,9 +1,11 @@
 #include "TForm.h"
 
+#include "WindowPlacement.h"
+
 #include <QFont>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPalette>
-#include <QScreen>
+#include <QPushButton>
 
 namespace {
 
@@ -92,9 +94,41 @@ void TForm::ApplyFlags() {
 }
 
 void TForm::setVisible(bool visible) {
-    if (visible && !isVisible() && m_position == poScreenCenter) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-    }
+    if (visible && !isVisible() && m_position == poScreenCenter)
+        WindowPlacement::CentreOnScreen(*this);
     QWidget::setVisible(visible);
+}
+
+QPushButton* TForm::RoleButton(bool cancel) const {
+    const auto pressable = [this](const QPushButton* b) {
+        return b && b->window() == this && b->isVisible() && b->isEnabled();
+    };
+    if (!cancel) {
+        // A focused push button is the one Enter presses.
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        if (pressable(focused))
+            return focused;
+    }
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        if (pressable(b) && (cancel ? b->property("Cancel").toBool() : b->isDefault()))
+            return b;
+    }
+    return nullptr;
+}
+
+// Keys the focused control leaves unhandled arrive here.
+void TForm::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    QPushButton* target = nullptr;
+    if (plain && key == Qt::Key_Escape)
+        target = RoleButton(true);
+    else if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter))
+        target = RoleButton(false);
+    if (!target) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    target->click();
+    event->accept();
 }

@@ -8,10 +8,15 @@
 
 #include <functional>
 
+class QPushButton;
+
 // A top-level window as a form description describes it: title, client
 // size, border style and title-bar buttons, background colour and where it
 // opens. A window that is not sizeable keeps its client size fixed; one
-// placed at the screen's centre opens there whatever Left and Top say.
+// placed at the screen's centre opens with its frame there whatever Left and
+// Top say. Its push buttons' roles work as in the platform's dialogs: Escape
+// presses the button whose Cancel property is true, Enter the focused push
+// button or, when no push button has the focus, the default one.
 class TForm : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
@@ -55,7 +60,13 @@ public:
     std::function<void()> OnCreate;
     std::function<void()> OnClose;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // The visible, enabled push button of this window that Escape (cancel)
+    // or Enter presses; nullptr when there is none.
+    QPushButton* RoleButton(bool cancel) const;
     void ApplySize();
     void ApplyFlags();
 

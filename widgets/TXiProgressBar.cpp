@@ -214,9 +214,11 @@ QImage TXiProgressBar::PaintImage() const {
         return image;
     const long long done = static_cast<long long>(m_position) - m_min;
     const long long range = static_cast<long long>(m_max) - m_min;
-    // Coordinates far outside the image draw the same as its edge would.
+    // Coordinates far outside the image draw the same as just past its edge
+    // would: a fill top of -1 still reaches the bottom inner row, since the
+    // fore gradient's lines run from the top down by the bar's height.
     const auto clampCoord = [](double v, int size) {
-        return static_cast<int>(std::clamp(v, -2.0, static_cast<double>(size) + 2.0));
+        return static_cast<int>(std::clamp(v, -1.0, static_cast<double>(size) + 2.0));
     };
     if (m_orientation == pbHorizontal) {
         const int fill = clampCoord(std::nearbyint(Extent(w - 2, done, range)), w);
@@ -231,7 +233,9 @@ QImage TXiProgressBar::PaintImage() const {
         HLine(image, h - 2, 1, w, ToRgb(PixelAt(image, 2, h - 2)));
         HLine(image, top, 1, w, ToRgb(PixelAt(image, w - 3, h - 3)));
     }
-    const QRgb border = ToRgb(m_colorBorder);
+    // The border is drawn with a pen, which takes system colours; only the
+    // gradients use the colour codes' bytes as they are.
+    const QRgb border = ToRgb(ColorToRGB(m_colorBorder));
     HLine(image, 0, 0, w, border);
     HLine(image, h - 1, 0, w, border);
     VLine(image, 0, 0, h, border);

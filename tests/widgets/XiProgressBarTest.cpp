@@ -112,6 +112,18 @@ TEST_F(TSkyBar, VerticalFillTopsAndShades) {
     EXPECT_EQ(At(img, 5, 15), kSkyBorder);
     // The bottom read-back line takes the back colour of column 2.
     EXPECT_EQ(At(img, 5, 14), RGBColor(218, 236, 255)); // 217.67, 236.33
+
+    img = Paint(20, 16, 1000000); // far past Max: full down to the bottom inner row
+    EXPECT_EQ(At(img, 5, 1), foreCol5);
+    EXPECT_EQ(At(img, 5, 13), foreCol5);
+    EXPECT_EQ(At(img, 5, 14), readBottom);
+}
+
+TEST_F(TSkyBar, BorderTakesSystemColours) {
+    bar.SetColorBorder(SystemColor(COLOR_BTNSHADOW));
+    const QImage img = Paint(313, 16, 50);
+    EXPECT_EQ(At(img, 0, 0), ColorToRGB(SystemColor(COLOR_BTNSHADOW)));
+    EXPECT_EQ(At(img, 312, 15), ColorToRGB(SystemColor(COLOR_BTNSHADOW)));
 }
 
 TEST_F(TSkyBar, SchemeTurnsCustomOnAColourAndComesBack) {
