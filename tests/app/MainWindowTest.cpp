@@ -1,12 +1,13 @@
 #include "LocalHttpServer.h"
 #include "TempDir.h"
 
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
 #include "TCABFile.h"
 #include "THTMLPicture.h"
 #include "TImage.h"
 #include "TPanel.h"
 #include "WebCopy.h"
+#include "WindowPlacement.h"
 #include "softwareupdate.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 
@@ -53,9 +55,7 @@ protected:
     void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
-        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
-            messages.push_back(text.toStdString());
-        });
+        m_previousBox = RecordMessageBoxes(messages, boxes);
     }
     void TearDown() override { SetMessageBoxHandler(m_previousBox); }
 
@@ -77,6 +77,7 @@ protected:
     TempDir folder;
     LocalHttpServer server;
     std::vector<std::string> messages;
+    TShownBoxes boxes;
 
 private:
     MessageBoxHandler m_previousBox;
@@ -94,10 +95,11 @@ TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(form.windowTitle(), "Quorvel Software Update");
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QPoint off = form.frameGeometry().center() - screen->availableGeometry().center();
-        EXPECT_LE(off.manhattanLength(), 4) << off.x() << "," << off.y();
-    }
+    // The whole frame, not the client area, is centred.
+    QApplication::processEvents();
+    const QRect frame = form.frameGeometry();
+    EXPECT_EQ(frame.topLeft(), WindowPlacement::CentredFrameTopLeft(
+                                   QGuiApplication::primaryScreen()->availableGeometry(), frame.size()));
 
     EXPECT_EQ(Geometry(form, "Image3"), QRect(121, 60, 350, 259));
     EXPECT_EQ(Geometry(form, "XiProgressBar2"), QRect(136, 198, 313, 16));
@@ -148,7 +150,12 @@ TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
         EXPECT_EQ(b->Background(), stNormal);
     }
     EXPECT_EQ(form.BitBtn1->Caption(), "Start");
+    EXPECT_EQ(form.BitBtn2->Caption(), "Cancel");
     EXPECT_EQ(form.HTMLButton1->Caption(), "Close");
+    EXPECT_EQ(form.Label2->Caption(), "Please make sure you are connected to the Internet and press the "
+                                      "\"Start\" button to check and download the latest software update.");
+    EXPECT_EQ(form.Label4->Caption(), "Progress:");
+    EXPECT_EQ(form.Label5->Caption(), "Transfer Rate:");
 
     // Pictures decoded at their sizes; the engine and cabinet settings.
     const auto* banner = form.findChild<TImage*>("Image2");
@@ -246,7 +253,9 @@ TEST_F(MainWindow, ScreenshotsOfItsStates) {
     {
         server.ServeStatus("/missing.cab", 404);
         auto form = MakeForm("/missing.cab");
+        boxes.clear();
         Start(*form);
+        EXPECT_EQ(boxes, TShownBoxes{InformationBox("Error Updating the Quorvel! Please try again.")});
         EXPECT_TRUE(form->updateFailed);
         EXPECT_TRUE(form->BitBtn1->isVisible());
         SaveScreenshot(*form, "failed");
@@ -256,8 +265,17 @@ TEST_F(MainWindow, ScreenshotsOfItsStates) {
         reply.lastModified = kServerTime;
         server.ServeBytes("/downloads/DirevidUreziv.cab", std::string(200000, 'p'), reply);
         auto form = MakeForm("/downloads/DirevidUreziv.cab");
+        boxes.clear();
         Start(*form);
+        EXPECT_EQ(boxes, TShownBoxes{InformationBox("Quorvel has been successfully updated!")});
         EXPECT_TRUE(form->transferDone);
+        // The engine's lines: the progress with the file's total, the rate.
+        EXPECT_EQ(form->Label4->Caption(), "Progress : 200.00 Kb of 200.00 Kb");
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^Transfer rate : \\d+([.,]\\d\\d)? (bytes|Kb|Mb)/sec$"))
+                .match(form->Label5->Caption())
+                .hasMatch())
+            << form->Label5->Caption().toStdString();
         EXPECT_TRUE(form->HTMLButton1->isVisible());
         EXPECT_FALSE(form->BitBtn1->isVisible());
         SaveScreenshot(*form, "finished");

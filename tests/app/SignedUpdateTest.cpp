@@ -3,7 +3,7 @@
 #include "TestCertificates.h"
 
 #include "InetSession.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
 #include "SignatureError.h"
 #include "TSigningKey.h"
 #include "softwareupdate.h"
@@ -42,9 +42,7 @@ TSigningKey NewKey() {
 class SignedUpdate : public testing::Test {
 protected:
     void SetUp() override {
-        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
-            messages.push_back(text.toStdString());
-        });
+        m_previousBox = RecordMessageBoxes(messages, boxes);
         WriteFile(folder / "version.txt", "Quorvel 1.0");
         package = MakeCabinet("Quorvel 2.0");
     }
@@ -88,6 +86,7 @@ protected:
     TSigningKey key = NewKey();
     std::string package;
     std::vector<std::string> messages;
+    TShownBoxes boxes;
 
 private:
     MessageBoxHandler m_previousBox;

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 
 #include "InstallJournal.h"
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
 #include "PackageInstall.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
@@ -166,9 +166,7 @@ private:
 class StagedInstall : public testing::Test {
 protected:
     void SetUp() override {
-        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
-            messages.push_back(text.toStdString());
-        });
+        m_previousBox = RecordMessageBoxes(messages, boxes);
         WriteFile(folder / "bin/run.sh", "old run");
         fs::permissions(folder / "bin/run.sh", fs::perms(0750));
         WriteFile(folder / "docs/readme.txt", "old readme");
@@ -219,6 +217,7 @@ protected:
     TempDir folder;
     std::map<std::string, std::string> newFiles;
     std::vector<std::string> messages;
+    TShownBoxes boxes;
 
 private:
     MessageBoxHandler m_previousBox;

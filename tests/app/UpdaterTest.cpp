@@ -2,7 +2,7 @@
 #include "SilentServer.h"
 #include "TempDir.h"
 
-#include "MessageBox.h"
+#include "MessageBoxRecorder.h"
 #include "WebCopy.h"
 #include "softwareupdate.h"
 
@@ -76,9 +76,7 @@ protected:
         // that local file times and server dates line up.
         setenv("TZ", "UTC", 1);
         tzset();
-        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
-            messages.push_back(text.toStdString());
-        });
+        m_previousBox = RecordMessageBoxes(messages, boxes);
         WriteFile(folder / "version.txt", "Quorvel 1.0");
         package = MakeCabinet(work, {{"version.txt", "Quorvel 2.0"},
                                      {"docs/changes.txt", "new things"},
@@ -151,6 +149,7 @@ protected:
     LocalHttpServer server;
     std::string package;
     std::vector<std::string> messages;
+    TShownBoxes boxes;
 
 private:
     MessageBoxHandler m_previousBox;
@@ -160,7 +159,7 @@ TEST_F(Updater, DownloadsWithoutLocalPackageAndInstallsOnClose) {
     ServePackage();
     auto form = MakeForm();
     Start(*form);
-    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_EQ(boxes, TShownBoxes{InformationBox(kSuccess)});
     EXPECT_TRUE(form->transferDone && form->fileReceived);
     EXPECT_FALSE(form->dateChecked);
     EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
@@ -220,7 +219,7 @@ TEST_F(Updater, StatusOf404DeletesPackageAndReportsError) {
     WriteFile(folder / "DirevidUreziv.cab", "old package");
     auto form = MakeForm();
     Start(*form);
-    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_EQ(boxes, TShownBoxes{InformationBox(kError)});
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
     EXPECT_TRUE(form->BitBtn1->isVisibleTo(form.get()));
     EXPECT_TRUE(form->BitBtn1->isEnabled());
@@ -249,7 +248,7 @@ TEST_F(Updater, ShortOrDroppedDownloadIsAnErrorAndLeavesNoPackage) {
     server.ServeTruncated("/downloads/DirevidUreziv.cab", package.size(), package.substr(0, 5000));
     auto form = MakeForm();
     Start(*form);
-    EXPECT_EQ(messages, std::vector<std::string>{kError});
+    EXPECT_EQ(boxes, TShownBoxes{InformationBox(kError)});
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
     form->close();
     EXPECT_FALSE(Installed());
