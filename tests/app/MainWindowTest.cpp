@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,11 +96,19 @@ TEST_F(MainWindow, StoredDescriptionPlacesEveryControl) {
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(form.windowTitle(), "Quorvel Software Update");
-    // The whole frame, not the client area, is centred.
-    QApplication::processEvents();
-    const QRect frame = form.frameGeometry();
-    EXPECT_EQ(frame.topLeft(), WindowPlacement::CentredFrameTopLeft(
-                                   QGuiApplication::primaryScreen()->availableGeometry(), frame.size()));
+    // The whole frame, not the client area, is centred (once a window
+    // manager, if any, has framed and moved it).
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto centred = [&] {
+        return form.frameGeometry().topLeft() ==
+               WindowPlacement::CentredFrameTopLeft(available, form.frameGeometry().size());
+    };
+    QElapsedTimer waited;
+    waited.start();
+    do
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!centred() && waited.elapsed() < 5000);
+    EXPECT_TRUE(centred()) << form.frameGeometry().x() << "," << form.frameGeometry().y();
 
     EXPECT_EQ(Geometry(form, "Image3"), QRect(121, 60, 350, 259));
     EXPECT_EQ(Geometry(form, "XiProgressBar2"), QRect(136, 198, 313, 16));

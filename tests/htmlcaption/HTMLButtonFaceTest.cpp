@@ -256,7 +256,8 @@ TEST_F(ButtonTest, PictureContainerAndImageListAreForgottenWhenDestroyed) {
     EXPECT_EQ(Count(Paint(), 0x0000FF), 64);
     // Published: a window's description names the list.
     const auto described = [this] {
-        return TFormDescription::WriteComponent(button)[QStringLiteral("Properties")][QStringLiteral("Images")];
+        return TFormDescription::WriteComponent(
+            button)[QStringLiteral("Properties")][QStringLiteral("Images")];
     };
     EXPECT_EQ(described(), QJsonValue(QStringLiteral("ImageList1")));
 
