@@ -1,6 +1,7 @@
 #include "JobLoop.h"
 
 #include "InetSession.h"
+#include "InetWaitHook.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
@@ -91,6 +92,8 @@ void RunJobs(TWebCopy& engine) {
         // The session watches the cancel flag, so a cancel (or the engine's
         // end) cuts short a connect or a read that is waiting on the server.
         engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString(), &engine.Cancelled);
+    // A transfer that waits for the network first shows its latest block.
+    const InetWaitHook publishBeforeWaiting([&engine] { TransferSteps::PublishPendingProgress(engine); });
     engine.CurrentNumber = 0;
     const int count = engine.Items().Count();
     for (int i = 0; i < count; ++i) {
@@ -105,6 +108,8 @@ void RunJobs(TWebCopy& engine) {
         TDateTime date = job.FileDate;
         bool noNewFile = false;
         const bool result = RunOne(engine, i, job, date, noNewFile);
+        // A job that ended within a tick of its last block shows that block.
+        TransferSteps::PublishPendingProgress(engine);
         job.NewDate = date;
         job.CopySucceeded = result && !engine.Cancelled;
         job.NoNewFile = noNewFile;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -36,6 +37,52 @@ private:
     std::array<QString, N> m_parts;
     QString m_line;
 };
+
+thread_local LineMemo<2> t_progressOfUnknown;
+thread_local LineMemo<4> t_progressOfTotal;
+thread_local LineMemo<2> t_rateLine;
+thread_local LineMemo<2> t_timeLine;
+
+// The transfer whose texts this thread made last, and its latest block when
+// that block's texts are not made yet.
+struct ShownTransfer {
+    const TWebCopy* engine = nullptr;
+    const TProgressWindow* window = nullptr;
+    std::weak_ptr<TProgressWindow> keep; // the same window, for a later publication
+    std::uint32_t startTick = 0;
+    std::uint32_t tick = 0; // when the texts were last made
+    QString verb;
+    bool pending = false;
+    std::uint64_t done = 0, total = 0;
+};
+thread_local ShownTransfer t_shown;
+
+void WriteBarAndProgressLine(const TWebCopy& engine, TProgressWindow& window, std::uint64_t done,
+                             std::uint64_t total) {
+    if (total > 0) {
+        const double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
+        window.SetProgress(static_cast<int>(std::nearbyint(percent)),
+                           t_progressOfTotal.Line({engine.DlgProgressLabel, FormatSize(done),
+                                                   engine.DlgFileOfLabel, FormatSize(total)}));
+    } else {
+        window.SetProgress(std::nullopt,
+                           t_progressOfUnknown.Line({engine.DlgProgressLabel, FormatSize(done)}));
+    }
+}
+
+void WriteTitleRateAndTime(const TWebCopy& engine, TProgressWindow& window, std::uint64_t done,
+                           std::uint64_t total, std::uint32_t startTick, const QString& verb) {
+    if (engine.ShowCompletion)
+        window.SetCaption(verb + QStringLiteral(" : ") + QString::number(window.ProgressBar().Position) +
+                          QStringLiteral("% ") + engine.DlgCompleted);
+    const std::uint32_t elapsed = engine.TickCount() - startTick;
+    const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
+    const QString& rateText =
+        t_rateLine.Line({engine.DlgRateLabel, FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)))});
+    window.SetRateAndTime(
+        rateText,
+        t_timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick, done, total)}));
+}
 
 } // namespace
 
@@ -82,50 +129,59 @@ void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std
 
 void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
                   std::uint32_t startTick, const QString& verb) {
-    thread_local LineMemo<2> progressOfUnknown;
-    thread_local LineMemo<4> progressOfTotal;
-    thread_local LineMemo<2> rateLine;
-    thread_local LineMemo<2> timeLine;
-    // Blocks come every few microseconds on a fast link: the window's texts
-    // are made at most once per tick of the clock, and always for the first
-    // block of a transfer and the last, so what it shows is never stale.
-    thread_local const TProgressWindow* shownWindow = nullptr;
-    thread_local std::uint32_t shownTick = 0, shownStart = 0;
+    // Blocks come every few microseconds on a fast link: the window's rate,
+    // time and title texts are made at most once per tick of the clock, and
+    // always for the first block of a transfer and the last. A block within
+    // the tick is kept as pending and shown by the next tick's block, or by
+    // PublishPendingProgress as soon as the transfer waits for the network,
+    // so the window never stays behind the data. A bound OnCopyProgress
+    // handler reads the bar and the progress line, so they are made for it
+    // every block.
+    ShownTransfer& shown = t_shown;
     const std::uint32_t tick = engine.TickCount();
-    if (window && total > 0 && done < total && window == shownWindow && tick == shownTick &&
-        startTick == shownStart) {
-        if (engine.OnCopyProgress)
+    // The same transfer: the same live window (a freed one's address may come
+    // back), the same start, amounts that only grow.
+    if (window && total > 0 && done < total && window == shown.window && !shown.keep.expired() &&
+        startTick == shown.startTick && done > shown.done && tick == shown.tick) {
+        if (engine.OnCopyProgress) {
+            WriteBarAndProgressLine(engine, *window, done, total);
             engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+        }
+        shown.done = done;
+        shown.total = total;
+        shown.pending = true;
         return;
     }
-    shownWindow = window;
-    shownTick = tick;
-    shownStart = startTick;
-    if (window) {
-        if (total > 0) {
-            const double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
-            window->SetProgress(static_cast<int>(std::nearbyint(percent)),
-                                progressOfTotal.Line({engine.DlgProgressLabel, FormatSize(done),
-                                                      engine.DlgFileOfLabel, FormatSize(total)}));
-        } else {
-            window->SetProgress(std::nullopt,
-                                progressOfUnknown.Line({engine.DlgProgressLabel, FormatSize(done)}));
-        }
+    if (window != shown.window || startTick != shown.startTick) {
+        shown.engine = &engine;
+        shown.window = window;
+        shown.keep = window ? window->weak_from_this() : std::weak_ptr<TProgressWindow>();
+        shown.startTick = startTick;
+        shown.verb = verb;
     }
+    shown.tick = tick;
+    shown.done = done;
+    shown.total = total;
+    shown.pending = false;
+    if (window)
+        WriteBarAndProgressLine(engine, *window, done, total);
     if (engine.OnCopyProgress)
         engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+    if (window)
+        WriteTitleRateAndTime(engine, *window, done, total, startTick, verb);
+}
+
+void PublishPendingProgress(TWebCopy& engine) {
+    ShownTransfer& shown = t_shown;
+    if (!shown.pending || shown.engine != &engine)
+        return;
+    shown.pending = false;
+    const std::shared_ptr<TProgressWindow> window = shown.keep.lock();
     if (!window)
         return;
-    if (engine.ShowCompletion)
-        window->SetCaption(verb + QStringLiteral(" : ") + QString::number(window->ProgressBar().Position) +
-                           QStringLiteral("% ") + engine.DlgCompleted);
-    const std::uint32_t elapsed = engine.TickCount() - startTick;
-    const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
-    const QString& rateText =
-        rateLine.Line({engine.DlgRateLabel, FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)))});
-    window->SetRateAndTime(
-        rateText,
-        timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick, done, total)}));
+    shown.tick = engine.TickCount();
+    WriteBarAndProgressLine(engine, *window, shown.done, shown.total);
+    WriteTitleRateAndTime(engine, *window, shown.done, shown.total, shown.startTick, shown.verb);
 }
 
 void ProcessPendingInput(TWebCopy& engine) {

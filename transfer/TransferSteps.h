@@ -22,13 +22,20 @@ bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString&
                       const QString& source, QString& targetPath);
 
 // After each block: bar, progress line, OnCopyProgress, completion title,
-// rate line and time-left line, in that order.
+// rate line and time-left line, in that order. The title, rate and time
+// texts of blocks that follow within one tick of the clock are left pending
+// (see PublishPendingProgress).
 void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                   const QString& verb);
 // The same with the run's progress window (may be null) at hand: a routine
 // fetches it once per transfer instead of twice per block.
 void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
                   std::uint32_t startTick, const QString& verb);
+
+// Shows the texts of a block left pending by ProgressStep, if any: called
+// when the transfer is about to wait for the network and when a job ends, so
+// that the window is never behind the data.
+void PublishPendingProgress(TWebCopy& engine);
 
 // Picks up what the progress window's user did since the last call: a Cancel
 // press raises OnCopyCancel here, on the worker thread.

@@ -1,6 +1,7 @@
 #include "InetCurlDriver.h"
 
 #include "InetError.h"
+#include "InetWaitHook.h"
 
 #include <atomic>
 #include <mutex>
@@ -100,6 +101,7 @@ void InetCurlDriver::WaitUntil(const std::function<bool()>& ready) {
             Abandon(InetError::kTimeout);
             return;
         }
+        InetWaitHook::AboutToWait();
         curl_multi_poll(m_multi, nullptr, 0, kPollSliceMs, nullptr);
     }
 }

@@ -3,6 +3,7 @@
 #include "HttpDate.h"
 #include "InetCurlDriver.h"
 #include "InetError.h"
+#include "InetWaitHook.h"
 
 #include <curl/curl.h>
 
@@ -87,6 +88,7 @@ struct InetRequest::Transfers {
     void Poll(int timeoutMs) {
         if (cancel)
             timeoutMs = std::min(timeoutMs, kCancelSliceMs);
+        InetWaitHook::AboutToWait();
         curl_multi_poll(multi, nullptr, 0, timeoutMs, nullptr);
     }
     bool Cancelled() const { return cancel && cancel->load(); }

@@ -8,7 +8,9 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -442,6 +444,45 @@ TEST_F(HttpDownloadTest, FolderAndNameWorkInEitherSeparatorSpelling) {
     // No file or folder with a "\" in its name was made.
     for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().string().find('\\'), std::string::npos) << entry.path();
+}
+
+// A server that sends half the file and then nothing more. With a clock that
+// never moves every block falls in one tick: a progress handler still reads
+// its own block's bar and progress line, and while the transfer waits the
+// window shows the last block that arrived, title and rate included.
+TEST_F(HttpDownloadTest, StalledTransferShowsTheLastBlockThatArrived) {
+    server.ServeStall("/half.cab", 800000, std::string(400000, 'h'));
+    job->URL = QString::fromStdString(server.Url("/half.cab"));
+    engine.TickSource = [] { return 5000u; };
+    engine.ShowCompletion = true;
+    std::atomic<int> behind{0};
+    std::atomic<std::uint64_t> latest{0};
+    engine.OnCopyProgress = [&](TWebCopy* sender, int, std::uint64_t size, std::uint64_t total) {
+        const auto window = sender->ProgressWindow();
+        const int bar = static_cast<int>(std::nearbyint(static_cast<double>(size) * 100.0 / total));
+        if (window->ProgressBar().Position != bar ||
+            window->ProgressLabel().Caption != "Progress : " + FormatSize(size) + " of 800.00 Kb")
+            ++behind;
+        latest = size;
+    };
+    std::thread run([this] { RunJobs(engine); });
+    TProgressWindowSnapshot shown;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        if (const auto window = engine.ProgressWindow())
+            shown = window->Snapshot();
+        if (Text(shown.RateLabel.Caption) == "Transfer rate : 400.00 Mb/sec") // 400000 bytes in 0 + 1 ms
+            break;
+    }
+    engine.CancelTransfers();
+    run.join();
+    EXPECT_EQ(latest, 400000u);
+    EXPECT_EQ(behind, 0);
+    EXPECT_EQ(Text(shown.RateLabel.Caption), "Transfer rate : 400.00 Mb/sec");
+    EXPECT_EQ(Text(shown.ProgressLabel.Caption), "Progress : 400.00 Kb of 800.00 Kb");
+    EXPECT_EQ(shown.ProgressBar.Position, 50);
+    EXPECT_EQ(Text(shown.Caption), "Downloading : 50% completed");
 }
 
 } // namespace
