@@ -45,7 +45,7 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, DownloadTarget& downloadTa
                 const QString& sourcePath, std::uint64_t size, std::uint32_t startTick) {
     TargetFile& target = downloadTarget.File();
     std::vector<char> block(kBlockSize);
-    engine.Cancelled = false;
+    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
     std::uint64_t copied = 0;
     // Local files move inside the kernel, round by round, as long as the two
     // files allow it; otherwise through the block buffer.

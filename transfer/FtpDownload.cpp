@@ -16,7 +16,7 @@ constexpr std::size_t kBlockSize = 4096;
 // cancel, which is not.
 bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, DownloadTarget& target, const QString& url,
                 bool listed, std::uint64_t size) {
-    engine.Cancelled = false;
+    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
     TargetFile& file = target.File();
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block

@@ -18,7 +18,7 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
                std::uint64_t size) {
     std::size_t written = kBlockSize;
     std::uint64_t sent = 0;
-    engine.Cancelled = false;
+    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block
     while (written == kBlockSize && !engine.Cancelled) {

@@ -1,5 +1,6 @@
 #include "WebCopy.h"
 #include "EngineRecorder.h"
+#include "LocalFtpServer.h"
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
 #include "TempDir.h"
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -340,6 +342,47 @@ TEST(StartTransfers, ACancelRightAfterTheStartIsNotLost) {
         EXPECT_FALSE(job->CopySucceeded);
     }
     EXPECT_TRUE(rec.EventsOf("FileDone").empty());
+}
+
+// The routines that drop a cancel asked for before their transfer (from a
+// handler, say) still stop when the engine is being destroyed: a destructor
+// that cancels while the overwrite question is asked does not wait for the
+// whole transfer.
+TEST(StartTransfers, DestroyingTheEngineStopsARoutineBeforeItsTransfer) {
+    TempDir local, remote;
+    const std::string payload(8 << 20, 'p');
+    WriteFile(local / "big.bin", payload);
+    WriteFile(remote / "big.bin", payload);
+    LocalFtpServer ftp(remote.Path());
+    ASSERT_GT(ftp.Port(), 0);
+    for (TWebCopyProtocol protocol : {wpFile, wpFtp}) {
+        SCOPED_TRACE(protocol);
+        const std::filesystem::path target = local / "out" / "big.bin";
+        std::filesystem::create_directories(target.parent_path());
+        WriteFile(target, "old");
+        std::promise<void> asked;
+        auto engine = std::make_unique<TWebCopy>();
+        engine->ShowDialog = false;
+        engine->OnCopyOverWrite = [&asked](TWebCopy* sender, const QString&, bool&) {
+            asked.set_value();
+            while (!sender->Cancelled)
+                std::this_thread::yield();
+        };
+        TWebCopyItem* job = engine->Items().Add();
+        job->Protocol = protocol;
+        job->TargetDir = QString::fromStdString((local / "out").string());
+        if (protocol == wpFile) {
+            job->URL = QString::fromStdString((local / "big.bin").string());
+        } else {
+            job->URL = "/big.bin";
+            job->FTPHost = "127.0.0.1";
+            job->FTPPort = ftp.Port();
+        }
+        engine->StartTransfers();
+        asked.get_future().wait();
+        engine.reset();
+        EXPECT_LT(std::filesystem::file_size(target), payload.size());
+    }
 }
 
 } // namespace
