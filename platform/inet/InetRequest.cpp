@@ -3,6 +3,7 @@
 #include "HttpDate.h"
 #include "InetCurlDriver.h"
 #include "InetError.h"
+#include "InetProxy.h"
 #include "InetWaitHook.h"
 
 #include <curl/curl.h>
@@ -53,17 +54,6 @@ std::string_view Trim(std::string_view text) {
            (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
         text.remove_suffix(1);
     return text;
-}
-
-// A named proxy without a port means port 80, as for any HTTP server; curl
-// would otherwise pick 1080.
-bool ProxyHasPort(const std::string& proxy) {
-    std::string_view rest = proxy;
-    if (const auto scheme = rest.find("://"); scheme != std::string_view::npos)
-        rest.remove_prefix(scheme + 3);
-    const auto colon = rest.rfind(':');
-    const auto bracket = rest.rfind(']');
-    return colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
 }
 
 } // namespace
@@ -299,11 +289,8 @@ bool InetRequest::Impl::Configure(const std::string& url, const std::string& age
                ok(curl_easy_setopt(easy, CURLOPT_PRIVATE, this)) && InetCurlDriver::ApplyLowSpeedLimit(easy);
     if (set && !agent.empty())
         set = ok(curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()));
-    if (set && !proxy.empty()) {
-        set = ok(curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str()));
-        if (set && !ProxyHasPort(proxy))
-            set = ok(curl_easy_setopt(easy, CURLOPT_PROXYPORT, 80L));
-    }
+    if (set && !proxy.empty())
+        set = SetCurlProxy(easy, proxy);
     if (set && !keepAlive) {
         // A connection serves one request only.
         set = ok(curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L)) &&

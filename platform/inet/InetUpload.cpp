@@ -2,6 +2,7 @@
 
 #include "InetCurlDriver.h"
 #include "InetError.h"
+#include "InetProxy.h"
 #include "InetSession.h"
 #include "InetStreamBuffer.h"
 
@@ -72,7 +73,7 @@ struct InetUpload::Impl {
         if (set && !agent.empty())
             set = ok(curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()));
         if (set && !proxy.empty())
-            set = ok(curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str()));
+            set = SetCurlProxy(easy, proxy);
         return set;
     }
 };

@@ -1,10 +1,11 @@
 #include "InetError.h"
 #include "InetRequest.h"
 #include "InetSession.h"
+#include "InetUpload.h"
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
-#include "TestCertificates.h"
 #include "TempDir.h"
+#include "TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -328,6 +330,46 @@ TEST(InetProxy, RequestsGoThroughTheNamedProxy) {
     std::lock_guard lock(mutex);
     EXPECT_EQ(target, "http://updates.example/downloads/p.cab");
     EXPECT_EQ(host, "updates.example");
+}
+
+// A proxy named without a port is reached on port 80, by downloads and
+// uploads alike.
+TEST(InetProxy, AProxyWithoutAPortIsReachedOnPort80) {
+    // A loopback address of this process's own, so that its port 80 is free.
+    const int pid = static_cast<int>(::getpid());
+    const std::string address =
+        "127.80." + std::to_string((pid >> 8) & 0xFF) + "." + std::to_string((pid & 0xFF) | 1);
+    httplib::Server proxy;
+    std::vector<std::string> asked;
+    std::mutex mutex;
+    auto answer = [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        asked.push_back(req.method + " " + req.target + " " + req.body);
+        res.set_content("via proxy", "text/plain");
+    };
+    proxy.Get(".*", answer);
+    proxy.Post(".*", answer);
+    if (!proxy.bind_to_port(address, 80))
+        GTEST_SKIP() << "port 80 cannot be bound here";
+    std::thread serving([&] { proxy.listen_after_bind(); });
+    while (!proxy.is_running())
+        std::this_thread::yield();
+    auto session = InetSession::Open("WebCopy", address);
+    ASSERT_TRUE(session);
+    InetRequest* request = session->OpenUrl("http://updates.example/p.cab", false);
+    EXPECT_TRUE(request && ReadAll(*request).body == "via proxy");
+    int error = 0;
+    auto upload =
+        InetUpload::Open(*session, "http://updates.example/in", InetUpload::Verb::Post, nullptr, error);
+    ASSERT_TRUE(upload);
+    std::size_t written = 0;
+    EXPECT_TRUE(upload->Send(4) && upload->Write("data", 4, written) && upload->End());
+    upload.reset(); // their connections close, so the server stops at once
+    session.reset();
+    proxy.stop();
+    serving.join();
+    EXPECT_EQ(asked, (std::vector<std::string>{"GET http://updates.example/p.cab ",
+                                               "POST http://updates.example/in data"}));
 }
 
 TEST(InetTls, AnUntrustedCertificateFailsTheOpen) {
