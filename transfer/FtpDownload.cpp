@@ -69,16 +69,9 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
 
     InetFtpEntry entry;
     const bool listed = connection->FindFile(fileName.toStdString(), entry);
-    if (listed && (copyNewerOnly || engine.OnFileDateCheck)) {
-        if (!entry.hasTime) {
-            engine.ReportError(WebCopyError::kNoServerDate,
-                               QStringLiteral("No valid modification date from server ") + host);
-            return false;
-        }
-        if (!RoutineSteps::CheckSourceDate(engine, idx, FtpSteps::EntryDate(entry), fileName, date,
-                                           noNewFile))
-            return false;
-    }
+    if (listed && (copyNewerOnly || engine.OnFileDateCheck) &&
+        !FtpSteps::CheckListedDate(engine, idx, entry, fileName, host, date, noNewFile))
+        return false;
 
     // The size the server lists is known before any data moves.
     DownloadTarget target(engine, idx, 16 * kBlockSize, url);

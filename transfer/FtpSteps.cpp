@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 #include "InetSession.h"
+#include "RoutineSteps.h"
 #include "WebCopy.h"
 
 namespace FtpSteps {
@@ -29,6 +30,16 @@ std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& user
 
 TDateTime EntryDate(const InetFtpEntry& entry) {
     return DateTime::FromUnixUtc(entry.time);
+}
+
+bool CheckListedDate(TWebCopy& engine, int idx, const InetFtpEntry& entry, const QString& name,
+                     const QString& host, TDateTime& date, bool& noNewFile) {
+    if (!entry.hasTime) {
+        engine.ReportError(WebCopyError::kNoServerDate,
+                           QStringLiteral("No valid modification date from server ") + host);
+        return false;
+    }
+    return RoutineSteps::CheckSourceDate(engine, idx, EntryDate(entry), name, date, noNewFile);
 }
 
 } // namespace FtpSteps

@@ -22,4 +22,10 @@ std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& user
 // server gives it.
 TDateTime EntryDate(const InetFtpEntry& entry);
 
+// The date check of a listed remote file. A server that lists the file but
+// withholds its date leaves nothing to compare: error 9, and the job ends.
+// Otherwise as RoutineSteps::CheckSourceDate. False: end the job.
+bool CheckListedDate(TWebCopy& engine, int idx, const InetFtpEntry& entry, const QString& name,
+                     const QString& host, TDateTime& date, bool& noNewFile);
+
 } // namespace FtpSteps

@@ -74,9 +74,8 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     const QString remoteName = targetFilename.isEmpty() ? shortName : targetFilename;
     if (copyNewerOnly || engine.OnFileDateCheck) {
         InetFtpEntry entry;
-        if (connection->FindFile(remoteName.toStdString(), entry) && entry.hasTime &&
-            !RoutineSteps::CheckSourceDate(engine, idx, FtpSteps::EntryDate(entry), remoteName, date,
-                                           noNewFile))
+        if (connection->FindFile(remoteName.toStdString(), entry) &&
+            !FtpSteps::CheckListedDate(engine, idx, entry, remoteName, host, date, noNewFile))
             return false;
     }
 

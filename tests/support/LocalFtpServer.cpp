@@ -10,6 +10,8 @@ LocalFtpServer::LocalFtpServer(const std::filesystem::path& root, const Options&
     }
     if (options.noSize)
         argv.push_back("--no-size");
+    if (options.noDate)
+        argv.push_back("--no-date");
     m_process = std::make_unique<ChildProcess>(argv);
     const std::string line = m_process->ReadLine(10000);
     if (line.rfind("PORT ", 0) == 0)

@@ -17,6 +17,8 @@ public:
         std::string password;
         // The server answers no size or date queries (SIZE, MDTM).
         bool noSize = false;
+        // The server gives sizes but no dates (no MDTM).
+        bool noDate = false;
     };
 
     explicit LocalFtpServer(const std::filesystem::path& root);

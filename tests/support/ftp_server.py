@@ -54,6 +54,7 @@ def main():
     p.add_argument("--user", default="")
     p.add_argument("--password", default="")
     p.add_argument("--no-size", action="store_true", help="refuse SIZE and MDTM")
+    p.add_argument("--no-date", action="store_true", help="refuse MDTM only")
     a = p.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
     warnings.filterwarnings("ignore")
@@ -75,6 +76,8 @@ def main():
     Handler.auth_failed_timeout = 0.05
     if a.no_size:
         Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("SIZE", "MDTM", "MLST")}
+    elif a.no_date:
+        Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MDTM", "MLST")}
 
     server = FTPServer(("127.0.0.1", 0), Handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -264,6 +265,24 @@ TEST_P(FtpTransferTest, UploadNewerOnlyGoesAheadOnlyOverANewerRemoteFile) {
     Upload(server, "d.bin");
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_EQ(ReadFile(remote / "d.bin"), "local");
+}
+
+// A server that lists the file but withholds its date leaves nothing to
+// compare: the date check fails with error 9, uploads and downloads alike,
+// and neither side's file changes.
+TEST_P(FtpTransferTest, AListedFileWithoutADateFailsTheDateCheck) {
+    WriteFile(local / "nd.bin", "local");
+    WriteFile(remote / "nd.bin", "remote");
+    LocalFtpServer server(remote.Path(), {.user = "", .password = "", .noSize = false, .noDate = true});
+    job->CopyNewerOnly = true;
+    Upload(server, "nd.bin");
+    EXPECT_FALSE(job->CopySucceeded);
+    Download(server, "nd.bin");
+    EXPECT_FALSE(job->CopySucceeded);
+    const std::string error = "ErrorInfo 9 No valid modification date from server 127.0.0.1";
+    EXPECT_EQ(rec.EventsOf("ErrorInfo"), (Events{error, error}));
+    EXPECT_EQ(ReadFile(remote / "nd.bin"), "remote");
+    EXPECT_EQ(ReadFile(local / "nd.bin"), "local");
 }
 
 TEST_P(FtpTransferTest, CancelStopsTheUpload) {
