@@ -13,7 +13,7 @@ constexpr std::size_t kBlockSize = 4096;
 
 // Sends the local file block by block; the loop ends after the first block
 // shorter than a whole one. True when the server confirmed the whole file,
-// or the run was cancelled on the way.
+// as long as it was when opened, or the run was cancelled on the way.
 bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, const QString& localPath,
                std::uint64_t size) {
     std::size_t written = kBlockSize;
@@ -40,6 +40,12 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
     }
     if (engine.Cancelled)
         return true; // the remote file keeps what was sent
+    // A file that changed length on the way was not sent as it is: the
+    // transfer is abandoned rather than confirmed.
+    if (sent != size) {
+        engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+        return false;
+    }
     if (!remote.Finish()) {
         if (!engine.Cancelled)
             RoutineSteps::ReportInetError(engine, remote.LastError());

@@ -285,6 +285,20 @@ TEST_P(FtpTransferTest, AListedFileWithoutADateFailsTheDateCheck) {
     EXPECT_EQ(ReadFile(local / "nd.bin"), "local");
 }
 
+// A local file that shrinks while it is sent fails the upload (error 11)
+// instead of passing the cut file off as sent.
+TEST_P(FtpTransferTest, AFileThatShrinksWhileItIsSentFails) {
+    WriteFile(local / "s.bin", Pattern(2 << 20));
+    LocalFtpServer server(remote.Path());
+    engine.OnCopyProgress = [this](TWebCopy*, int, std::uint64_t, std::uint64_t) {
+        fs::resize_file(local / "s.bin", 12288);
+    };
+    Upload(server, "s.bin");
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("ErrorInfo"),
+              (Events{"ErrorInfo 11 Error reading file " + (local / "s.bin").string()}));
+}
+
 TEST_P(FtpTransferTest, CancelStopsTheUpload) {
     WriteFile(local / "big.bin", Pattern(4 << 20));
     LocalFtpServer server(remote.Path());
