@@ -102,10 +102,13 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
               const QString& targetDir, const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
               bool& noNewFile) {
     const std::uint32_t startTick = engine.TickCount();
-    const QString sourcePath = host.isEmpty() ? url : host + QLatin1Char('\\') + url;
-    const QString targetPath = RoutineSteps::FormTargetPath(engine, targetDir, targetFilename, url);
+    // Local paths, in texts and events too, are the file system's spelling;
+    // a share's source keeps the share's own.
     const std::string nativeSource = LocalPath(url.toStdString());
-    const std::string nativeTarget = LocalPath(targetPath.toStdString());
+    const QString sourcePath =
+        host.isEmpty() ? QString::fromStdString(nativeSource) : host + QLatin1Char('\\') + url;
+    const QString targetPath = RoutineSteps::FormTargetPath(engine, targetDir, targetFilename, url);
+    const std::string nativeTarget = targetPath.toStdString();
     if (sourcePath == targetPath || (!share && SameFile(nativeSource, nativeTarget))) {
         engine.ReportError(WebCopyError::kIdenticalFiles,
                            QStringLiteral("Cannot copy identical files ") + sourcePath);

@@ -101,7 +101,7 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
         return false;
     }
     TransferSteps::ProcessPendingInput(engine);
-    engine.LastTargetFile = url;
-    engine.LastTargetDir = targetDir;
+    engine.LastTargetFile = QString::fromStdString(localPath);
+    engine.LastTargetDir = QString::fromStdString(remoteFolder);
     return SendLocal(engine, *local, *remote, url, size);
 }

@@ -14,9 +14,10 @@ QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString
                        const QString& source) {
     const std::string name =
         targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
-    const QString targetPath = QString::fromStdString(JoinTargetPath(targetDir.toStdString(), name));
+    const QString targetPath =
+        QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
     engine.LastTargetFile = targetPath;
-    engine.LastTargetDir = targetDir;
+    engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
     return targetPath;
 }
 

@@ -13,8 +13,9 @@ class TWebCopy;
 namespace RoutineSteps {
 
 // The target path formed from the folder and the file name (or the source's
-// last segment when empty), as the job spells it, recorded as the engine's
-// last target.
+// last segment when empty), both in either separator spelling, in the file
+// system's spelling ("/"); recorded, with the folder, as the engine's last
+// target.
 QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
                        const QString& source);
 // The overwrite question: true when no file is there, or OnCopyOverWrite

@@ -107,13 +107,24 @@ TEST_F(FileCopyTest, UnopenableSourcesAndAnUncreatableTarget) {
               "ErrorInfo 3 Cannot create target file " + (dir / "blocker").string() + "/ok.bin");
 }
 
-TEST_F(FileCopyTest, BackslashPathsAreAccepted) {
+// Paths written with "\\" are used, asked about and recorded for the Open
+// buttons in the file system's spelling.
+TEST_F(FileCopyTest, BackslashPathsAreAcceptedAndShownInTheFileSystemsSpelling) {
     WriteFile(dir / "w.bin", "win");
+    WriteFile(dir / "out" / "w.bin", "old");
     std::string source = Src("w.bin");
+    std::string folder = (dir / "out").string();
     std::replace(source.begin(), source.end(), '/', '\\');
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    job->TargetDir = QString::fromStdString(folder);
+    std::string asked;
+    engine.OnCopyOverWrite = [&](TWebCopy*, const QString& target, bool&) { asked = Text(target); };
     Copy(source);
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_EQ(ReadFile(dir / "out" / "w.bin"), "win");
+    EXPECT_EQ(asked, (dir / "out" / "w.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetFile), (dir / "out" / "w.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetDir), (dir / "out").string());
 }
 
 TEST_F(FileCopyTest, OverwriteQuestionBothWays) {

@@ -299,6 +299,20 @@ TEST_P(FtpTransferTest, AFileThatShrinksWhileItIsSentFails) {
               (Events{"ErrorInfo 11 Error reading file " + (local / "s.bin").string()}));
 }
 
+// A local path and a remote folder written with "\" are recorded for the
+// Open buttons in the file system's spelling.
+TEST_P(FtpTransferTest, BackslashPathsAreRecordedInTheFileSystemsSpelling) {
+    WriteFile(local / "b.bin", "sent");
+    LocalFtpServer server(remote.Path());
+    std::string path = (local / "b.bin").string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    Run(server, wpFtpUpload, path, "\\back");
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(remote / "back" / "b.bin"), "sent");
+    EXPECT_EQ(Text(engine.LastTargetFile), (local / "b.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetDir), "/back");
+}
+
 TEST_P(FtpTransferTest, CancelStopsTheUpload) {
     WriteFile(local / "big.bin", Pattern(4 << 20));
     LocalFtpServer server(remote.Path());
