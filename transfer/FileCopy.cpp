@@ -134,7 +134,7 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
         int ms = 0;
         if (source->LastWriteTime(seconds, ms) &&
             !RoutineSteps::CheckSourceDate(engine, idx, FileTimeToDate(ToFileTime(seconds, ms)), sourcePath,
-                                           date, noNewFile))
+                                           date, noNewFile, RoutineSteps::DateOnRefusal::Kept))
             return false;
     }
     std::uint64_t size = 0;

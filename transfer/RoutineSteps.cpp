@@ -53,11 +53,14 @@ void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total,
 }
 
 bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QString& name, TDateTime& date,
-                     bool& noNewFile) {
+                     bool& noNewFile, DateOnRefusal onRefusal) {
     if (engine.OnFileDateCheck) {
+        const TDateTime before = date;
         date = sourceDate;
         bool allow = true;
         engine.OnFileDateCheck(&engine, idx, sourceDate, allow);
+        if (!allow && onRefusal == DateOnRefusal::Kept)
+            date = before;
         return allow;
     }
     if (sourceDate > date) {

@@ -31,9 +31,11 @@ void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total,
 // The date check of a source (remote or local) file. With an OnFileDateCheck
 // handler the handler decides; otherwise the source must be strictly newer
 // than date, else noNewFile is set and OnNoNewFileFound raised with name.
-// date takes the source date either way. False: end the job.
+// date takes the source date either way, except when a handler refuses and
+// onRefusal keeps it. False: end the job.
+enum class DateOnRefusal { Taken, Kept };
 bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QString& name, TDateTime& date,
-                     bool& noNewFile);
+                     bool& noNewFile, DateOnRefusal onRefusal = DateOnRefusal::Taken);
 
 // Reports a failed internet operation: OnError and OnErrorInfo with its code
 // and text; a failure that left no code counts as an aborted connection.

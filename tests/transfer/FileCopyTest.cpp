@@ -163,6 +163,13 @@ TEST_F(FileCopyTest, NewerOnlyUsesTheSourceDate) {
     Copy(Src("d.bin"));
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_DOUBLE_EQ(job->NewDate, sourceDate);
+
+    // A date handler that refuses the copy leaves the date as it was.
+    engine.OnFileDateCheck = [](TWebCopy*, int, TDateTime, bool& allow) { allow = false; };
+    job->FileDate = 42;
+    Copy(Src("d.bin"));
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(job->NewDate, 42);
 }
 
 TEST_F(FileCopyTest, CancelLeavesThePreviousTarget) {
