@@ -3,7 +3,49 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// --help and --version are answered before any window system is needed, so
+// they work on a console and at build time (for the manual page).
+bool AnswerInfoOption(int argc, char** argv, int& result) {
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("DirevidUreziv (Quorvel) %s\n", QUORVEL_VERSION);
+    } else if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::printf("Usage: DirevidUreziv [--help | --version]\n"
+                    "\n"
+                    "Opens the Quorvel Software Update window. \"Start\" downloads the update package\n"
+                    "from %s\n"
+                    "into the folder this program is in, only when the server's copy is at least as\n"
+                    "new as the local one, showing the progress and the transfer rate. Closing the\n"
+                    "window after a good download checks the package and unpacks it over the files\n"
+                    "of that folder; an install that is interrupted is undone at the next start.\n"
+                    "%s\n"
+                    "Options:\n"
+                    "  -h, --help     show this text\n"
+                    "  --version      show the version\n"
+                    "Qt's own options (such as -platform) are accepted too.\n",
+                    QUORVEL_UPDATE_URL,
+                    *QUORVEL_UPDATE_KEY
+                        ? "Every package must carry a valid signature (<package URL>.sig) made with\n"
+                          "the release key built into this program.\n"
+                        : "");
+    } else {
+        return false;
+    }
+    result = 0;
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (int result = 0; AnswerInfoOption(argc, argv, result))
+        return result;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DirevidUreziv"));
     QApplication::setApplicationDisplayName(QString());

@@ -12,6 +12,7 @@ packages=(
   gcab cabextract curl openssl python3 python3-pyftpdlib samba smbclient
   fonts-dejavu-core fonts-liberation
   xvfb xdotool imagemagick x11-utils
+  help2man lintian
 )
 
 missing=()

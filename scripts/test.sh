@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   1. the README's first command, headless, end to end (scripts/e2e-demo.sh),
-#   2. the engine and internet-layer tests under ThreadSanitizer,
-#   3. short libFuzzer runs of the cabinet and markup parsers,
-#   4. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+#   2. the install into a temporary prefix, with both examples built and run
+#      against it alone (scripts/check-install.sh),
+#   3. the Debian packages, lintian, and the examples against the unpacked
+#      development package (scripts/check-packages.sh; same build folder),
+#   4. the engine and internet-layer tests under ThreadSanitizer,
+#   5. short libFuzzer runs of the cabinet and markup parsers,
+#   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 # Exits non-zero on the first failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +19,12 @@ jobs=$(nproc)
 
 echo "== End to end: the updater's whole job under Xvfb =="
 bash scripts/e2e-demo.sh
+
+echo "== Install: the programs, and the examples against the installed components =="
+bash scripts/check-install.sh
+
+echo "== Debian packages: lintian, and the examples against libquorvel-dev =="
+bash scripts/check-packages.sh
 
 echo "== ThreadSanitizer: engine =="
 bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -39,6 +40,13 @@ TEST(WebCopyCli, HelpShowsEveryOptionAndAnExamplePerProtocol) {
         EXPECT_TRUE(Has(r.out, std::string("webcopy --protocol ") + protocol) ||
                     Has(r.out, std::string("--passive --protocol ") + protocol))
             << protocol;
+}
+
+TEST(WebCopyCli, VersionNamesTheProgramAndItsVersionAlone) {
+    const Outcome r = Cli({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("webcopy \\(Quorvel\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << r.out;
 }
 
 TEST(WebCopyCli, BadCommandLinesExitWith2) {

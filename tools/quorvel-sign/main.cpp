@@ -48,6 +48,7 @@ published next to each update package, and checks statements.
                           is a base64 public key or a file holding one; exit
                           status 0 when it holds
   --help                  show this text
+  --version               show the version
 
 Passphrase of an encrypted private key, for keygen, pubkey and statement:
   --passphrase-env NAME   read it from the environment variable NAME
@@ -382,6 +383,10 @@ int main(int argc, char** argv) {
     const std::string& command = all[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kHelp;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "quorvel-sign (Quorvel) " QUORVEL_VERSION "\n";
         return 0;
     }
     const Arguments args = Split(std::vector<std::string>(all.begin() + 1, all.end()));

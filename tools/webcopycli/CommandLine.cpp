@@ -49,6 +49,10 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
             line.help = true;
             continue;
         }
+        if (option == "--version") {
+            line.version = true;
+            continue;
+        }
         if (option == "--passive") {
             line.passive = true;
             continue;
@@ -115,7 +119,7 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
             return fail("unknown option " + option);
         }
     }
-    if (!line.help && line.jobs.empty())
+    if (!line.help && !line.version && line.jobs.empty())
         return fail("no job given (see --help)");
     for (const TCommandLineJob& job : line.jobs)
         if (job.url.empty())
@@ -150,8 +154,10 @@ Job options (they belong to the job started last):
 Settings (for all jobs):
   --passive           passive FTP
   --keep-existing     never replace an existing target file
-  --proxy HOST[:PORT] an HTTP proxy; --proxy-user, --proxy-password its login
+  --proxy HOST[:PORT]
+                      an HTTP proxy; --proxy-user, --proxy-password its login
   -h, --help          this text
+  --version           the version of webcopy
 
 Examples:
   webcopy --protocol http --url http://example.test/files/a.zip --target-dir /tmp/in

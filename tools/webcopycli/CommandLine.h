@@ -19,6 +19,7 @@ struct TCommandLineJob {
 // The parsed command line of webcopy: engine settings and the jobs in order.
 struct TCommandLine {
     bool help = false;
+    bool version = false;
     bool passive = false;
     bool keepExisting = false;
     std::string proxy, proxyUser, proxyPassword;

@@ -29,6 +29,10 @@ int RunWebCopyCli(int argc, char** argv, std::ostream& out, std::ostream& err, b
         out << TCommandLine::HelpText();
         return 0;
     }
+    if (line.version) {
+        out << "webcopy (Quorvel) " QUORVEL_VERSION "\n";
+        return 0;
+    }
     if (!line.error.empty()) {
         err << "webcopy: " << line.error << "\n";
         return 2;

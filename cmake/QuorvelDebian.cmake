@@ -1,0 +1,88 @@
+# Debian packages through CPack (cpack -G DEB in the build folder):
+#   quorvel-updater  the three programs and their manual pages (components
+#                    updater, tools, man); dependencies from dpkg-shlibdeps
+#   libquorvel-dev   the libraries, headers and CMake package (component dev)
+# Configure with -DCMAKE_INSTALL_PREFIX=/usr so that the libraries go to the
+# multiarch folder (GNUInstallDirs).
+set(QUORVEL_DEB_MAINTAINER "Quorvel developers <developers@quorvel.example>")
+set(QUORVEL_DEB_RELEASE 1)
+set(QUORVEL_DEB_VERSION ${PROJECT_VERSION}-${QUORVEL_DEB_RELEASE})
+# The date of the newest commit, so that packages made twice are the same.
+execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%cD OUTPUT_VARIABLE QUORVEL_DEB_DATE
+                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT QUORVEL_DEB_DATE)
+  string(TIMESTAMP QUORVEL_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+endif()
+
+# Each package's copyright, changelog and lintian overrides, installed only into packages (not
+# by a plain `cmake --install`).
+function(_quorvel_deb_docs package component)
+  set(QUORVEL_DEB_PACKAGE ${package})
+  set(_dir ${PROJECT_BINARY_DIR}/debian/${package})
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${_dir}/changelog.Debian @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/lintian-overrides.in ${_dir}/overrides/${package} @ONLY)
+  add_custom_command(OUTPUT ${_dir}/changelog.Debian.gz
+                     COMMAND gzip -9nkf ${_dir}/changelog.Debian
+                     DEPENDS ${_dir}/changelog.Debian VERBATIM)
+  add_custom_target(${package}_changelog ALL DEPENDS ${_dir}/changelog.Debian.gz)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_dir}/changelog.Debian.gz
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
+  install(FILES ${_dir}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+          COMPONENT ${component} EXCLUDE_FROM_ALL)
+endfunction()
+_quorvel_deb_docs(quorvel-updater updater)
+_quorvel_deb_docs(libquorvel-dev dev)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quorvel)
+set(CPACK_PACKAGE_VENDOR "Quorvel")
+set(CPACK_PACKAGE_CONTACT "${QUORVEL_DEB_MAINTAINER}")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
+set(CPACK_COMPONENTS_ALL updater tools man dev)
+set(CPACK_COMPONENT_UPDATER_GROUP runtime)
+set(CPACK_COMPONENT_TOOLS_GROUP runtime)
+set(CPACK_COMPONENT_MAN_GROUP runtime)
+set(CPACK_COMPONENT_DEV_GROUP dev)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVEL_DEB_RELEASE})
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVEL_DEB_MAINTAINER}")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME quorvel-updater)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+# Network shares are read through libsmbclient, loaded when first used.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS libsmbclient)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+    "software updater with a transfer tool and a release signing tool
+DirevidUreziv opens the Quorvel Software Update window: it downloads a
+product's update package over HTTP or HTTPS when the server has a newer one,
+checks it (with a signature when built with a release key) and unpacks it
+over the product's files, undoing an install that was interrupted.
+webcopy runs HTTP, FTP, file and network-share transfer jobs from the command
+line and prints their progress. quorvel-sign makes release keys and signs
+update packages.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquorvel-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+    "qt6-base-dev (>= 6.2), libcurl4-openssl-dev | libcurl-dev, libmspack-dev, pkgconf | pkg-config")
+set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "cmake, libsmbclient")
+set(CPACK_DEBIAN_DEV_DESCRIPTION
+    "Quorvel components: transfer engine, cabinets, HTML button, pictures, bar
+Static C++ libraries for Qt 6 programs, with their headers and a CMake
+package: find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet
+Captions Pictures Widgets) gives Quorvel::Transfer (HTTP, FTP, file and
+network-share transfer jobs on a worker thread with a progress window),
+Quorvel::Cabinet (cabinet extraction), Quorvel::Captions (a push button with
+a marked-up caption), Quorvel::Pictures (the picture store) and
+Quorvel::Widgets (a gradient progress bar).")
+
+include(CPack)

@@ -1,0 +1,177 @@
+# The library face: the components install as static libraries with the
+# headers their main headers include and a CMake package, so that another
+# program writes
+#   find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet Captions Pictures Widgets)
+# and links Quorvel::Transfer and the others. The platform layers they link
+# install too, exported under their own names but not offered as components.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# Component, its target, its main header.
+set(_quorvel_components
+    Transfer transfer WebCopy.h
+    Cabinet cabinet cabfiles.h
+    Captions htmlcaption htmlbtns.h
+    Pictures pictures PictureContainer.h
+    Widgets widgets XiProgressBar.h)
+
+set(QUORVEL_INCLUDE_SUBDIR quorvel)
+set(QUORVEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
+
+# Every target of ours the given ones link, themselves included (out), and
+# every outside target or library they link (out_external).
+function(_quorvel_link_closure out out_external)
+  set(todo ${ARGN})
+  set(seen)
+  set(external)
+  while(todo)
+    list(POP_FRONT todo target)
+    if(target IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${target})
+    get_target_property(_libs ${target} LINK_LIBRARIES)
+    get_target_property(_ilibs ${target} INTERFACE_LINK_LIBRARIES)
+    foreach(lib IN LISTS _libs _ilibs)
+      if(NOT lib OR lib MATCHES "NOTFOUND$")
+        continue()
+      endif()
+      # A static library's private dependencies reach its users as LINK_ONLY.
+      if(lib MATCHES "^\\$<LINK_ONLY:(.+)>$")
+        set(lib ${CMAKE_MATCH_1})
+      endif()
+      set(_imported FALSE)
+      if(TARGET ${lib})
+        get_target_property(_imported ${lib} IMPORTED)
+      endif()
+      if(TARGET ${lib} AND NOT _imported)
+        list(APPEND todo ${lib})
+      else()
+        list(APPEND external ${lib})
+      endif()
+    endforeach()
+  endwhile()
+  list(REMOVE_DUPLICATES external)
+  set(${out} ${seen} PARENT_SCOPE)
+  set(${out_external} ${external} PARENT_SCOPE)
+endfunction()
+
+# The headers a caller gets by including the given main headers: followed
+# through their #include "..." lines among the headers of the given targets'
+# folders. Headers install into one folder, so two with the same name are an
+# error, and none may include or name the platform libraries' own types.
+function(_quorvel_header_closure out targets)
+  foreach(target IN LISTS targets)
+    get_target_property(_dir ${target} SOURCE_DIR)
+    file(GLOB _headers ${_dir}/*.h)
+    foreach(header IN LISTS _headers)
+      get_filename_component(_name ${header} NAME)
+      if(DEFINED _qh_${_name} AND NOT _qh_${_name} STREQUAL header)
+        message(FATAL_ERROR "Two installable headers named ${_name}: ${_qh_${_name}} and ${header}")
+      endif()
+      set(_qh_${_name} ${header})
+    endforeach()
+  endforeach()
+  set(todo)
+  foreach(name IN LISTS ARGN)
+    list(APPEND todo ${_qh_${name}})
+  endforeach()
+  set(seen)
+  set(_forbidden_include "^(curl/|mspack\\.h|libsmbclient\\.h|openssl/)")
+  set(_forbidden_name "(^|[^A-Za-z0-9_])(CURLM?|CURLcode|SMBCCTX|SMBCFILE|mscab[a-z_]*|mspack_[a-z_]+|EVP_[A-Z_]+|OSSL_[A-Z_]+)([^A-Za-z0-9_]|$)")
+  while(todo)
+    list(POP_FRONT todo header)
+    if(header IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${header})
+    file(STRINGS ${header} _lines)
+    foreach(line IN LISTS _lines)
+      if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\"")
+        set(_name ${CMAKE_MATCH_1})
+        if(NOT DEFINED _qh_${_name})
+          message(FATAL_ERROR "${header} includes ${_name}, which no installed library provides")
+        endif()
+        list(APPEND todo ${_qh_${_name}})
+      elseif(line MATCHES "^[ \t]*#[ \t]*include[ \t]*<([^>]+)>" AND CMAKE_MATCH_1 MATCHES "${_forbidden_include}")
+        message(FATAL_ERROR "${header} is installed and includes <${CMAKE_MATCH_1}>")
+      elseif(line MATCHES "${_forbidden_name}" AND NOT line MATCHES "^[ \t]*//")
+        message(FATAL_ERROR "${header} is installed and names ${CMAKE_MATCH_2}")
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# How the package's config file finds each outside dependency for its caller.
+function(_quorvel_dependency_lines out)
+  set(lines "")
+  set(qt_components)
+  foreach(lib IN LISTS ARGN)
+    if(lib MATCHES "^Qt6::(.+)$")
+      list(APPEND qt_components ${CMAKE_MATCH_1})
+    elseif(lib STREQUAL "Threads::Threads")
+      string(APPEND lines "find_dependency(Threads)\n")
+    elseif(lib STREQUAL "OpenSSL::Crypto")
+      string(APPEND lines "find_dependency(OpenSSL 3 COMPONENTS Crypto)\n")
+    elseif(lib MATCHES "^PkgConfig::(.+)$")
+      set(_module ${QUORVEL_PKG_MODULE_${CMAKE_MATCH_1}})
+      if(NOT _module)
+        message(FATAL_ERROR "No pkg-config module known for ${lib}; add it to QUORVEL_PKG_MODULE_*")
+      endif()
+      string(APPEND lines "_quorvel_pkg_target(${CMAKE_MATCH_1} ${_module})\n")
+    elseif(lib STREQUAL CMAKE_DL_LIBS OR lib MATCHES "^-")
+      # A system library given by name: the linker finds it.
+    else()
+      message(FATAL_ERROR "The installed libraries link ${lib}; tell QuorvelConfig.cmake how to find it")
+    endif()
+  endforeach()
+  if(qt_components)
+    list(REMOVE_DUPLICATES qt_components)
+    list(JOIN qt_components " " _qt)
+    string(PREPEND lines "find_dependency(Qt6 COMPONENTS ${_qt})\n")
+  endif()
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+set(QUORVEL_PKG_MODULE_CURL libcurl)
+set(QUORVEL_PKG_MODULE_MSPACK libmspack)
+set(QUORVEL_PKG_MODULE_SMBCLIENT smbclient)
+
+function(quorvel_install_library)
+  set(component_targets)
+  set(main_headers)
+  set(component_names)
+  set(_spec ${_quorvel_components})
+  while(_spec)
+    list(POP_FRONT _spec component target header)
+    list(APPEND component_names ${component})
+    list(APPEND component_targets ${target})
+    list(APPEND main_headers ${header})
+    set_target_properties(${target} PROPERTIES EXPORT_NAME ${component})
+  endwhile()
+
+  _quorvel_link_closure(targets external ${component_targets})
+  _quorvel_header_closure(headers "${targets}" ${main_headers})
+  _quorvel_dependency_lines(QUORVEL_FIND_DEPENDENCIES ${external})
+
+  foreach(target IN LISTS targets)
+    # Installed names say whose they are: libquorvel_transfer.a, ...
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME quorvel_${target})
+    target_include_directories(${target} INTERFACE
+                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}>)
+    target_compile_features(${target} INTERFACE cxx_std_20)
+  endforeach()
+
+  install(TARGETS ${targets} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
+  install(EXPORT QuorvelTargets NAMESPACE Quorvel:: DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
+
+  set(QUORVEL_COMPONENT_NAMES "${component_names}")
+  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QuorvelConfig.cmake.in
+                                ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake INSTALL_DESTINATION ${QUORVEL_CMAKE_DIR})
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake VERSION ${PROJECT_VERSION}
+                                   COMPATIBILITY SameMajorVersion)
+  install(FILES ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake ${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake
+          DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
+endfunction()
