@@ -16,24 +16,26 @@ bool AnswerInfoOption(int argc, char** argv, int& result) {
     if (std::strcmp(argv[1], "--version") == 0) {
         std::printf("DirevidUreziv (Quorvel) %s\n", QUORVEL_VERSION);
     } else if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::printf("Usage: DirevidUreziv [--help | --version]\n"
-                    "\n"
-                    "Opens the Quorvel Software Update window. \"Start\" downloads the update package\n"
-                    "from %s\n"
-                    "into the folder this program is in, only when the server's copy is at least as\n"
-                    "new as the local one, showing the progress and the transfer rate. Closing the\n"
-                    "window after a good download checks the package and unpacks it over the files\n"
-                    "of that folder; an install that is interrupted is undone at the next start.\n"
-                    "%s\n"
-                    "Options:\n"
-                    "  -h, --help     show this text\n"
-                    "  --version      show the version\n"
-                    "Qt's own options (such as -platform) are accepted too.\n",
-                    QUORVEL_UPDATE_URL,
-                    *QUORVEL_UPDATE_KEY
-                        ? "Every package must carry a valid signature (<package URL>.sig) made with\n"
-                          "the release key built into this program.\n"
-                        : "");
+        std::printf(
+            "Usage: DirevidUreziv [--help | --version]\n"
+            "\n"
+            "Opens the Quorvel Software Update window. \"Start\" downloads the update package\n"
+            "from %s\n"
+            "into the folder this program is in, only when the server's copy is at least as\n"
+            "new as the local one, showing the progress and the transfer rate. Closing the\n"
+            "window after a good download checks the package and unpacks it over the files\n"
+            "of that folder; an install that is interrupted is undone at the next start.\n"
+            "%s\n"
+            "Options:\n"
+            "  -h, --help     show this text\n"
+            "  --version      show the version\n"
+            "Qt's own options (such as -platform) are accepted too.\n",
+            QUORVEL_UPDATE_URL,
+            *QUORVEL_UPDATE_KEY
+                ? "Before the package it fetches the signed release statement (<package URL>.release)\n"
+                  "and takes only a package the statement describes, signed with a release key\n"
+                  "built into this program, for a release above the installed one.\n"
+                : "");
     } else {
         return false;
     }
