@@ -7,6 +7,7 @@
 #include "TForm1Description.h"
 #include "TLabel.h"
 #include "WebCopy.h"
+#include "WindowAccessibility.h"
 #include "XiProgressBar.h"
 #include "htmlbtns.h"
 
@@ -44,6 +45,7 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     // The stored description is part of the program; what it leaves out is a
     // build fault worth a warning, and the window is completed regardless.
     m_descriptionReport = BuildForm1(*this, description);
+    DescribeWindowControls(*this);
     for (const QString& skipped : m_descriptionReport.Skipped)
         qWarning("window description: %s", qUtf8Printable(skipped));
     m_instruction = Label2->Caption();

@@ -1,6 +1,7 @@
 #include "THTMLButton.h"
 
 #include "ButtonBackground.h"
+#include "HTMLButtonAccessibility.h"
 #include "PictureContainer.h"
 #include "TQtCanvas.h"
 
@@ -19,6 +20,7 @@ std::function<unsigned()>& THTMLButton::SeedSource() {
 
 THTMLButton::THTMLButton(QWidget* parent)
     : QPushButton(parent), m_pictureCache(std::make_unique<THTMLPictureCache>()) {
+    HTMLButtonAccessibility::Install();
     setText(m_caption);
     setAttribute(Qt::WA_Hover);
     BuildBackground();

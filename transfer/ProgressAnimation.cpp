@@ -1,5 +1,7 @@
 #include "ProgressAnimation.h"
 
+#include "ProgressAnimationAccessibility.h"
+
 #include <QPainter>
 #include <QTimerEvent>
 
@@ -20,6 +22,7 @@ constexpr TAnimationClip kClips[] = {
 
 TProgressAnimation::TProgressAnimation(QWidget* parent) : QWidget(parent) {
     InitAnimationResources();
+    ProgressAnimationAccessibility::Install();
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     SetClip(kTransferClip);
     SetRunning(true);

@@ -35,6 +35,8 @@ TProgressDialog::TProgressDialog(std::shared_ptr<TProgressWindow> state)
       m_openFile(new QPushButton(this)) {
     setModal(false);
     m_bar->setTextVisible(false);
+    // The bar shows no text, so a screen reader needs its name.
+    m_bar->setAccessibleName(QStringLiteral("Transfer progress"));
     for (QPushButton* b : {m_cancel, m_openFolder, m_openFile})
         b->setAutoDefault(false);
     // Presses go to the state; the state posts the update that hides or

@@ -1,5 +1,6 @@
 #include "TForm.h"
 
+#include "WidgetAccessibility.h"
 #include "WindowPlacement.h"
 
 #include <QFont>
@@ -24,6 +25,7 @@ void InstallFaceSubstitutes() {
 } // namespace
 
 TForm::TForm(QWidget* parent) : QWidget(parent) {
+    WidgetAccessibility::Install();
     InstallFaceSubstitutes();
     setAutoFillBackground(true);
     SetColor(m_color);

@@ -1,12 +1,16 @@
 #include "TImage.h"
 
+#include "WidgetAccessibility.h"
+
 #include "THTMLPicture.h"
 
 #include <QPainter>
 
 #include <sstream>
 
-TImage::TImage(QWidget* parent) : QWidget(parent), m_picture(std::make_unique<THTMLPicture>()) {}
+TImage::TImage(QWidget* parent) : QWidget(parent), m_picture(std::make_unique<THTMLPicture>()) {
+    WidgetAccessibility::Install();
+}
 
 TImage::~TImage() = default;
 

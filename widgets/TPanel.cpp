@@ -1,5 +1,7 @@
 #include "TPanel.h"
 
+#include "WidgetAccessibility.h"
+
 #include <QPainter>
 
 namespace {
@@ -11,7 +13,9 @@ QColor ToQColor(TColor color) {
 
 } // namespace
 
-TPanel::TPanel(QWidget* parent) : QWidget(parent) {}
+TPanel::TPanel(QWidget* parent) : QWidget(parent) {
+    WidgetAccessibility::Install();
+}
 
 void TPanel::SetCaption(const QString& caption) {
     m_caption = caption;

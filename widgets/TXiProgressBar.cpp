@@ -1,5 +1,7 @@
 #include "TXiProgressBar.h"
 
+#include "WidgetAccessibility.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
@@ -88,6 +90,7 @@ double Extent(long long span, long long done, long long range) {
 } // namespace
 
 TXiProgressBar::TXiProgressBar(QWidget* parent) : QWidget(parent) {
+    WidgetAccessibility::Install();
     resize(200, 16);
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetColorScheme(csDesert);
@@ -174,6 +177,7 @@ void TXiProgressBar::PaintNow() {
         QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
         return;
     }
+    WidgetAccessibility::ValueChanged(this);
     if (isVisible())
         repaint();
 }
