@@ -13,22 +13,20 @@
 
 namespace {
 
-// Copies the package to the backup name. Whatever stands at that name (a
-// symbolic link included) is replaced, never written through.
-bool CopyToBackup(int folder, const std::string& package, const std::string& backup, TFileOps& ops) {
-    const TUniqueFd source(openat(folder, package.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (!source.Valid() || fstat(source.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    if (ops.Unlink(folder, backup.c_str(), 0) != 0 && errno != ENOENT)
-        return false;
-    const TUniqueFd target(
-        openat(folder, backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!target.Valid())
-        return false;
+// The name the backup is written under until it is whole.
+QString BackupTempName(const QString& backupName) {
+    return QLatin1Char('.') + backupName + QStringLiteral(".new");
+}
+
+void DeclareNames(TStagedInstall& install, const QString& backupName) {
+    install.AddLeftover(backupName);
+    install.AddLeftover(BackupTempName(backupName));
+}
+
+bool CopyAll(int source, int target, TFileOps& ops) {
     std::vector<char> buffer(256 * 1024);
     for (;;) {
-        const ssize_t got = read(source.Get(), buffer.data(), buffer.size());
+        const ssize_t got = read(source, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -36,8 +34,7 @@ bool CopyToBackup(int folder, const std::string& package, const std::string& bac
         if (got == 0)
             return true;
         for (ssize_t done = 0; done < got;) {
-            const ssize_t put =
-                ops.Write(target.Get(), buffer.data() + done, static_cast<std::size_t>(got - done));
+            const ssize_t put = ops.Write(target, buffer.data() + done, static_cast<std::size_t>(got - done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0)
@@ -47,32 +44,66 @@ bool CopyToBackup(int folder, const std::string& package, const std::string& bac
     }
 }
 
+// Copies the package to the backup name and returns the copy, open for
+// reading. The copy is written under a temporary name of ours (created new,
+// never through a link, readable by the user alone) and renamed over
+// whatever stands at the backup name only when whole, so a partial copy is
+// never found there.
+TUniqueFd CopyToBackup(int folder, int package, const std::string& backup, const std::string& temp,
+                       TFileOps& ops) {
+    // Created first of all: from here on, a kill leaves a sign that the
+    // next start reads as an install that did not happen.
+    TUniqueFd target(openat(folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!target.Valid())
+        return {};
+    struct stat st {};
+    const bool replace = fstatat(folder, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!CopyAll(package, target.Get(), ops) || (replace && ops.Unlink(folder, backup.c_str(), 0) != 0) ||
+        ops.Rename(folder, temp.c_str(), folder, backup.c_str()) != 0) {
+        ops.Unlink(folder, temp.c_str(), 0);
+        return {};
+    }
+    return target;
+}
+
 } // namespace
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
                     const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup) {
-    const TUniqueFd dir(open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const std::string package = QFile::encodeName(packageName).toStdString();
-    const std::string backup = QFile::encodeName(backupName).toStdString();
-    struct stat st {};
-    if (!dir.Valid() || fstatat(dir.Get(), package.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode))
+    TStagedInstall install(folder, packageName, ops);
+    DeclareNames(install, backupName);
+    // An interrupted install is undone before anything new starts; it takes
+    // its package with it, so nothing is installed then. Other left-overs
+    // are older than the package, which was downloaded after the start.
+    const TStagedInstall::TRecovery recovery = install.Recover(true);
+    if (recovery != TStagedInstall::TRecovery::Nothing)
         return false;
 
-    TStagedInstall install(folder, packageName, ops);
-    // An interrupted install is undone before anything new starts.
-    if (install.Recover() == TStagedInstall::TRecovery::Failed)
+    const TUniqueFd dir(open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const TUniqueFd package(dir.Valid() ? openat(dir.Get(), QFile::encodeName(packageName).constData(),
+                                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
+                                        : -1);
+    struct stat st {};
+    if (!package.Valid() || fstat(package.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        install.Abandon();
         return false;
-    bool installed = false;
-    // A backup left by an earlier, interrupted install is never unpacked in
-    // place of the package just downloaded.
-    // The copy is what gets unpacked, so it is the copy that is checked.
-    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    if (CopyToBackup(dir.Get(), package, backup, ops) && (!acceptBackup || acceptBackup(base + backupName))) {
-        install.Reserve(backupName);
-        installed = install.Install(cabinet, base + backupName);
     }
-    ops.Unlink(dir.Get(), backup.c_str(), 0);
-    return installed;
+    // What is checked is the copy, through the descriptor it is unpacked
+    // from: a file put at the backup's name meanwhile is never read.
+    const TUniqueFd backup =
+        CopyToBackup(dir.Get(), package.Get(), QFile::encodeName(backupName).toStdString(),
+                     QFile::encodeName(BackupTempName(backupName)).toStdString(), ops);
+    if (!backup.Valid() || (acceptBackup && !acceptBackup(backup.Get()))) {
+        install.Abandon();
+        return false;
+    }
+    if (!install.Install(cabinet, backup.Get()))
+        return false;
+    // From now on the package stands for what is installed: its time is
+    // what the next download is compared with.
+    const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    futimens(package.Get(), times);
+    return true;
 }
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
@@ -80,18 +111,30 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
     return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup);
 }
 
-bool RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
-                    TFileOps& ops) {
+TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
+                                TFileOps& ops) {
     TStagedInstall install(folder, packageName, ops);
-    if (install.Recover() != TStagedInstall::TRecovery::RolledBack)
-        return false;
-    // The interrupted install's backup goes too; "Start" fetches the package again.
-    const TUniqueFd dir(open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid())
-        ops.Unlink(dir.Get(), QFile::encodeName(backupName).constData(), 0);
-    return true;
+    DeclareNames(install, backupName);
+    switch (install.Recover()) {
+    case TStagedInstall::TRecovery::Nothing:
+        return TInstallRecovery::Nothing;
+    case TStagedInstall::TRecovery::RolledBack:
+    case TStagedInstall::TRecovery::Interrupted:
+        return TInstallRecovery::Undone;
+    case TStagedInstall::TRecovery::Untrusted:
+        return TInstallRecovery::Untrusted;
+    case TStagedInstall::TRecovery::Failed:
+        break;
+    }
+    return TInstallRecovery::Failed;
 }
 
-bool RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName) {
+TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName,
+                                const QString& backupName) {
     return RecoverInstall(folder, packageName, backupName, TFileOps::System());
+}
+
+bool MarkNotInstalled(const QString& packagePath) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
+    return utimensat(AT_FDCWD, QFile::encodeName(packagePath).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }

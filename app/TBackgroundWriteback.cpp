@@ -1,5 +1,6 @@
 #include "TBackgroundWriteback.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -7,11 +8,19 @@
 namespace {
 
 // Descriptors kept open for files not handled yet: enough for a run of
-// small files, and far below the usual limit of 1024 descriptors a process
-// may hold, so the extraction itself never runs short of them.
-constexpr std::size_t kMaxWaiting = 256;
+// small files, and at most a quarter of what the process may hold, so the
+// extraction itself never runs short of them.
+std::size_t MaxWaiting() {
+    rlimit limit{};
+    std::size_t max = 256;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        max = std::min<std::size_t>(max, limit.rlim_cur / 4);
+    return max;
+}
 
 } // namespace
+
+TBackgroundWriteback::TBackgroundWriteback() : m_maxWaiting(MaxWaiting()) {}
 
 TBackgroundWriteback::~TBackgroundWriteback() {
     {
@@ -28,7 +37,7 @@ TBackgroundWriteback::~TBackgroundWriteback() {
 void TBackgroundWriteback::Add(int fd) {
     {
         const std::lock_guard lock(m_mutex);
-        if (m_stop || m_queue.size() >= kMaxWaiting)
+        if (m_stop || m_queue.size() >= m_maxWaiting)
             return;
         const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 3);
         if (copy < 0)

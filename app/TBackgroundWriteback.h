@@ -15,7 +15,7 @@
 // written by the caller's flush.
 class TBackgroundWriteback {
 public:
-    TBackgroundWriteback() = default;
+    TBackgroundWriteback();
     ~TBackgroundWriteback(); // waits for the file under way, drops those waiting
     TBackgroundWriteback(const TBackgroundWriteback&) = delete;
     TBackgroundWriteback& operator=(const TBackgroundWriteback&) = delete;
@@ -33,5 +33,6 @@ private:
     std::deque<int> m_queue;
     bool m_busy = false;
     bool m_stop = false;
+    std::size_t m_maxWaiting;
     std::jthread m_thread;
 };

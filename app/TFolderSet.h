@@ -2,6 +2,7 @@
 
 #include "TUniqueFd.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -10,26 +11,33 @@
 class TFileOps;
 
 // The folders below one root folder that an install opens, by relative path
-// ("a/b"). Each is opened once, never through a symbolic link, and kept open
-// so that all of them can be flushed at the end.
+// ("a/b"), never through a symbolic link. Only a few stay open at a time
+// (the ones used last), so that an install of any number of folders holds a
+// bounded number of descriptors whatever the process's limit; a folder that
+// was let go is opened again, from the root, when it is needed.
 class TFolderSet {
 public:
     // May a missing folder (relative path) be created?
     using TMayCreate = std::function<bool(const std::string& path)>;
 
-    explicit TFolderSet(int root) : m_root(root) {}
+    explicit TFolderSet(int root);
 
-    // Opens the folder parts[0]/.../parts[count-1]; returns its descriptor
-    // (owned by the set), or -1 with errno set. Missing folders are created
-    // when mayCreate allows it; created paths are remembered.
+    // Opens the folder parts[0]/.../parts[count-1]; returns its descriptor,
+    // owned by the set and valid until the next Open of this set, or -1 with
+    // errno set (ENOENT only when a folder on the way does not exist).
+    // Missing folders are created when mayCreate allows it.
     int Open(const std::vector<std::string>& parts, std::size_t count, TFileOps& ops,
              const TMayCreate& mayCreate = {});
-    // The root and every open folder.
-    std::vector<int> Descriptors() const;
-    const std::vector<std::string>& Created() const { return m_created; }
 
 private:
+    struct TOpenFolder {
+        TUniqueFd fd;
+        std::uint64_t lastUse = 0;
+    };
+    int Keep(const std::string& path, int fd);
+
     int m_root;
-    std::map<std::string, TUniqueFd> m_open;
-    std::vector<std::string> m_created;
+    std::size_t m_maxOpen;
+    std::uint64_t m_uses = 0;
+    std::map<std::string, TOpenFolder> m_open;
 };

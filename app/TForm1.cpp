@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "PackageInstall.h"
 #include "TCABFile.h"
+#include "TFileOps.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
 #include "WebCopy.h"
@@ -117,25 +118,18 @@ void TForm1::HTMLButton1Click() {
 void TForm1::FormClose() {
     if (updateFailed || upToDate || !transferDone || !fileReceived)
         return;
-    if (!m_packageSignature.Required()) {
-        InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
-                       QString::fromUtf8(kBackupName));
-        return;
-    }
-    // A package changed on disk since its signature was checked is refused
-    // like one that arrived unsigned.
-    bool refused = false;
-    InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName), QString::fromUtf8(kBackupName),
-                   [this, &refused](const QString& backup) {
-                       refused = !m_packageSignature.Check(backup);
-                       return !refused;
-                   });
-    if (refused) {
-        std::error_code ec;
-        std::filesystem::remove(PackagePath().toStdString(), ec);
+    // With a key, the copy about to be unpacked is checked against the
+    // signature the download was checked with: a package changed on disk
+    // since is refused like one that arrived unsigned.
+    TBackupCheck check;
+    if (m_packageSignature.Required())
+        check = [this](int backup) { return m_packageSignature.Check(backup); };
+    // The user was told the update succeeded: an install that did not
+    // happen must say so.
+    if (!InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
+                        QString::fromUtf8(kBackupName), InstallOps ? *InstallOps : TFileOps::System(), check))
         ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
                        TMessageKind::Information);
-    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -193,13 +187,17 @@ void TForm1::WebCopy1CopyProgress() {
 
 void TForm1::WebCopy1FileDone() {
     m_partialPackage = false;
-    // With a key, a package counts as received only once its signature
-    // verifies; otherwise it is a failed update and the package goes.
-    if (m_packageSignature.Required() && !updateFailed &&
-        !(WebCopy1->Items()[0]->CopySucceeded &&
-          m_packageSignature.FetchAndCheck(m_downloadUrl, PackagePath(), WebCopy1->Proxy,
-                                           WebCopy1->Cancelled)))
+    // A job that did not succeed is a failed update, whatever else was
+    // reported; with a key, a package counts as received only once its
+    // signature verifies.
+    const bool received = WebCopy1->Items()[0]->CopySucceeded;
+    if (!updateFailed &&
+        (!received || (m_packageSignature.Required() &&
+                       !m_packageSignature.FetchAndCheck(m_downloadUrl, PackagePath(), WebCopy1->Proxy,
+                                                         WebCopy1->Cancelled))))
         WebCopy1Error();
+    else if (!updateFailed)
+        MarkNotInstalled(PackagePath());
     transferDone = true;
     fileReceived = true;
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });

@@ -11,6 +11,7 @@
 #include <atomic>
 
 class TCABFile;
+class TFileOps;
 class THTMLButton;
 class TLabel;
 class TWebCopy;
@@ -60,6 +61,10 @@ public:
     bool Waiting() const { return m_waitDepth > 0; }
     // What building the window from its description skipped or completed.
     const TFormReport& DescriptionReport() const { return m_descriptionReport; }
+
+    // The file operations of the install; null for the system's. Tests make
+    // one of them fail.
+    TFileOps* InstallOps = nullptr;
 
     // Components and controls.
     TWebCopy* WebCopy1 = nullptr;

@@ -59,7 +59,8 @@ bool TPackageSignature::FetchAndCheck(const QString& packageUrl, const QString& 
     return true;
 }
 
-bool TPackageSignature::Check(const QString& path) const {
-    return m_key && m_signature &&
-           m_key->VerifyFile(path.toStdString(), *m_signature) == SignatureError::kNone;
+bool TPackageSignature::Check(int fd) const {
+    FileDigest::Sha512 digest{};
+    return m_key && m_signature && FileDigest::OfDescriptor(fd, digest) == SignatureError::kNone &&
+           m_key->VerifyDigest(digest, *m_signature) == SignatureError::kNone;
 }

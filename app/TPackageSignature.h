@@ -27,9 +27,9 @@ public:
     bool FetchAndCheck(const QString& packageUrl, const QString& packagePath, const QString& proxy,
                        const std::atomic<bool>& cancelled);
 
-    // Checks a file against the signature kept by the last good FetchAndCheck;
-    // false when there is none.
-    bool Check(const QString& path) const;
+    // Checks an open file (read from its start) against the signature kept
+    // by the last good FetchAndCheck; false when there is none.
+    bool Check(int fd) const;
 
     // Forgets the kept signature (a new download starts).
     void Forget() { m_signature.reset(); }

@@ -1,5 +1,6 @@
 #include "TStagedInstall.h"
 
+#include "InstallFolders.h"
 #include "TBackgroundWriteback.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
@@ -8,29 +9,21 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+
+using namespace InstallFolders;
 
 namespace {
 
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t cut = path.find('/', start);
-        parts.push_back(path.substr(start, cut == std::string::npos ? std::string::npos : cut - start));
-        if (cut == std::string::npos)
-            return parts;
-        start = cut + 1;
-    }
-}
-
-bool Exists(int dir, const std::string& name, struct stat* st = nullptr) {
-    struct stat local {};
-    return dir >= 0 && fstatat(dir, name.c_str(), st ? st : &local, AT_SYMLINK_NOFOLLOW) == 0;
-}
+// Room kept free beyond what a cabinet declares: the file system's own
+// records, and whatever else is written meanwhile.
+constexpr unsigned long long kSpaceMargin = 4ull << 20;
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -41,78 +34,14 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
            });
 }
 
-int OpenFolderAt(int dir, const std::string& name) {
-    return openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-// The names in the folder `dir`, sorted, so that an install always takes its
-// files in the same order; false when the folder cannot be read.
-bool ListFolder(int dir, std::vector<std::string>& names) {
-    names.clear();
-    const int copy = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* listing = copy >= 0 ? fdopendir(copy) : nullptr;
-    if (!listing) {
-        if (copy >= 0)
-            close(copy);
-        return false;
-    }
-    errno = 0;
-    while (const dirent* entry = readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    const bool ok = errno == 0;
-    closedir(listing);
-    std::sort(names.begin(), names.end());
-    return ok;
-}
-
-// Calls visit(path, isFolder, status) for everything below the folder `dir`,
-// a folder before its contents; false when a folder cannot be read or visit
-// says so.
-template <typename Visit> bool Walk(int dir, const std::string& prefix, Visit& visit) {
-    std::vector<std::string> names;
-    if (!ListFolder(dir, names))
-        return false;
-    for (const std::string& name : names) {
-        struct stat st {};
-        if (!Exists(dir, name, &st) || !visit(prefix + name, S_ISDIR(st.st_mode), st))
-            return false;
-        if (S_ISDIR(st.st_mode)) {
-            const TUniqueFd sub(OpenFolderAt(dir, name));
-            if (!sub.Valid() || !Walk(sub.Get(), prefix + name + "/", visit))
-                return false;
-        }
-    }
-    return true;
-}
-
-// Removes the entry `name` of `dir` with everything below it: links
-// themselves, never what they point at.
-void RemoveTree(int dir, const std::string& name, TFileOps& ops) {
-    struct stat st {};
-    if (!Exists(dir, name, &st))
-        return;
-    if (!S_ISDIR(st.st_mode)) {
-        ops.Unlink(dir, name.c_str(), 0);
-        return;
-    }
-    const TUniqueFd sub(OpenFolderAt(dir, name));
-    std::vector<std::string> names;
-    if (sub.Valid() && ListFolder(sub.Get(), names))
-        for (const std::string& child : names)
-            RemoveTree(sub.Get(), child, ops);
-    ops.Unlink(dir, name.c_str(), AT_REMOVEDIR);
-}
-
-// Flushes the entries of every folder the sets hold open.
-bool SyncFolders(const std::vector<const TFolderSet*>& sets, TFileOps& ops) {
-    bool ok = true;
-    for (const TFolderSet* set : sets)
-        for (const int fd : set->Descriptors())
-            ok = ops.Sync(fd) == 0 && ok;
-    return ok;
+// The time of day in UTC as "YYYYMMDD-HHMMSS", for names set aside.
+std::string Stamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
+    return text;
 }
 
 // The writes of the staging: passed on to the install's operations; each
@@ -135,25 +64,52 @@ private:
     TBackgroundWriteback& m_writeback;
 };
 
+// Points a cabinet component at a descriptor for as long as it lives.
+class TCabinetFromDescriptor {
+public:
+    TCabinetFromDescriptor(TCABFile& cabinet, int fd)
+        : m_cabinet(cabinet), m_previous(cabinet.CABFileDescriptor()) {
+        cabinet.SetCABFileDescriptor(fd);
+    }
+    ~TCabinetFromDescriptor() { m_cabinet.SetCABFileDescriptor(m_previous); }
+    TCabinetFromDescriptor(const TCabinetFromDescriptor&) = delete;
+    TCabinetFromDescriptor& operator=(const TCabinetFromDescriptor&) = delete;
+
+private:
+    TCABFile& m_cabinet;
+    int m_previous;
+};
+
 } // namespace
 
 TStagedInstall::TStagedInstall(const QString& folder, const QString& packageName, TFileOps& ops)
-    : m_folder(QFile::encodeName(folder).toStdString()), m_ops(ops) {
+    : m_folder(QFile::encodeName(folder).toStdString()),
+      m_package(QFile::encodeName(packageName).toStdString()), m_ops(ops) {
     if (m_folder.empty() || m_folder.back() != '/')
         m_folder += '/';
-    std::string stem = QFile::encodeName(packageName).toStdString();
+    std::string stem = m_package;
     if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0)
         stem.resize(dot);
     m_staging = "." + stem + ".staging";
     m_rollback = "." + stem + ".rollback";
     m_journal = "." + stem + ".journal";
     m_journalTemp = m_journal + ".new";
-    m_reserved = {m_staging, m_rollback, m_journal, m_journalTemp};
-    Reserve(packageName);
+    m_done = "." + stem + ".done";
+    m_reserved = {m_staging, m_rollback, m_journal, m_journalTemp, m_done, m_package};
 }
 
 void TStagedInstall::Reserve(const QString& name) {
     m_reserved.push_back(QFile::encodeName(name).toStdString());
+}
+
+void TStagedInstall::AddLeftover(const QString& name) {
+    Reserve(name);
+    m_leftovers.push_back(QFile::encodeName(name).toStdString());
+}
+
+void TStagedInstall::StageFile(const QString& name, std::string bytes) {
+    Reserve(name);
+    m_stagedFiles.push_back({QFile::encodeName(name).toStdString(), std::move(bytes)});
 }
 
 bool TStagedInstall::IsReserved(const std::string& name) const {
@@ -164,43 +120,106 @@ bool TStagedInstall::IsReserved(const std::string& name) const {
 }
 
 bool TStagedInstall::OpenRoot() {
-    if (!m_root.Valid())
-        m_root = TUniqueFd(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return m_root.Valid();
+    if (m_root.Valid())
+        return true;
+    TUniqueFd root(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // One install or recovery at a time in a folder: a second updater must
+    // not take the journal of a running install for an interrupted one. The
+    // lock goes with the process, a killed one included.
+    if (!root.Valid() || flock(root.Get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    m_root = std::move(root);
+    return true;
 }
 
-void TStagedInstall::RemoveOurFolders() {
+bool TStagedInstall::Trusted() {
+    struct stat st {};
+    if (!OpenRoot() || fstat(m_root.Get(), &st) != 0)
+        return false;
+    // Others who may create and remove names here could put a journal or a
+    // rollback folder of their choosing in our place.
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
+        return false;
+    std::vector<std::string> ours = {m_staging, m_rollback, m_journal, m_journalTemp, m_done};
+    ours.insert(ours.end(), m_leftovers.begin(), m_leftovers.end());
+    for (const std::string& name : ours) {
+        const int found = Lookup(m_root.Get(), name, &st);
+        if (found != ENOENT && (found != 0 || st.st_uid != geteuid()))
+            return false;
+    }
+    return true;
+}
+
+void TStagedInstall::RemoveOurFolders(bool leftovers) {
     RemoveTree(m_root.Get(), m_staging, m_ops);
     RemoveTree(m_root.Get(), m_rollback, m_ops);
     RemoveTree(m_root.Get(), m_journalTemp, m_ops);
+    // The caller's left-overs are files: a folder of that name is not ours.
+    struct stat st {};
+    for (const std::string& name : m_leftovers)
+        if (leftovers && Lookup(m_root.Get(), name, &st) == 0 && !S_ISDIR(st.st_mode))
+            m_ops.Unlink(m_root.Get(), name.c_str(), 0);
+}
+
+bool TStagedInstall::AnyLeftover() const {
+    std::vector<std::string> names = {m_staging, m_rollback, m_journalTemp};
+    names.insert(names.end(), m_leftovers.begin(), m_leftovers.end());
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return Lookup(m_root.Get(), name) != ENOENT; });
+}
+
+bool TStagedInstall::Fail() {
+    // The package goes first: whatever is left after a kill here still tells
+    // the next start that this install did not happen.
+    if (Lookup(m_root.Get(), m_package) == 0)
+        m_ops.Unlink(m_root.Get(), m_package.c_str(), 0);
+    // While a journal stands, the rollback folder may hold the only copies of
+    // old files: it stays for Recover.
+    if (Lookup(m_root.Get(), m_journal) == ENOENT)
+        RemoveOurFolders();
+    return false;
+}
+
+void TStagedInstall::Abandon() {
+    if (OpenRoot() && Trusted())
+        Fail();
 }
 
 bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
-    if (!OpenRoot())
-        return false;
-    // An interrupted install that is not undone yet: nothing new starts on top of it.
-    if (Exists(m_root.Get(), m_journal))
-        return false;
-    RemoveOurFolders();
-    if (m_ops.MakeDir(m_root.Get(), m_staging.c_str(), 0700) != 0 ||
-        m_ops.MakeDir(m_root.Get(), m_rollback.c_str(), 0700) != 0) {
-        RemoveOurFolders();
+    const TUniqueFd fd(open(QFile::encodeName(cabinetPath).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        Abandon();
         return false;
     }
+    return Install(cabinet, fd.Get());
+}
+
+bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
+    if (!OpenRoot() || !Trusted())
+        return false;
+    // An install that is not undone or cleared yet: nothing new starts on top of it.
+    if (Lookup(m_root.Get(), m_journal) != ENOENT || Lookup(m_root.Get(), m_done) != ENOENT)
+        return Fail();
+    // Folders an earlier install left; the caller's files (a backup just
+    // made) are the caller's until the install ends.
+    RemoveOurFolders(false);
+    const TCabinetFromDescriptor source(cabinet, cabinetFd);
+    if (!EnoughSpace(cabinet) || m_ops.MakeDir(m_root.Get(), m_staging.c_str(), 0700) != 0 ||
+        m_ops.MakeDir(m_root.Get(), m_rollback.c_str(), 0700) != 0)
+        return Fail();
     // Opened before anything is written, so that its flushes report every
     // write error of the install.
     const TUniqueFd watch(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     TInstallPlan plan;
-    TBackgroundWriteback writeback;
-    if (!watch.Valid() || !Stage(cabinet, cabinetPath, writeback) || !MakePlan(plan) ||
-        !FlushStaging(watch.Get(), writeback)) {
-        RemoveOurFolders();
-        return false;
+    {
+        TBackgroundWriteback writeback;
+        if (!watch.Valid() || !Stage(cabinet, writeback) || !WriteStagedFiles() || !MakePlan(plan) ||
+            !FlushStaging(watch.Get(), writeback))
+            return Fail();
     }
     if (!TInstallJournal::Write(m_root.Get(), m_journal, m_journalTemp, plan, m_ops)) {
         m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0);
-        RemoveOurFolders();
-        return false;
+        return Fail();
     }
 
     bool committed = false;
@@ -209,26 +228,47 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
         const TUniqueFd rollbackFd(OpenFolderAt(m_root.Get(), m_rollback));
         if (stagingFd.Valid() && rollbackFd.Valid()) {
             TFolderSet product(m_root.Get()), staging(stagingFd.Get()), rollback(rollbackFd.Get());
-            // The renames are on the disk before the journal that could undo them goes.
+            // The renames are on the disk before the journal that could undo
+            // them goes; its rename to the done mark is the commit point.
             committed = Commit(plan, product, staging, rollback) && m_ops.SyncFileSystem(watch.Get()) == 0 &&
-                        m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0;
+                        m_ops.Rename(m_root.Get(), m_journal.c_str(), m_root.Get(), m_done.c_str()) == 0;
         }
     }
-    if (committed) {
+    if (committed)
+        return Finish();
+    if (Undo(plan) && m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0)
         m_ops.Sync(m_root.Get());
-        RemoveOurFolders();
-        return true;
-    }
-    if (Undo(plan) && m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) == 0) {
-        m_ops.Sync(m_root.Get());
-        RemoveOurFolders();
-    }
-    return false;
+    return Fail();
 }
 
-bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundWriteback& writeback) {
+bool TStagedInstall::Finish() {
+    // The rollback folder goes only once the done mark is on the disk: a
+    // journal that came back after a power loss must still find the old files.
+    if (m_ops.Sync(m_root.Get()) != 0)
+        return true; // installed; the next start clears what is left
+    RemoveOurFolders();
+    m_ops.Unlink(m_root.Get(), m_done.c_str(), 0);
+    return true;
+}
+
+bool TStagedInstall::EnoughSpace(TCABFile& cabinet) const {
+    quint64 files = 0, bytes = 0;
+    struct statvfs space {};
+    if (!cabinet.DeclaredContents(files, bytes) || fstatvfs(m_root.Get(), &space) != 0)
+        return false;
+    const unsigned long long block = space.f_frsize ? space.f_frsize : 4096;
+    // Every file ends in a partly used block.
+    const unsigned long long needed = bytes + files * block + bytes / 32 + kSpaceMargin;
+    const unsigned long long available = static_cast<unsigned long long>(space.f_bavail) * block;
+    if (available < needed)
+        return false;
+    // A file system that counts its files: one for each file and at most one
+    // for each folder it creates.
+    return space.f_files == 0 || space.f_favail >= 2 * files + 16;
+}
+
+bool TStagedInstall::Stage(TCABFile& cabinet, TBackgroundWriteback& writeback) {
     TFileOps* const previous = cabinet.FileOps;
-    cabinet.SetCABFile(cabinetPath);
     cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(m_folder + m_staging + "/")));
     TStagingWrites writes(m_ops, writeback);
     cabinet.FileOps = &writes;
@@ -237,14 +277,32 @@ bool TStagedInstall::Stage(TCABFile& cabinet, const QString& cabinetPath, TBackg
     return ok;
 }
 
+bool TStagedInstall::WriteStagedFiles() {
+    if (m_stagedFiles.empty())
+        return true;
+    const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
+    for (const TStaged& file : m_stagedFiles) {
+        // A cabinet entry of the same name makes the creation fail.
+        const TUniqueFd fd(openat(stagingFd.Get(), file.name.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!fd.Valid() || !WriteAll(m_ops, fd.Get(), file.bytes))
+            return false;
+    }
+    return true;
+}
+
 bool TStagedInstall::MakePlan(TInstallPlan& plan) {
     const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
     if (!stagingFd.Valid())
         return false;
+    auto staged = [&](const std::string& name) {
+        return std::any_of(m_stagedFiles.begin(), m_stagedFiles.end(),
+                           [&](const TStaged& file) { return file.name == name; });
+    };
     std::vector<std::string> files;
     auto collect = [&](const std::string& path, bool isFolder, const struct stat& st) {
         // The top of the staging folder holds the names the package would replace.
-        if (path.find('/') == std::string::npos && IsReserved(path))
+        if (path.find('/') == std::string::npos && IsReserved(path) && !(staged(path) && !isFolder))
             return false;
         if (!isFolder && !S_ISREG(st.st_mode))
             return false;
@@ -260,21 +318,26 @@ bool TStagedInstall::MakePlan(TInstallPlan& plan) {
     for (const std::string& path : files) {
         const std::vector<std::string> parts = SplitPath(path);
         const std::string& leaf = parts.back();
-        // Folders that are not there yet are created by the commit, parents first.
+        // Folders that are not there yet are created by the commit, parents
+        // first. Only "not found" means missing: any other failure (a file
+        // or a link where a folder goes, no descriptor left) fails the plan.
         std::string folder;
         bool below = false;
         for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
             folder += (i ? "/" : "") + parts[i];
             if (!below && product.Open(parts, i + 1, m_ops) < 0) {
                 if (errno != ENOENT)
-                    break; // a file or a link where a folder goes: the commit fails there
+                    return false;
                 below = true;
             }
             if (below && missing.insert(folder).second)
                 plan.newFolders.push_back(folder);
         }
         struct stat st {};
-        const bool existed = !below && Exists(product.Open(parts, parts.size() - 1, m_ops), leaf, &st);
+        const int found = below ? ENOENT : Lookup(product.Open(parts, parts.size() - 1, m_ops), leaf, &st);
+        if (found != 0 && found != ENOENT)
+            return false;
+        const bool existed = found == 0;
         // A replaced file keeps its permissions, so a replaced program stays executable.
         if (existed && S_ISREG(st.st_mode)) {
             const int dir = staging.Open(parts, parts.size() - 1, m_ops);
@@ -308,12 +371,13 @@ bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFold
         if (to < 0 || from < 0)
             return false;
         struct stat st {};
-        const bool present = Exists(to, leaf, &st);
+        const int found = Lookup(to, leaf, &st);
         // What stands at the name must still be what the journal says: the
         // undo relies on it.
-        if (present != file.existed || (present && S_ISDIR(st.st_mode)))
+        if ((found != 0 && found != ENOENT) || (found == 0) != file.existed ||
+            (found == 0 && S_ISDIR(st.st_mode)))
             return false;
-        if (present) {
+        if (found == 0) {
             const int aside = rollback.Open(parts, parts.size() - 1, m_ops, always);
             if (aside < 0 || m_ops.Rename(to, leaf, aside, leaf) != 0)
                 return false;
@@ -327,56 +391,122 @@ bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFold
 bool TStagedInstall::Undo(const TInstallPlan& plan) {
     const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
     const TUniqueFd rollbackFd(OpenFolderAt(m_root.Get(), m_rollback));
+    auto usable = [&](const TUniqueFd& fd, const std::string& name) {
+        return fd.Valid() || Lookup(m_root.Get(), name) == ENOENT;
+    };
+    if (!usable(stagingFd, m_staging) || !usable(rollbackFd, m_rollback))
+        return false;
     TFolderSet product(m_root.Get()), staging(stagingFd.Get()), rollback(rollbackFd.Get());
+    // A folder that cannot be opened for another reason than its absence
+    // fails the undo: what it holds cannot be told.
+    auto open = [&](TFolderSet& set, bool valid, const std::vector<std::string>& parts, int& fd) {
+        fd = valid ? set.Open(parts, parts.size() - 1, m_ops) : -1;
+        return fd >= 0 || !valid || errno == ENOENT;
+    };
     bool ok = true;
     for (auto it = plan.files.rbegin(); it != plan.files.rend(); ++it) {
         const std::vector<std::string> parts = SplitPath(it->path);
-        const char* leaf = parts.back().c_str();
-        const int to = product.Open(parts, parts.size() - 1, m_ops);
-        const int aside = rollbackFd.Valid() ? rollback.Open(parts, parts.size() - 1, m_ops) : -1;
+        const std::string& leaf = parts.back();
+        int to = -1, aside = -1, from = -1;
+        if (!open(product, true, parts, to) || !open(rollback, rollbackFd.Valid(), parts, aside)) {
+            ok = false;
+            continue;
+        }
+        const int asideFound = aside >= 0 ? Lookup(aside, leaf) : ENOENT;
         struct stat st {};
-        if (Exists(aside, leaf)) {
+        const int found = to >= 0 ? Lookup(to, leaf, &st) : ENOENT;
+        if ((asideFound != 0 && asideFound != ENOENT) || (found != 0 && found != ENOENT)) {
+            ok = false;
+        } else if (asideFound == 0) {
             // The old file goes back; the new one, when it got in, goes.
-            if (to < 0 ||
-                (Exists(to, leaf, &st) && (S_ISDIR(st.st_mode) || m_ops.Unlink(to, leaf, 0) != 0)) ||
-                m_ops.Rename(aside, leaf, to, leaf) != 0)
+            if (to < 0 || (found == 0 && (S_ISDIR(st.st_mode) || m_ops.Unlink(to, leaf.c_str(), 0) != 0)) ||
+                m_ops.Rename(aside, leaf.c_str(), to, leaf.c_str()) != 0)
                 ok = false;
-        } else if (!it->existed && to >= 0) {
+        } else if (!it->existed && found == 0 && S_ISREG(st.st_mode)) {
             // A new file that is no longer staged was moved in.
-            const int from = stagingFd.Valid() ? staging.Open(parts, parts.size() - 1, m_ops) : -1;
-            if (!Exists(from, leaf) && Exists(to, leaf, &st) && S_ISREG(st.st_mode) &&
-                m_ops.Unlink(to, leaf, 0) != 0)
+            if (!open(staging, stagingFd.Valid(), parts, from)) {
+                ok = false;
+                continue;
+            }
+            const int staged = from >= 0 ? Lookup(from, leaf) : ENOENT;
+            if (staged == ENOENT ? m_ops.Unlink(to, leaf.c_str(), 0) != 0 : staged != 0)
                 ok = false;
         }
     }
     for (auto it = plan.newFolders.rbegin(); it != plan.newFolders.rend(); ++it) {
         const std::vector<std::string> parts = SplitPath(*it);
         const int parent = product.Open(parts, parts.size() - 1, m_ops);
+        if (parent < 0 && errno != ENOENT)
+            ok = false;
         // A folder that holds something not ours stays.
         if (parent >= 0 && m_ops.Unlink(parent, parts.back().c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT &&
             errno != ENOTEMPTY && errno != EEXIST)
             ok = false;
     }
-    return SyncFolders({&product}, m_ops) && ok;
+    return m_ops.SyncFileSystem(m_root.Get()) == 0 && ok;
 }
 
-TStagedInstall::TRecovery TStagedInstall::Recover() {
+bool TStagedInstall::MoveAsideDamagedJournal() {
+    // The rollback folder first: a journal without it undoes nothing, while
+    // a rollback folder without its journal would be cleared as a left-over.
+    const std::string stamp = ".damaged-" + Stamp();
+    for (int n = 0; n < 100; ++n) {
+        const std::string suffix = n == 0 ? stamp : stamp + "-" + std::to_string(n);
+        if (Lookup(m_root.Get(), m_rollback + suffix) != ENOENT ||
+            Lookup(m_root.Get(), m_journal + suffix) != ENOENT)
+            continue;
+        const int rollback = Lookup(m_root.Get(), m_rollback);
+        if ((rollback == 0 && m_ops.Rename(m_root.Get(), m_rollback.c_str(), m_root.Get(),
+                                           (m_rollback + suffix).c_str()) != 0) ||
+            (rollback != 0 && rollback != ENOENT))
+            return false;
+        return m_ops.Rename(m_root.Get(), m_journal.c_str(), m_root.Get(), (m_journal + suffix).c_str()) ==
+                   0 &&
+               m_ops.Sync(m_root.Get()) == 0;
+    }
+    return false;
+}
+
+TStagedInstall::TRecovery TStagedInstall::Recover(bool packageIsFresh) {
     if (!OpenRoot())
         return TRecovery::Failed;
+    if (!Trusted())
+        return TRecovery::Untrusted;
     TRecovery result = TRecovery::Nothing;
-    if (Exists(m_root.Get(), m_journal)) {
-        TInstallPlan plan;
+    const int journal = Lookup(m_root.Get(), m_journal);
+    if (journal == 0) {
         // A journal is renamed into place only once complete, so one that
-        // cannot be read was damaged afterwards. Its rollback folder may hold
-        // the only copies of the old files: leave everything as it is (an
-        // install is refused while a journal stands) rather than guess.
-        if (!TInstallJournal::Read(m_root.Get(), m_journal, plan) || !Undo(plan))
+        // cannot be read was damaged afterwards; a lack of descriptors or
+        // memory is no damage, and leaves it for a later try.
+        const TUniqueFd probe(openat(m_root.Get(), m_journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!probe.Valid() && (errno == EMFILE || errno == ENFILE || errno == ENOMEM))
             return TRecovery::Failed;
-        if (m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) != 0)
+        TInstallPlan plan;
+        if (TInstallJournal::Read(m_root.Get(), m_journal, plan)) {
+            if (!Undo(plan))
+                return TRecovery::Failed;
+            result = TRecovery::RolledBack;
+        } else {
+            if (!MoveAsideDamagedJournal())
+                return TRecovery::Failed;
+            result = TRecovery::Interrupted;
+        }
+    } else if (journal != ENOENT) {
+        return TRecovery::Failed;
+    } else if (!packageIsFresh && Lookup(m_root.Get(), m_done) == ENOENT && AnyLeftover()) {
+        result = TRecovery::Interrupted;
+    }
+    if (result != TRecovery::Nothing) {
+        // The package goes before the signs of the failed install do.
+        if (Lookup(m_root.Get(), m_package) != ENOENT &&
+            m_ops.Unlink(m_root.Get(), m_package.c_str(), 0) != 0 && errno != ENOENT)
+            return TRecovery::Failed;
+        if (result == TRecovery::RolledBack && m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0) != 0)
             return TRecovery::Failed;
         m_ops.Sync(m_root.Get());
-        result = TRecovery::RolledBack;
     }
     RemoveOurFolders();
+    if (Lookup(m_root.Get(), m_done) == 0)
+        m_ops.Unlink(m_root.Get(), m_done.c_str(), 0);
     return result;
 }

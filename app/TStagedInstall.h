@@ -19,16 +19,24 @@ class TFolderSet;
 // (same file system), flushed, and a journal is written; then each file is
 // committed by renames: a file standing at its name is moved into a rollback
 // folder of ours and the new file renamed into its place, missing folders are
-// created. After a last flush the journal goes and so do our folders. A
-// failure anywhere undoes what was done; a journal found later (the program
-// was killed or the machine stopped) is undone by Recover. Files the cabinet
+// created. After a last flush the journal is renamed to the done mark (the
+// commit point), our folders and left-overs go, and the mark last. A failure
+// anywhere undoes what was done; a journal found later (the program was
+// killed or the machine stopped) is undone by Recover. Files the cabinet
 // does not carry are never touched, and no symbolic link is followed below
 // the folder.
 //
+// An install that fails, is undone or was interrupted takes the package file
+// with it, so that the next download is not compared against a package that
+// was never installed.
+//
 // Our names start with "." and the stem of the package name:
 // ".STEM.staging", ".STEM.rollback", ".STEM.journal" (and ".STEM.journal.new"
-// while it is written). A cabinet carrying one of them, or one of the names
-// given to Reserve, at the top of the folder is refused.
+// while it is written), ".STEM.done". A cabinet carrying one of them, or one
+// of the names given to Reserve, at the top of the folder is refused. None of
+// them, and no left-over the caller names, is acted on unless it belongs to
+// the running user, nor anything in a folder that other users may change.
+// An object holds a lock on the folder from its first use to its end.
 class TStagedInstall {
 public:
     // folder: the folder to install into ("/" at the end or not).
@@ -36,35 +44,75 @@ public:
 
     // A name (at the top of the folder) that no cabinet entry may replace.
     void Reserve(const QString& name);
+    // A file of the caller's at the top of the folder that lives only while
+    // an install runs (a copy of the package): reserved, removed when the
+    // install ends, and, found by Recover, the sign of an interrupted one.
+    void AddLeftover(const QString& name);
+    // A file of ours written at the top of the folder with the cabinet's
+    // files and committed or undone with them; its name is reserved.
+    void StageFile(const QString& name, std::string bytes);
 
-    // Unpacks the cabinet file `cabinetPath` with `cabinet` and commits it.
-    // True when every file was installed; false leaves the folder as it was
-    // (or, when even the undo failed, keeps the journal for Recover).
+    // Unpacks the cabinet read from the open descriptor `cabinetFd` (never
+    // reopened by name) with `cabinet` and commits it. True when every file
+    // was installed; false leaves the folder's files as they were (or, when
+    // even the undo failed, keeps the journal for Recover).
+    bool Install(TCABFile& cabinet, int cabinetFd);
+    // The same for the cabinet file at `cabinetPath`, opened once.
     bool Install(TCABFile& cabinet, const QString& cabinetPath);
+    // Gives up an install before it starts: the package and the left-overs go.
+    void Abandon();
 
-    enum class TRecovery { Nothing, RolledBack, Failed };
-    // Undoes an install whose journal is present and removes left-over
-    // staging and rollback folders. Failed keeps the journal, so that a later
-    // call tries again.
-    TRecovery Recover();
+    enum class TRecovery {
+        Nothing,     // no install was under way, or it had committed: left-overs cleared
+        RolledBack,  // an interrupted install was undone; the package is gone
+        Interrupted, // an install ended before its commit point; the package is gone
+        Untrusted,   // the folder or one of our names is not the running user's: nothing done
+        Failed,      // the undo failed; the journal stays, so that a later call tries again
+    };
+    // Brings the folder back to a whole state after an install that did not
+    // end. A journal that cannot be read is moved aside with its rollback
+    // folder (which may hold the only copies of old files) under dated
+    // names, and counts as an interrupted install. packageIsFresh: the
+    // package came after the last recovery, so left-overs found without a
+    // journal are older than it and only cleared. Nothing is done while
+    // another install or recovery runs in the folder (Failed).
+    TRecovery Recover(bool packageIsFresh = false);
+
+    // Whether the folder and our names in it may be acted on.
+    bool Trusted();
 
     const std::string& StagingName() const { return m_staging; }
     const std::string& RollbackName() const { return m_rollback; }
     const std::string& JournalName() const { return m_journal; }
 
 private:
+    struct TStaged {
+        std::string name;
+        std::string bytes;
+    };
+
     bool OpenRoot();
-    void RemoveOurFolders();
-    bool Stage(TCABFile& cabinet, const QString& cabinetPath, TBackgroundWriteback& writeback);
+    bool Fail();
+    // Our folders and, with leftovers, the caller's left-over files.
+    void RemoveOurFolders(bool leftovers = true);
+    bool AnyLeftover() const;
+    bool EnoughSpace(TCABFile& cabinet) const;
+    bool Stage(TCABFile& cabinet, TBackgroundWriteback& writeback);
+    bool WriteStagedFiles();
     bool MakePlan(TInstallPlan& plan);
     bool FlushStaging(int watch, TBackgroundWriteback& writeback);
     bool Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging, TFolderSet& rollback);
+    bool Finish();
     bool Undo(const TInstallPlan& plan);
+    bool MoveAsideDamagedJournal();
     bool IsReserved(const std::string& name) const;
 
     std::string m_folder; // encoded, "/" at the end
+    std::string m_package;
     TFileOps& m_ops;
-    std::string m_staging, m_rollback, m_journal, m_journalTemp;
+    std::string m_staging, m_rollback, m_journal, m_journalTemp, m_done;
     std::vector<std::string> m_reserved;
+    std::vector<std::string> m_leftovers;
+    std::vector<TStaged> m_stagedFiles;
     TUniqueFd m_root;
 };

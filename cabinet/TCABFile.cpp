@@ -2,10 +2,10 @@
 
 #include "CabCallbacks.h"
 #include "Fdi.h"
+#include "TCabHeader.h"
 
 #include <QFile>
 #include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -33,25 +33,9 @@ bool TCABFile::ExtractAll() {
     return ProcessCabinet() == 0;
 }
 
-bool TCABFile::CabinetLocation(std::string& name, std::string& folder) const {
-    const std::string path = QFile::encodeName(m_cabFile).toStdString();
-    const std::size_t cut = path.find_last_of("/\\");
-    name = cut == std::string::npos ? path : path.substr(cut + 1);
-    std::error_code error;
-    std::filesystem::path dir = cut == std::string::npos
-                                    ? std::filesystem::current_path(error)
-                                    : std::filesystem::absolute(path.substr(0, cut + 1), error);
-    if (error || name.empty())
-        return false;
-    folder = dir.string();
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    // The cabinet must be readable before anything else is done.
-    const Fdi::FileHandle handle = CabOpen(folder + name, O_RDONLY, 0);
-    if (handle == Fdi::kInvalidHandle)
-        return false;
-    close(static_cast<int>(handle));
-    return true;
+TCabSource TCABFile::Source() const {
+    return m_cabFileDescriptor >= 0 ? TCabSource::FromDescriptor(m_cabFileDescriptor)
+                                    : TCabSource::FromPath(m_cabFile);
 }
 
 // A file whose writing failed part-way is removed: it does not hold what the
@@ -66,17 +50,19 @@ void TCABFile::DiscardUnfinishedOutput() {
 }
 
 int TCABFile::ProcessCabinet() {
+    const TCabSource source = Source();
     std::string name, folder;
-    if (!CabinetLocation(name, folder) || !Fdi::LoadLibrary())
+    if (!source.Locate(name, folder) || !Fdi::LoadLibrary())
         return -1;
     int result = -1;
     Fdi::TErf erf;
-    if (Fdi::HFDI fdi = Fdi::Create(CabCallbacks(), Fdi::TCpuType::cpu80386, &erf)) {
-        const Fdi::FileHandle handle = CabOpen(folder + name, O_RDONLY, 0);
+    const Fdi::TCallbacks callbacks = source.Callbacks(CabCallbacks());
+    if (Fdi::HFDI fdi = Fdi::Create(callbacks, Fdi::TCpuType::cpu80386, &erf)) {
+        const Fdi::FileHandle handle = callbacks.open(folder + name, O_RDONLY, 0);
         Fdi::TCabinetInfo info;
         const bool isCabinet = handle != Fdi::kInvalidHandle && Fdi::IsCabinet(fdi, handle, &info);
         if (handle != Fdi::kInvalidHandle)
-            CabClose(handle);
+            callbacks.close(handle);
         Output = {};
         if (isCabinet && Fdi::Copy(fdi, name, folder, 0, CabNotify, nullptr, this))
             result = 0;
@@ -89,14 +75,17 @@ int TCABFile::ProcessCabinet() {
 }
 
 bool TCABFile::VerifyAll() {
+    const TCabSource source = Source();
     std::string name, folder;
-    if (!CabinetLocation(name, folder) || !Fdi::LoadLibrary())
+    if (!source.Locate(name, folder) || !Fdi::LoadLibrary())
         return false;
-    Fdi::TCallbacks callbacks = CabCallbacks();
+    Fdi::TCallbacks callbacks = source.Callbacks(CabCallbacks());
     callbacks.write = [](Fdi::FileHandle handle, const void*, std::uint32_t count) -> std::int64_t {
         return handle == kSinkHandle ? count : -1;
     };
-    callbacks.close = [](Fdi::FileHandle handle) { return handle == kSinkHandle ? 0 : CabClose(handle); };
+    callbacks.close = [close = callbacks.close](Fdi::FileHandle handle) {
+        return handle == kSinkHandle ? 0 : close(handle);
+    };
     bool ok = false;
     Fdi::TErf erf;
     if (Fdi::HFDI fdi = Fdi::Create(std::move(callbacks), Fdi::TCpuType::cpu80386, &erf)) {
@@ -107,4 +96,25 @@ bool TCABFile::VerifyAll() {
     }
     Fdi::FreeLibrary();
     return ok;
+}
+
+bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
+    const TCabSource source = Source();
+    std::string name, folder;
+    if (!source.Locate(name, folder))
+        return false;
+    const Fdi::TCallbacks callbacks = source.Callbacks(CabCallbacks());
+    const Fdi::FileHandle handle = callbacks.open(folder + name, O_RDONLY, 0);
+    if (handle == Fdi::kInvalidHandle)
+        return false;
+    Fdi::TCabHeader header;
+    const bool ok = header.ReadHeader(callbacks, handle) && header.ReadFiles(callbacks, handle);
+    callbacks.close(handle);
+    if (!ok)
+        return false;
+    files = header.Files().size();
+    bytes = 0;
+    for (const Fdi::TCabHeader::TFileEntry& file : header.Files())
+        bytes += file.length;
+    return true;
 }

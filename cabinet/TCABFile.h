@@ -2,6 +2,7 @@
 
 #include "CabTypes.h"
 #include "TCABFileContents.h"
+#include "TCabSource.h"
 #include "TComponent.h"
 
 #include <QString>
@@ -38,6 +39,13 @@ public:
     TCABFileContents* CABFileContents() const { return m_contents; }
     QString CABFile() const { return m_cabFile; }
     void SetCABFile(const QString& path) { m_cabFile = path; }
+    // An open descriptor to read the cabinet from in place of CABFile (-1,
+    // the default: CABFile). It stays the caller's and is never reopened by
+    // name, so what is unpacked is the file the caller holds; it is read with
+    // pread, leaving its position alone. Such a cabinet cannot continue into
+    // a set.
+    int CABFileDescriptor() const { return m_cabFileDescriptor; }
+    void SetCABFileDescriptor(int fd) { m_cabFileDescriptor = fd; }
     TCompressionType CompressionType() const { return m_compressionType; }
     void SetCompressionType(TCompressionType type) { m_compressionType = type; }
     TLZXMemory LZXMemory() const { return m_lzxMemory; }
@@ -62,6 +70,10 @@ public:
     // when every file decompresses, every checksum holds and every name
     // could be extracted below a target folder.
     bool VerifyAll();
+    // What the cabinet's file table declares: the number of files and the
+    // sum of their sizes (this cabinet's part of a set only), read from its
+    // header without decompressing anything; false when it cannot be read.
+    bool DeclaredContents(quint64& files, quint64& bytes) const;
 
     // The file being written, as the copy-file notification set it.
     QString CurrentFileName;
@@ -78,12 +90,13 @@ public:
     bool Verifying = false;
 
 private:
-    // Splits CABFile into the cabinet's name and its absolute folder ("/" at the end).
-    bool CabinetLocation(std::string& name, std::string& folder) const;
+    // Where the cabinet is read from: the descriptor when one is set, else CABFile.
+    TCabSource Source() const;
     void DiscardUnfinishedOutput();
 
     TCABFileContents* m_contents;
     QString m_cabFile;
+    int m_cabFileDescriptor = -1;
     TCompressionType m_compressionType = typMSZIP;
     TLZXMemory m_lzxMemory = lzxLowest;
     QString m_targetPath;

@@ -298,6 +298,7 @@ TEST_F(Updater, DamagedPackageInstallsNothing) {
     Start(*form);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
     form->close();
+    EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
     EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 1.0");
     EXPECT_FALSE(fs::exists(folder / "docs/changes.txt"));
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
@@ -320,6 +321,7 @@ TEST_F(Updater, FailedBackupCopyInstallsNothing) {
     // A folder where the backup goes makes the copy fail.
     WriteFile(folder / "DirevidUreziv_bu.cab" / "in-the-way", "x");
     form->close();
+    EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
     EXPECT_FALSE(Installed());
     EXPECT_FALSE(fs::exists(folder / "docs/changes.txt"));
 }
@@ -330,6 +332,7 @@ TEST_F(Updater, PackageRemovedBeforeCloseInstallsNothing) {
     Start(*form);
     fs::remove(folder / "DirevidUreziv.cab");
     form->close();
+    EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
     EXPECT_FALSE(Installed());
 }
 

@@ -95,6 +95,36 @@ TEST_P(GcabExtract, RoundTripsNestedEmptyLargeAndManyFiles) {
 
 INSTANTIATE_TEST_SUITE_P(StoredAndMszip, GcabExtract, testing::Bool());
 
+// A cabinet read from a descriptor is the file the descriptor holds, whatever
+// stands at its name by then; the descriptor's position is left alone.
+TEST(CabExtract, ReadsAnOpenDescriptorAndNeverItsName) {
+    TempDir work, target, swapped;
+    CabBuilder b;
+    b.files = {{"sub\\a.txt", std::string(70000, 'a')}, {"b.txt", "bee"}};
+    b.Write(work / "held.cab");
+    const int fd = open((work / "held.cab").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    CabBuilder other;
+    other.files = {{"planted.txt", "never held"}};
+    other.Write(work / "other.cab");
+    fs::rename(work / "other.cab", work / "held.cab");
+
+    TCABFile cab;
+    cab.SetCABFile(QString::fromStdString((work / "held.cab").string()));
+    cab.SetCABFileDescriptor(fd);
+    quint64 files = 0, bytes = 0;
+    ASSERT_TRUE(cab.DeclaredContents(files, bytes));
+    EXPECT_EQ(files, 2u);
+    EXPECT_EQ(bytes, 70003u);
+    EXPECT_TRUE(cab.VerifyAll());
+    cab.SetTargetPath(QString::fromStdString(target.Slash()));
+    ASSERT_TRUE(cab.ExtractAll());
+    EXPECT_EQ(ScanTree(target.Path()),
+              (std::map<std::string, long long>{{"b.txt", 3}, {"sub", -1}, {"sub/a.txt", 70000}}));
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 0);
+    close(fd);
+}
+
 TEST(CabExtract, EmptyTargetPathWritesBelowTheCurrentFolder) {
     TempDir work, cwd;
     CabBuilder b;

@@ -1,0 +1,119 @@
+#include "InstallTestSupport.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+FolderSnapshot TakeSnapshot(const fs::path& root, const std::vector<std::string>& without) {
+    FolderSnapshot entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        if (std::find(without.begin(), without.end(), name) != without.end()) {
+            if (std::error_code ec; it->is_directory(ec))
+                it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        lstat(it->path().c_str(), &st);
+        SnapshotEntry e;
+        e.mode = st.st_mode & 07777;
+        if (S_ISDIR(st.st_mode)) {
+            e.kind = 'd';
+        } else {
+            e.mtime = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+            e.kind = S_ISLNK(st.st_mode) ? 'l' : 'f';
+            e.data = S_ISLNK(st.st_mode) ? fs::read_symlink(it->path()).string() : ReadFile(it->path());
+        }
+        entries[name] = e;
+    }
+    return entries;
+}
+
+void MakeCabinetFile(const fs::path& cab, const fs::path& source,
+                     const std::map<std::string, std::string>& files) {
+    std::string command = "cd '" + source.string() + "' && gcab -c -z '" + cab.string() + "'";
+    for (const auto& [name, bytes] : files) {
+        WriteFile(source / name, bytes);
+        command += " '" + name + "'";
+    }
+    ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0);
+}
+
+int RunInChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = -1;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    return status;
+}
+
+std::vector<std::string> LeftoversOfOurs(const fs::path& root) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(root)) {
+        const std::string name = entry.path().filename().string();
+        // Names set aside for a person to look at are kept on purpose.
+        if (name.find(".damaged-") != std::string::npos)
+            continue;
+        if (name == "DirevidUreziv_bu.cab" || name.starts_with(".DirevidUreziv"))
+            found.push_back(name);
+    }
+    return found;
+}
+
+int FaultyOps::Called(int result) {
+    if (++calls == killAfterCall)
+        raise(SIGKILL);
+    return result;
+}
+
+ssize_t FaultyOps::Write(int fd, const void* buffer, std::size_t count) {
+    if (writeBudget >= 0) {
+        if (static_cast<long long>(count) > writeBudget) {
+            errno = ENOSPC;
+            return -1;
+        }
+        writeBudget -= static_cast<long long>(count);
+    }
+    const ssize_t result = TFileOps::Write(fd, buffer, count);
+    Called(0);
+    return result;
+}
+
+int FaultyOps::Rename(int fromDir, const char* from, int toDir, const char* to) {
+    if (++renames == failRename) {
+        errno = renameError;
+        return -1;
+    }
+    const int result = TFileOps::Rename(fromDir, from, toDir, to);
+    if (renames == killAfterRename)
+        raise(SIGKILL);
+    return Called(result);
+}
+
+int FaultyOps::MakeDir(int dir, const char* name, mode_t mode) {
+    return Called(TFileOps::MakeDir(dir, name, mode));
+}
+
+int FaultyOps::Unlink(int dir, const char* name, int flags) {
+    return Called(TFileOps::Unlink(dir, name, flags));
+}
+
+int FaultyOps::Sync(int fd) {
+    return Called(TFileOps::Sync(fd));
+}
+
+int FaultyOps::SyncFileSystem(int fd) {
+    return Called(TFileOps::SyncFileSystem(fd));
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "TFileOps.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+// One entry of a folder as a snapshot keeps it: kind, permissions, the
+// modification time of files and links, and the bytes of files (or the
+// target of links). Folders compare by kind and permissions.
+struct SnapshotEntry {
+    char kind = '?';
+    unsigned mode = 0;
+    long long mtime = 0;
+    std::string data;
+    bool operator==(const SnapshotEntry&) const = default;
+};
+using FolderSnapshot = std::map<std::string, SnapshotEntry>;
+
+// Everything below root, links not followed; `without` names top-level
+// entries to leave out (with what is below them).
+FolderSnapshot TakeSnapshot(const std::filesystem::path& root, const std::vector<std::string>& without = {});
+
+// Packs files (name -> bytes) into the cabinet `cab` with gcab (MSZIP),
+// writing them below `source` first.
+void MakeCabinetFile(const std::filesystem::path& cab, const std::filesystem::path& source,
+                     const std::map<std::string, std::string>& files);
+
+// Runs body in a forked child and returns its wait status.
+int RunInChild(const std::function<int()>& body);
+
+// The names of ours an install or a download may leave in the update folder
+// that still stand below root (not those set aside on purpose).
+std::vector<std::string> LeftoversOfOurs(const std::filesystem::path& root);
+
+// File operations that fail or stop the process where a test says.
+struct FaultyOps : TFileOps {
+    long long writeBudget = -1; // bytes written before the disk is "full"; -1 for no limit
+    int failRename = 0;         // this rename (counted from 1) fails with renameError
+    int renameError = EACCES;
+    int killAfterRename = 0; // the process kills itself right after this rename
+    int killAfterCall = 0;   // ... or right after this call of any operation
+    int renames = 0;
+    std::atomic<int> calls{0};
+
+    ssize_t Write(int fd, const void* buffer, std::size_t count) override;
+    int Rename(int fromDir, const char* from, int toDir, const char* to) override;
+    int MakeDir(int dir, const char* name, mode_t mode) override;
+    int Unlink(int dir, const char* name, int flags) override;
+    int Sync(int fd) override;
+    int SyncFileSystem(int fd) override;
+
+private:
+    int Called(int result);
+};
