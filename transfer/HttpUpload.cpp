@@ -66,10 +66,14 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
 
     int error = 0;
     const auto verb = command == hcPut ? InetUpload::Verb::Put : InetUpload::Verb::Post;
-    std::unique_ptr<InetUpload> upload = engine.Session
-                                             ? InetUpload::Open(*engine.Session, fullUrl.toStdString(), verb,
-                                                                engine.Session->CancelFlag(), error)
-                                             : nullptr;
+    // The request goes to the URL's host and path; a URL written without a
+    // scheme ("host:8080/x") names them just as well, over HTTP.
+    const std::string requestUrl =
+        fullUrl.contains(QStringLiteral("://")) ? fullUrl.toStdString() : "http://" + fullUrl.toStdString();
+    std::unique_ptr<InetUpload> upload =
+        engine.Session
+            ? InetUpload::Open(*engine.Session, requestUrl, verb, engine.Session->CancelFlag(), error)
+            : nullptr;
     if (!upload) {
         engine.ReportError(WebCopyError::kCannotConnect, QStringLiteral("Cannot connect to server ") + host);
         return false;

@@ -83,6 +83,15 @@ TEST_F(HttpUploadTest, PostSendsTheRawFileWithItsLengthToTheUrlsPort) {
     EXPECT_EQ(rec.Progress().back(), (std::pair<std::uint64_t, std::uint64_t>{100000, 100000}));
 }
 
+// A URL without a scheme names its host, port and path all the same.
+TEST_F(HttpUploadTest, AUrlWithoutASchemeIsSentOverHttp) {
+    WriteFile(dir / "up.bin", "plain");
+    job->URL = QString::fromStdString("127.0.0.1:" + std::to_string(server.Port()) + "/in/up.bin");
+    RunJobs(engine);
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_EQ(Seen().body, "plain");
+}
+
 TEST_F(HttpUploadTest, PutAndTheEdgeSizes) {
     for (const std::size_t size : {std::size_t{0}, std::size_t{4096}, std::size_t{8192}}) {
         const std::size_t before = rec.Progress().size();
