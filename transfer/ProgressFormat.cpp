@@ -1,10 +1,35 @@
 #include "ProgressFormat.h"
 
+#include <QLocale>
+
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 
 namespace {
+
+// The decimal separator of the user's locale (Qt's default locale, which is
+// the system's unless the program sets another), looked up again only when
+// the default locale changes.
+struct Separator {
+    QLocale locale = QLocale::c();
+    QString text = QStringLiteral(".");
+    unsigned generation = 0; // changes with the separator
+};
+
+const Separator& DecimalSeparator() {
+    thread_local Separator current;
+    const QLocale locale;
+    if (locale != current.locale) {
+        current.locale = locale;
+        const QString text = locale.decimalPoint();
+        if (text != current.text) {
+            current.text = text;
+            ++current.generation;
+        }
+    }
+    return current;
+}
 
 // The last text made for each unit set on this thread. Texts are asked for
 // after every 4 KB block, but a two-decimal amount changes only every 10
@@ -12,14 +37,27 @@ namespace {
 struct AmountMemo {
     const char* units = nullptr;
     std::uint64_t bucket = ~0ULL;
+    unsigned generation = 0;
     QString text;
 };
+
+// Whole units, the separator, two decimals and the unit text.
+QString AmountText(std::string_view whole, const QString& separator, std::string_view hundredths,
+                   std::string_view units) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(whole.size() + hundredths.size() + units.size()) + separator.size());
+    text.append(QLatin1StringView(whole.data(), static_cast<qsizetype>(whole.size())));
+    text.append(separator);
+    text.append(QLatin1StringView(hundredths.data(), static_cast<qsizetype>(hundredths.size())));
+    text.append(QLatin1StringView(units.data(), static_cast<qsizetype>(units.size())));
+    return text;
+}
 
 QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const char* mega) {
     char text[64];
     if (n < 1000) {
         std::snprintf(text, sizeof text, "%llu%s", static_cast<unsigned long long>(n), bytes);
-        return QString::fromLocal8Bit(text);
+        return QString::fromLatin1(text);
     }
     const bool isKilo = n < 1000000;
     const std::uint64_t step = isKilo ? 10 : 10000; // one hundredth of the unit
@@ -30,41 +68,47 @@ QString FormatAmount(std::uint64_t n, const char* bytes, const char* kilo, const
     const bool memoable = n % step != step / 2 && n < (1ULL << 53);
     const std::uint64_t bucket = (n + step / 2) / step;
     const char* units = isKilo ? kilo : mega;
+    const Separator& separator = DecimalSeparator();
     // A few entries, so that sizes done, totals and rates do not evict each other.
     thread_local AmountMemo memo[8];
     thread_local unsigned next = 0;
     if (memoable)
         for (const AmountMemo& m : memo)
-            if (m.units == units && m.bucket == bucket)
+            if (m.units == units && m.bucket == bucket && m.generation == separator.generation)
                 return m.text;
     QString result;
     if (memoable) {
         // The nearest hundredth is the bucket itself: written with integers,
         // the same digits "%.2f" gives, without the cost of printf.
-        const std::size_t unitsLength = std::strlen(units);
         char* end = text + sizeof text;
-        char* p = end - unitsLength;
-        std::memcpy(p, units, unitsLength);
+        char* p = end;
         std::uint64_t hundredths = bucket;
         for (int i = 0; i < 2; ++i) {
             *--p = static_cast<char>('0' + hundredths % 10);
             hundredths /= 10;
         }
-        *--p = '.';
+        char* decimals = p;
         do {
             *--p = static_cast<char>('0' + hundredths % 10);
             hundredths /= 10;
         } while (hundredths > 0);
-        result = QString::fromLatin1(p, end - p);
+        result =
+            AmountText({p, static_cast<std::size_t>(decimals - p)}, separator.text, {decimals, 2}, units);
     } else {
-        std::snprintf(text, sizeof text, "%.2f%s", static_cast<double>(n) / (isKilo ? 1000.0 : 1000000.0),
-                      units);
-        result = QString::fromLocal8Bit(text);
+        // printf's radix character follows the C library's locale; only its
+        // digits are taken, and the separator is the one of all other texts.
+        const int length =
+            std::snprintf(text, sizeof text, "%.2f", static_cast<double>(n) / (isKilo ? 1000.0 : 1000000.0));
+        std::size_t whole = 0;
+        while (text[whole] >= '0' && text[whole] <= '9')
+            ++whole;
+        result = AmountText({text, whole}, separator.text, {text + length - 2, 2}, units);
     }
     if (memoable) {
         AmountMemo& m = memo[next++ % 8];
         m.units = units;
         m.bucket = bucket;
+        m.generation = separator.generation;
         m.text = result;
     }
     return result;

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // Texts of the progress window. Sizes use decimal thousands ("1.50 Kb" is
-// 1500 bytes) and two decimals in the user's locale.
+// 1500 bytes) and two decimals with the decimal separator of the user's
+// locale (Qt's default locale), whichever way the digits were made.
 QString FormatSize(std::uint64_t n);
 QString FormatRate(std::uint64_t bytesPerSecond);
 // Time left from the elapsed milliseconds and the bytes done and expected:

@@ -1,6 +1,8 @@
 #include "TempDir.h"
 #include "WebCopy.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,6 +22,21 @@ TEST(FormatSize, DecimalUnitsAndBoundaries) {
     EXPECT_EQ(S(FormatSize(999999)), "1000.00 Kb");
     EXPECT_EQ(S(FormatSize(1000000)), "1.00 Mb");
     EXPECT_EQ(S(FormatSize(2500000)), "2.50 Mb");
+}
+
+// Under a decimal-comma locale every amount takes the comma, however its
+// digits are made (a rounded hundredth, an exact half); a text made before
+// under a point locale is not reused.
+TEST(FormatSize, TheDecimalSeparatorIsTheLocales) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(S(FormatSize(1500)), "1.50 Kb");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::vector<std::string> german{S(FormatSize(1500)), S(FormatSize(1125)), S(FormatSize(2500000)),
+                                          S(FormatRate(3250000)), S(FormatSize(999))};
+    QLocale::setDefault(previous);
+    EXPECT_EQ(german,
+              (std::vector<std::string>{"1,50 Kb", "1,12 Kb", "2,50 Mb", "3,25 Mb/sec", "999 bytes"}));
 }
 
 TEST(FormatSize, SizesAbove32BitsAreExact) {
