@@ -41,10 +41,7 @@ TProgressDialog::TProgressDialog(std::shared_ptr<TProgressWindow> state)
         b->setAutoDefault(false);
     // Presses go to the state; the state posts the update that hides or
     // closes this dialog, but the user sees the effect at once.
-    connect(m_cancel, &QPushButton::clicked, this, [this] {
-        m_state->PressCancel();
-        Refresh(m_state->Snapshot());
-    });
+    connect(m_cancel, &QPushButton::clicked, this, &TProgressDialog::PressCancel);
     connect(m_openFile, &QPushButton::clicked, this, [this] {
         m_state->PressOpenFile();
         Refresh(m_state->Snapshot());
@@ -59,6 +56,17 @@ TProgressDialog::TProgressDialog(std::shared_ptr<TProgressWindow> state)
     WindowPlacement::CentreOnScreen(*this);
     setWindowFlag(Qt::WindowStaysOnTopHint, s.AlwaysOnTop);
     Refresh(s);
+}
+
+void TProgressDialog::PressCancel() {
+    m_state->PressCancel();
+    Refresh(m_state->Snapshot());
+}
+
+void TProgressDialog::reject() {
+    // Hiding alone would leave the run going and the next update would show
+    // the window again.
+    PressCancel();
 }
 
 void TProgressDialog::Refresh(const TProgressWindowSnapshot& s) {

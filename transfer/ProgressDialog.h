@@ -22,7 +22,13 @@ public:
     // Shows the given state (called on the GUI thread).
     void Refresh(const TProgressWindowSnapshot& s);
 
+protected:
+    // Escape and a close from the window manager act as the Cancel button.
+    void reject() override;
+
 private:
+    void PressCancel();
+
     std::shared_ptr<TProgressWindow> m_state;
     TProgressAnimation* m_animation;
     QProgressBar* m_bar;

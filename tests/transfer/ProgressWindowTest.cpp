@@ -6,6 +6,7 @@
 #include "WebCopy.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -200,6 +201,33 @@ TEST(ProgressDialog, LaysOutItsControlsAndRendersThem) {
     EXPECT_FALSE(dialog->isVisible());
     window->Detach();
     delete dialog;
+}
+
+// Escape and a close by the window manager do what the Cancel button does:
+// the run is cancelled, and the window stays hidden through later updates.
+TEST(ProgressDialog, EscapeOrACloseCancelsTheRun) {
+    for (const bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "close");
+        TWebCopy engine;
+        engine.ShowDialog = false; // no mirror of its own: this test drives the dialog
+        auto window = std::make_shared<TProgressWindow>(engine, 20);
+        window->Show();
+        auto* dialog = new TProgressDialog(window);
+        ASSERT_TRUE(dialog->isVisible());
+        if (escape) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(dialog, &key);
+        } else {
+            dialog->close();
+        }
+        EXPECT_TRUE(engine.Cancelled);
+        EXPECT_TRUE(window->TakeCancelPress()); // OnCopyCancel follows on the worker
+        window->SetProgressLabel("Progress : 8.19 Kb");
+        dialog->Refresh(window->Snapshot());
+        EXPECT_FALSE(dialog->isVisible());
+        window->Detach();
+        delete dialog;
+    }
 }
 
 } // namespace
