@@ -8,6 +8,7 @@
 #include <QAccessibleWidget>
 #include <QThread>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
