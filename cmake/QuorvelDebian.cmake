@@ -64,11 +64,12 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
     "software updater with a transfer tool and a release signing tool
 DirevidUreziv opens the Quorvel Software Update window: it downloads a
 product's update package over HTTP or HTTPS when the server has a newer one,
-checks it (with a signature when built with a release key) and unpacks it
-over the product's files, undoing an install that was interrupted.
+checks it (against a signed release statement when built with a release
+key) and unpacks it over the product's files, undoing an install that was
+interrupted.
 webcopy runs HTTP, FTP, file and network-share transfer jobs from the command
-line and prints their progress. quorvel-sign makes release keys and signs
-update packages.")
+line and prints their progress. quorvel-sign makes release keys and the
+signed release statements published next to update packages.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquorvel-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
