@@ -41,6 +41,7 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }),
       m_packageSignature(QStringLiteral(QUORVEL_UPDATE_KEY)) {
+    MaxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
     if (!updateFolder.isEmpty())
         m_givenFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
     // The stored description is part of the program; what it leaves out is a
@@ -80,6 +81,7 @@ void TForm1::BitBtn1Click() {
     TWebCopyItem* job = WebCopy1->Items().Add();
     job->URL = m_downloadUrl;
     job->TargetDir = m_updateFolder;
+    job->MaxSize = MaxPackageSize;
     // Two runs must never share the engine's job list: "Start" stays disabled
     // until the run reports its end (file-done or copy-done enable it again).
     BitBtn1->setEnabled(false);
@@ -169,7 +171,6 @@ void TForm1::WebCopy1FileDateCheck(int, TDateTime newdate, bool&) {
 }
 
 void TForm1::WebCopy1CopyProgress() {
-    m_partialPackage = true;
     const std::shared_ptr<TProgressWindow> window = WebCopy1->ProgressWindow();
     if (!window)
         return;
@@ -185,30 +186,30 @@ void TForm1::WebCopy1CopyProgress() {
     });
 }
 
+void TForm1::WebCopy1VerifyFile(const QString& tempPath, bool& accept) {
+    // The download is whole but has not replaced the package yet: only a
+    // whole cabinet (and, with a key, one whose signature verifies) does.
+    TCABFile cabinet;
+    cabinet.SetCABFile(tempPath);
+    accept =
+        cabinet.IsWholeCabinet() &&
+        (!m_packageSignature.Required() ||
+         m_packageSignature.FetchAndCheck(m_downloadUrl, tempPath, WebCopy1->Proxy, WebCopy1->Cancelled));
+    // Until it is installed, the package must not count as the installed version.
+    if (accept)
+        accept = MarkNotInstalled(tempPath);
+}
+
 void TForm1::WebCopy1FileDone() {
-    m_partialPackage = false;
-    // A job that did not succeed is a failed update, whatever else was
-    // reported; with a key, a package counts as received only once its
-    // signature verifies.
-    const bool received = WebCopy1->Items()[0]->CopySucceeded;
-    if (!updateFailed &&
-        (!received || (m_packageSignature.Required() &&
-                       !m_packageSignature.FetchAndCheck(m_downloadUrl, PackagePath(), WebCopy1->Proxy,
-                                                         WebCopy1->Cancelled))))
+    // A job that did not succeed is a failed update, whatever else was reported.
+    if (!updateFailed && !WebCopy1->Items()[0]->CopySucceeded)
         WebCopy1Error();
-    else if (!updateFailed)
-        MarkNotInstalled(PackagePath());
     transferDone = true;
     fileReceived = true;
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
 }
 
 void TForm1::WebCopy1CopyDone() {
-    // A partial package must not stand in for a real one: its fresh time
-    // would beat the server's date at the next "Start". It goes, as after an
-    // error, so that the next attempt downloads without a date comparison.
-    if (m_partialPackage.exchange(false))
-        RemovePackage();
     m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 
 class TCABFile;
 class TFileOps;
@@ -49,6 +50,7 @@ public:
     void WebCopy1ConnectError();
     void WebCopy1URLNotFound();
     void WebCopy1NoNewFileFound();
+    void WebCopy1VerifyFile(const QString& tempPath, bool& accept);
 
     QString UpdateFolder() const { return m_updateFolder; }
     QString DownloadUrl() const { return m_downloadUrl; }
@@ -65,6 +67,9 @@ public:
     // The file operations of the install; null for the system's. Tests make
     // one of them fail.
     TFileOps* InstallOps = nullptr;
+    // The largest package "Start" downloads, in bytes (the build setting
+    // QUORVEL_MAX_PACKAGE_SIZE); set it only while no download runs.
+    std::uint64_t MaxPackageSize = 0;
 
     // Components and controls.
     TWebCopy* WebCopy1 = nullptr;
@@ -100,10 +105,6 @@ private:
     QString m_instruction;
     TFormReport m_descriptionReport;
     TWindowUpdates m_updates;
-    // The current run has written into the package file and not yet finished
-    // it (set by progress, cleared by file-done): a run that ends in between
-    // was cancelled mid-body and leaves a partial package.
-    std::atomic<bool> m_partialPackage{false};
     TPackageSignature m_packageSignature;
     int m_waitDepth = 0;
     bool m_closing = false;

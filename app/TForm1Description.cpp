@@ -101,6 +101,11 @@ const std::vector<THandler>& Handlers() {
                  f.WebCopy1NoNewFileFound();
              };
          })},
+        {"WebCopy1VerifyFile", "OnVerifyFile", OnEngine([](TForm1& f, TWebCopy& e) {
+             e.OnVerifyFile = [&f](TWebCopy*, int, const QString& tempPath, bool& accept) {
+                 f.WebCopy1VerifyFile(tempPath, accept);
+             };
+         })},
     };
     return handlers;
 }

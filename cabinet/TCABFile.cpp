@@ -98,7 +98,7 @@ bool TCABFile::VerifyAll() {
     return ok;
 }
 
-bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
+bool TCABFile::ReadHeader(Fdi::TCabHeader& header, bool withFiles, std::int64_t* length) const {
     const TCabSource source = Source();
     std::string name, folder;
     if (!source.Locate(name, folder))
@@ -107,10 +107,22 @@ bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
     const Fdi::FileHandle handle = callbacks.open(folder + name, O_RDONLY, 0);
     if (handle == Fdi::kInvalidHandle)
         return false;
-    Fdi::TCabHeader header;
-    const bool ok = header.ReadHeader(callbacks, handle) && header.ReadFiles(callbacks, handle);
+    bool ok = header.ReadHeader(callbacks, handle) && (!withFiles || header.ReadFiles(callbacks, handle));
+    if (ok && length)
+        ok = (*length = callbacks.seek(handle, 0, Fdi::soEnd)) >= 0;
     callbacks.close(handle);
-    if (!ok)
+    return ok;
+}
+
+bool TCABFile::IsWholeCabinet() const {
+    Fdi::TCabHeader header;
+    std::int64_t length = 0;
+    return ReadHeader(header, false, &length) && header.Info().cbCabinet == length;
+}
+
+bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
+    Fdi::TCabHeader header;
+    if (!ReadHeader(header, true))
         return false;
     files = header.Files().size();
     bytes = 0;

@@ -2,6 +2,7 @@
 
 #include "CabTypes.h"
 #include "TCABFileContents.h"
+#include "TCabHeader.h"
 #include "TCabSource.h"
 #include "TComponent.h"
 
@@ -74,6 +75,10 @@ public:
     // sum of their sizes (this cabinet's part of a set only), read from its
     // header without decompressing anything; false when it cannot be read.
     bool DeclaredContents(quint64& files, quint64& bytes) const;
+    // True when the cabinet starts with a cabinet header whose declared
+    // length is the file's length: reading the header only, it tells an
+    // empty, cut or foreign file from a whole cabinet, not damaged data.
+    bool IsWholeCabinet() const;
 
     // The file being written, as the copy-file notification set it.
     QString CurrentFileName;
@@ -92,6 +97,8 @@ public:
 private:
     // Where the cabinet is read from: the descriptor when one is set, else CABFile.
     TCabSource Source() const;
+    // Reads the cabinet's header (and file table) and, when asked, the file's length.
+    bool ReadHeader(Fdi::TCabHeader& header, bool withFiles, std::int64_t* length = nullptr) const;
     void DiscardUnfinishedOutput();
 
     TCABFileContents* m_contents;

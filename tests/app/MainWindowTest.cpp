@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <chrono>
 #include <thread>
 
@@ -230,6 +232,23 @@ TEST_F(MainWindow, FaultyDescriptionBuildsAWorkingWindowAndSaysWhatItSkipped) {
     EXPECT_NE(garbage.Label2, nullptr);
 }
 
+// A cabinet (one stored file) of exactly `size` bytes, made with gcab.
+std::string StoredCabinetOfSize(std::size_t size) {
+    TempDir work;
+    std::size_t content = size - 200;
+    for (int tries = 0; tries < 4; ++tries) {
+        WriteFile(work / "q", std::string(content, 'q'));
+        const std::string command = "cd '" + work.Path().string() + "' && gcab -c cab.cab q >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        const std::size_t made = std::filesystem::file_size(work / "cab.cab");
+        if (made == size)
+            return ReadFile(work / "cab.cab");
+        content = content + size - made;
+    }
+    ADD_FAILURE() << "no cabinet of " << size << " bytes";
+    return {};
+}
+
 TEST_F(MainWindow, ScreenshotsOfItsStates) {
     {
         auto form = MakeForm("/downloads/DirevidUreziv.cab");
@@ -272,7 +291,7 @@ TEST_F(MainWindow, ScreenshotsOfItsStates) {
     {
         HttpReply reply;
         reply.lastModified = kServerTime;
-        server.ServeBytes("/downloads/DirevidUreziv.cab", std::string(200000, 'p'), reply);
+        server.ServeBytes("/downloads/DirevidUreziv.cab", StoredCabinetOfSize(200000), reply);
         auto form = MakeForm("/downloads/DirevidUreziv.cab");
         boxes.clear();
         Start(*form);

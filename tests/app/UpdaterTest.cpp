@@ -126,21 +126,27 @@ protected:
         });
         return form.transferDone && !form.upToDate;
     }
-    // Serves a dated body of 300 pieces of 16 KiB; each piece waits 10 ms
-    // while `slow` holds, so that a test can act during the download.
+    // Serves a dated cabinet of about 300 pieces of 16 KiB; each piece
+    // waits 10 ms while `slow` holds, so that a test can act during the
+    // download.
     void ServeSlowlyWhile(const std::shared_ptr<std::atomic<bool>>& slow) {
-        server.Server().Get(
-            "/slow/DirevidUreziv.cab", [slow](const httplib::Request&, httplib::Response& res) {
-                res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
-                res.set_content_provider(300 * 16384, "application/octet-stream",
-                                         [slow](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                             if (*slow)
-                                                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                                             const std::string piece(
-                                                 16384, static_cast<char>('a' + offset / 16384 % 26));
-                                             return sink.write(piece.data(), piece.size());
-                                         });
-            });
+        std::string noise(300 * 16384, '\0');
+        for (std::size_t i = 0; i < noise.size(); ++i)
+            noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+        auto body = std::make_shared<std::string>(MakeCabinet(work, {{"quorvel.dat", noise}}));
+        server.Server().Get("/slow/DirevidUreziv.cab", [slow, body](const httplib::Request&,
+                                                                    httplib::Response& res) {
+            res.set_header("Last-Modified", LocalHttpServer::HttpDate(kServerTime));
+            res.set_content_provider(body->size(), "application/octet-stream",
+                                     [slow, body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         if (*slow)
+                                             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                         const std::size_t size =
+                                             std::min<std::size_t>(16384, body->size() - offset);
+                                         return sink.write(body->data() + offset, size);
+                                     });
+        });
+        slowPackage = body;
     }
     bool Installed() const { return ReadFile(folder / "version.txt") == "Quorvel 2.0"; }
 
@@ -148,6 +154,7 @@ protected:
     TempDir folder;
     LocalHttpServer server;
     std::string package;
+    std::shared_ptr<std::string> slowPackage;
     std::vector<std::string> messages;
     TShownBoxes boxes;
 
@@ -419,7 +426,7 @@ TEST_F(Updater, DateRuleHoldsInEveryTimeZone) {
     }
 }
 
-TEST_F(Updater, CancelledDownloadLeavesNoPartialPackageAndTheNextStartDownloads) {
+TEST_F(Updater, CancelledDownloadLeavesThePreviousPackageAndTheNextStartDownloads) {
     auto slow = std::make_shared<std::atomic<bool>>(true);
     ServeSlowlyWhile(slow);
     WriteFile(folder / "DirevidUreziv.cab", "old package");
@@ -441,16 +448,62 @@ TEST_F(Updater, CancelledDownloadLeavesNoPartialPackageAndTheNextStartDownloads)
         EXPECT_TRUE(messages.empty());
         form->close();
     }
-    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
+    // The part that came went nowhere: the previous package is as it was,
+    // its date untouched, and nothing of the download is left.
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), "old package");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 2);
     EXPECT_FALSE(Installed());
 
-    // The program is started again: "Start" downloads without a date comparison.
+    // The program is started again: the server's copy is newer, "Start" downloads.
     *slow = false;
     auto form = MakeForm("/slow/DirevidUreziv.cab");
     Start(*form);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
-    EXPECT_FALSE(form->dateChecked);
-    EXPECT_EQ(fs::file_size(folder / "DirevidUreziv.cab"), 300u * 16384u);
+    EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), *slowPackage);
+}
+
+// Whatever the server sends that is not a whole package is a failed update:
+// the error message, "Start" offered again, nothing of the download left and
+// nothing installed at the close.
+TEST_F(Updater, AnEmptyShortForeignOrOversizedBodyIsAFailedUpdate) {
+    const std::string path = "/downloads/DirevidUreziv.cab";
+    HttpReply dated;
+    dated.lastModified = kServerTime;
+    const struct {
+        const char* what;
+        std::function<void(LocalHttpServer&)> serve;
+        std::uint64_t limit;
+    } cases[] = {
+        {"empty body", [&](LocalHttpServer& s) { s.ServeBytes(path, "", dated); }, 0},
+        {"short body",
+         [&](LocalHttpServer& s) {
+             s.ServeTruncated(path, package.size(), package.substr(0, package.size() / 2));
+         },
+         0},
+        {"not a cabinet", [&](LocalHttpServer& s) { s.ServeBytes(path, "<html>moved</html>", dated); }, 0},
+        {"a cabinet cut short, sent whole",
+         [&](LocalHttpServer& s) { s.ServeBytes(path, package.substr(0, package.size() - 10), dated); }, 0},
+        {"larger than the limit", [&](LocalHttpServer& s) { s.ServeBytes(path, package, dated); },
+         package.size() - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LocalHttpServer caseServer;
+        c.serve(caseServer);
+        messages.clear();
+        TForm1 form(QString::fromStdString(folder.Slash()), QString::fromStdString(caseServer.Url(path)));
+        if (c.limit)
+            form.MaxPackageSize = c.limit;
+        Start(form);
+        EXPECT_EQ(messages, std::vector<std::string>{kError});
+        EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form) && form.BitBtn1->isEnabled());
+        EXPECT_FALSE(form.HTMLButton1->isVisibleTo(&form));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
+            << "only version.txt";
+        form.close();
+        EXPECT_EQ(messages, std::vector<std::string>{kError});
+        EXPECT_FALSE(Installed());
+    }
 }
 
 TEST_F(Updater, CancelInTheFailedStateAfterADateCheckLeavesCloseHidden) {
