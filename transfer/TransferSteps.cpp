@@ -54,16 +54,24 @@ struct ShownTransfer {
     QString verb;
     bool pending = false;
     std::uint64_t done = 0, total = 0;
+    // What the window's bar and progress line show (known total only).
+    int bar = -1;
+    QString doneText;
 };
 thread_local ShownTransfer t_shown;
+
+int Percent(std::uint64_t done, std::uint64_t total) {
+    return static_cast<int>(std::nearbyint(static_cast<double>(done) * 100.0 / static_cast<double>(total)));
+}
 
 void WriteBarAndProgressLine(const TWebCopy& engine, TProgressWindow& window, std::uint64_t done,
                              std::uint64_t total) {
     if (total > 0) {
-        const double percent = static_cast<double>(done) * 100.0 / static_cast<double>(total);
-        window.SetProgress(static_cast<int>(std::nearbyint(percent)),
-                           t_progressOfTotal.Line({engine.DlgProgressLabel, FormatSize(done),
-                                                   engine.DlgFileOfLabel, FormatSize(total)}));
+        ShownTransfer& shown = t_shown;
+        shown.bar = Percent(done, total);
+        shown.doneText = FormatSize(done);
+        window.SetProgress(shown.bar, t_progressOfTotal.Line({engine.DlgProgressLabel, shown.doneText,
+                                                              engine.DlgFileOfLabel, FormatSize(total)}));
     } else {
         window.SetProgress(std::nullopt,
                            t_progressOfUnknown.Line({engine.DlgProgressLabel, FormatSize(done)}));
@@ -144,7 +152,10 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
     if (window && total > 0 && done < total && window == shown.window && !shown.keep.expired() &&
         startTick == shown.startTick && done > shown.done && tick == shown.tick) {
         if (engine.OnCopyProgress) {
-            WriteBarAndProgressLine(engine, *window, done, total);
+            // The bar and the line change every few blocks only (the amount
+            // is shown in hundredths): the window is written when they do.
+            if (Percent(done, total) != shown.bar || !FormatSize(done).isSharedWith(shown.doneText))
+                WriteBarAndProgressLine(engine, *window, done, total);
             engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
         }
         shown.done = done;
