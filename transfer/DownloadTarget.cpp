@@ -24,11 +24,47 @@ bool DownloadTarget::AllowsSize(std::uint64_t announced) {
     return false;
 }
 
+DownloadTarget::~DownloadTarget() {
+    if (!m_finished && m_resume)
+        m_file.Keep(*m_resume);
+}
+
 bool DownloadTarget::Open(const QString& key) {
-    if (m_file.Open(LocalPath(m_targetPath.toStdString()), (key.isEmpty() ? m_source : key).toStdString()))
+    Name(key);
+    return Create();
+}
+
+void DownloadTarget::Name(const QString& key) {
+    m_file.SetPaths(LocalPath(m_targetPath.toStdString()), (key.isEmpty() ? m_source : key).toStdString());
+}
+
+bool DownloadTarget::Create() {
+    if (m_file.Create())
         return true;
     m_engine.ReportError(WebCopyError::kCannotCreateFile, m_words.createText);
     return false;
+}
+
+void DownloadTarget::KeepForResume(ResumeRecord record) {
+    m_resume = std::move(record);
+    m_checkpointSize = m_file.Size();
+    m_checkpointTick = m_engine.TickCount();
+    if (!m_file.Checkpoint(*m_resume))
+        m_resume.reset(); // what cannot be recorded is not kept
+}
+
+void DownloadTarget::Checkpoint() {
+    // Often enough that a machine going down costs little, rarely enough
+    // that the flushes cost nothing worth measuring.
+    constexpr std::uint64_t kBytes = 32 << 20;
+    constexpr std::uint32_t kMilliseconds = 2000;
+    if (!m_resume || m_file.Size() - m_checkpointSize < kBytes ||
+        m_engine.TickCount() - m_checkpointTick < kMilliseconds)
+        return;
+    m_checkpointSize = m_file.Size();
+    m_checkpointTick = m_engine.TickCount();
+    if (!m_file.Checkpoint(*m_resume))
+        m_resume.reset();
 }
 
 void DownloadTarget::ReportWriteFailure() {
@@ -39,6 +75,7 @@ void DownloadTarget::ReportWriteFailure() {
 }
 
 bool DownloadTarget::Finish() {
+    m_finished = true;
     if (!m_file.Sync()) {
         ReportWriteFailure();
         m_file.Discard();

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class TWebCopy;
 
@@ -35,6 +36,23 @@ public:
     // when empty), so a leftover is matched to its job; reports error 3 when
     // it cannot.
     bool Open(const QString& key = QString());
+    // The same in two steps, for a download that may resume: Name (touches
+    // nothing, so the kept file's record can be read through File()), then
+    // Create (anew) or, to go on from a kept file, File().Reopen.
+    void Name(const QString& key = QString());
+    bool Create();
+
+    // Keeps the temporary file for a later run when the job ends before
+    // Finish, described by record; from now on the bytes are put on the disk
+    // with a new record now and then (Checkpoint), so that even a machine
+    // that goes down loses little.
+    void KeepForResume(ResumeRecord record);
+    // The file is no longer to be kept (a new one starts that cannot be resumed).
+    void DropResume() { m_resume.reset(); }
+    // Called after each block: a checkpoint once enough bytes and time
+    // passed since the last.
+    void Checkpoint();
+    ~DownloadTarget();
     TargetFile& File() { return m_file; }
     // After a write into File() failed: reports error 12 when it ran past
     // MaxSize, else the routine's write failure.
@@ -52,4 +70,8 @@ private:
     QString m_source;
     Words m_words;
     std::uint64_t m_maxSize;
+    std::optional<ResumeRecord> m_resume;
+    std::uint64_t m_checkpointSize = 0;
+    std::uint32_t m_checkpointTick = 0;
+    bool m_finished = false;
 };

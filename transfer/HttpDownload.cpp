@@ -1,4 +1,5 @@
 #include "DownloadTarget.h"
+#include "HttpResume.h"
 #include "InetError.h"
 #include "InetRequest.h"
 #include "InetSession.h"
@@ -21,6 +22,10 @@ public:
     RequestGuard(const RequestGuard&) = delete;
     RequestGuard& operator=(const RequestGuard&) = delete;
     InetRequest* get() const { return m_request; }
+    void Reset(InetRequest* request) {
+        Close();
+        m_request = request;
+    }
     void Close() {
         if (m_session && m_request)
             m_session->CloseRequest(m_request);
@@ -34,6 +39,11 @@ private:
 
 // The target is written through a buffer of sixteen blocks.
 constexpr std::size_t kTargetBuffer = 16 * kBlockSize;
+
+DownloadTarget::Words WriteWords(const QString& targetPath) {
+    return {WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath,
+            QStringLiteral("Cannot create file ") + targetPath};
+}
 
 // Outcome of the date check: go on, or end the job with the given result.
 enum class DateCheck { Proceed, Stop };
@@ -69,14 +79,15 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     return DateCheck::Stop;
 }
 
-// Reads the body block by block into the target's temporary file. True
-// when the whole body arrived: as much as announced, or, without a length,
-// up to a clean end (an empty body is an empty file); false on a failure,
-// which is reported, or a cancel, which is not.
+// Reads the body block by block into the target's temporary file, after
+// the resumed bytes it already holds. True when the whole body arrived: as
+// much as announced, or, without a length, up to a clean end (an empty body
+// is an empty file); false on a failure, which is reported, or a cancel,
+// which is not.
 bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, const QString& targetPath,
-              std::uint64_t total) {
+              std::uint64_t total, std::uint64_t resumed) {
     TargetFile& file = target.File();
-    std::uint64_t received = 0;
+    std::uint64_t received = resumed;
     const std::uint32_t startTick = engine.TickCount();
     std::size_t readCount = kBlockSize;
     // The run's window stays the same during the transfer.
@@ -94,8 +105,10 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
             target.ReportWriteFailure();
             return false;
         }
+        target.Checkpoint();
         received += readCount;
-        TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload);
+        TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload,
+                                    resumed);
         TransferSteps::ProcessPendingInput(engine, window.get());
     }
     if (engine.Cancelled)
@@ -108,6 +121,33 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
     return true;
 }
 
+// A partial download kept by an earlier run of the job, reopened to go on
+// from its trusted bytes.
+struct KeptPartial {
+    std::uint64_t start = 0; // 0: none, start afresh
+    ResumeRecord record;
+};
+
+// Reopens the job's kept partial file when its record is whole and names
+// the same URL. A file that holds everything still asks for its last byte,
+// so that the server confirms it is the same file.
+KeptPartial ReopenKept(DownloadTarget& target, const QString& url) {
+    KeptPartial kept;
+    std::uint64_t fileSize = 0;
+    const auto record = target.File().KeptRecord(fileSize);
+    if (!record || record->url != url.toStdString())
+        return kept;
+    const std::uint64_t trusted = record->TrustedLength(fileSize);
+    const std::uint64_t start = trusted == record->total ? trusted - 1 : trusted;
+    if (start == 0 || !target.File().Reopen(start))
+        return kept;
+    kept.start = start;
+    kept.record = *record;
+    // Whatever ends this run before the rest arrives keeps the file.
+    target.KeepForResume(kept.record);
+    return kept;
+}
+
 } // namespace
 
 bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& targetDir,
@@ -118,11 +158,37 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     TransferSteps::WriteFileLine(engine, shortName, engine.DlgFromServerLabel,
                                  QString::fromStdString(UrlHost(fullUrl.toStdString())), engine.ShowServer);
 
+    DownloadTarget target(engine, idx, kTargetBuffer, url);
+    const bool resume = idx >= 0 && idx < engine.Items().Count() && engine.Items()[idx]->Resume;
+    KeptPartial kept;
+    if (resume) {
+        // The kept file sits beside the target, whose path the request does not change.
+        const QString plannedPath = TransferSteps::TargetPathOf(targetDir, targetFilename, fullUrl);
+        target.SetTarget(plannedPath, WriteWords(plannedPath));
+        target.Name();
+        kept = ReopenKept(target, url);
+    }
+
     TransferSteps::ProcessPendingInput(engine);
     InetSession* session = engine.Session.get();
-    RequestGuard request(session,
-                         session ? session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication)
-                                 : nullptr);
+    RequestGuard request(session, nullptr);
+    // At most twice: a range request whose answer does not fit the kept file
+    // is asked again for the whole file.
+    for (int attempt = 0; attempt < 2 && session; ++attempt) {
+        const auto headers = kept.start > 0 ? HttpResume::RangeHeaders(kept.start, kept.record.validator)
+                                            : std::vector<std::string>();
+        request.Reset(session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication, headers));
+        if (!request.get() || kept.start == 0)
+            break;
+        const HttpResume::Answer answer = HttpResume::Judge(*request.get(), kept.start, kept.record.total);
+        if (answer == HttpResume::Answer::Append || answer == HttpResume::Answer::Other)
+            break;
+        // The server's file changed, or it serves no ranges: from byte 0.
+        kept.start = 0;
+        target.DropResume();
+        if (answer == HttpResume::Answer::StartOver)
+            break;
+    }
     TransferSteps::ProcessPendingInput(engine);
     if (!request.get()) {
         // A cancel that cut the connect or the wait for the headers short
@@ -153,13 +219,27 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     QString targetPath;
     if (!TransferSteps::SettleTargetPath(engine, targetDir, targetFilename, fullUrl, targetPath))
         return false;
-    std::uint64_t total = 0;
-    request.get()->QueryContentLength(total);
-    DownloadTarget target(engine, idx, kTargetBuffer, url);
-    target.SetTarget(targetPath,
-                     {WebCopyError::kWriteFailed, QStringLiteral("Error writing to file ") + targetPath,
-                      QStringLiteral("Cannot create file ") + targetPath});
-    if (!target.AllowsSize(total) || !target.Open())
+    target.SetTarget(targetPath, WriteWords(targetPath));
+    std::uint64_t total = kept.record.total;
+    if (kept.start == 0) {
+        total = 0;
+        request.get()->QueryContentLength(total);
+    }
+    if (!target.AllowsSize(total))
         return false;
-    return ReadBody(engine, *request.get(), target, targetPath, total) && target.Finish();
+    if (kept.start > 0) {
+        // The kept bytes reach OnDataBlock first, now that they are sure to stay.
+        if (!target.File().Replay()) {
+            target.DropResume();
+            target.ReportWriteFailure();
+            return false;
+        }
+    } else {
+        if (!target.Open())
+            return false;
+        const std::string validator = HttpResume::Validator(*request.get());
+        if (resume && total > 0 && !validator.empty())
+            target.KeepForResume({url.toStdString(), validator, total, 0, {}});
+    }
+    return ReadBody(engine, *request.get(), target, targetPath, total, kept.start) && target.Finish();
 }

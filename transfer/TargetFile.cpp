@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::size_t kNameMax = 255;
 const std::string kSuffix = ".part";
+const std::string kRecordSuffix = ".resume";
 
 // FNV-1a, 64 bits: short, stable across runs and builds.
 std::uint64_t Hash(const std::string& text) {
@@ -58,7 +59,8 @@ TargetFile::~TargetFile() {
 std::string TargetFile::TemporaryName(const std::string& targetName, const std::string& source) {
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Hash(source)));
-    const std::size_t room = kNameMax - (1 + 1 + 16 + kSuffix.size());
+    // Room for the longer of the two names the job uses.
+    const std::size_t room = kNameMax - (1 + 1 + 16 + kRecordSuffix.size());
     std::size_t keep = std::min(targetName.size(), room);
     // Never cut a UTF-8 sequence in two.
     while (keep > 0 && keep < targetName.size() &&
@@ -68,32 +70,126 @@ std::string TargetFile::TemporaryName(const std::string& targetName, const std::
 }
 
 bool TargetFile::Open(const std::string& targetPath, const std::string& source) {
+    SetPaths(targetPath, source);
+    return Create();
+}
+
+void TargetFile::SetPaths(const std::string& targetPath, const std::string& source) {
     Discard();
-    std::string folder;
-    SplitPath(targetPath, folder, m_targetName);
-    if (m_targetName.empty())
+    SplitPath(targetPath, m_folder, m_targetName);
+    m_tempName = m_targetName.empty() ? std::string() : TemporaryName(m_targetName, source);
+    m_tempPath = (m_folder == "/" ? std::string() : m_folder) + "/" + m_tempName;
+    m_recordName = m_tempName.substr(0, m_tempName.size() - kSuffix.size()) + kRecordSuffix;
+}
+
+bool TargetFile::OpenFolder(bool create) {
+    if (m_dirFd >= 0)
+        return true;
+    if (m_tempName.empty())
         return false;
-    ForceFolders(folder);
-    m_dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_dirFd < 0)
-        return false;
-    m_tempName = TemporaryName(m_targetName, source);
-    m_tempPath = (folder == "/" ? std::string() : folder) + "/" + m_tempName;
-    // A leftover of this job (a killed run) goes first; unlinking never
-    // follows a link, and O_EXCL|O_NOFOLLOW refuses anything that stands at
-    // the name after that.
-    ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
-    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-        CloseFd(m_dirFd);
-        m_tempName.clear();
-        return false;
-    }
+    if (create)
+        ForceFolders(m_folder);
+    m_dirFd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return m_dirFd >= 0;
+}
+
+void TargetFile::Reset(std::uint64_t size) {
+    m_active = true;
     m_fill = 0;
-    m_size = 0;
+    m_size = size;
     m_overLimit = false;
     m_ok = true;
+}
+
+bool TargetFile::Create() {
+    CloseFd(m_fd);
+    if (!OpenFolder(true))
+        return false;
+    // The job's leftovers (a killed run, a partial kept for resuming) go
+    // first; unlinking never follows a link, and O_EXCL|O_NOFOLLOW refuses
+    // anything that stands at the name after that.
+    ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+    ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
+    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        return false;
+    Reset(0);
     return true;
+}
+
+std::optional<ResumeRecord> TargetFile::KeptRecord(std::uint64_t& fileSize) {
+    if (!OpenFolder(false))
+        return std::nullopt;
+    struct stat st {};
+    if (::fstatat(m_dirFd, m_tempName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return std::nullopt;
+    fileSize = static_cast<std::uint64_t>(st.st_size);
+    return ResumeRecord::Read(m_dirFd, m_recordName);
+}
+
+bool TargetFile::Reopen(std::uint64_t keep) {
+    CloseFd(m_fd);
+    if (!OpenFolder(true))
+        return false;
+    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1 || static_cast<std::uint64_t>(st.st_size) < keep ||
+        ::ftruncate(m_fd, static_cast<off_t>(keep)) != 0) {
+        CloseFd(m_fd);
+        return false;
+    }
+    if (::lseek(m_fd, 0, SEEK_END) < 0) {
+        CloseFd(m_fd);
+        return false;
+    }
+    Reset(keep);
+    return true;
+}
+
+bool TargetFile::Replay() {
+    if (!m_sink || m_size == 0)
+        return true;
+    std::uint64_t done = 0;
+    while (done < m_size) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_size - done, m_buffer.size()));
+        const ssize_t n = ::pread(m_fd, m_buffer.data(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        m_sink(m_buffer.data(), static_cast<std::size_t>(n));
+        done += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool TargetFile::Restart() {
+    if (m_fd < 0 || ::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+        return false;
+    Reset(0);
+    return true;
+}
+
+bool TargetFile::Checkpoint(ResumeRecord& record) {
+    if (m_fd < 0 || !Flush() || ::fdatasync(m_fd) != 0)
+        return false;
+    record.flushed = m_size;
+    record.boot = ResumeRecord::BootId();
+    return record.Write(m_dirFd, m_recordName);
+}
+
+void TargetFile::Keep(ResumeRecord record) {
+    // A file cut past its bound or left by a failed write is no start to go on from.
+    if (m_fd < 0 || !m_ok || m_size == 0 || !Checkpoint(record)) {
+        Discard();
+        return;
+    }
+    CloseFd(m_fd);
+    m_active = false;
+    CloseFd(m_dirFd);
 }
 
 bool TargetFile::Take(std::uint64_t length) {
@@ -185,7 +281,8 @@ bool TargetFile::Replace() {
         Discard();
         return false;
     }
-    m_tempName.clear();
+    ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+    m_active = false;
     // The rename itself reaches the disk with the folder.
     ::fsync(m_dirFd);
     CloseFd(m_dirFd);
@@ -194,9 +291,11 @@ bool TargetFile::Replace() {
 
 void TargetFile::Discard() {
     CloseFd(m_fd);
-    if (m_dirFd >= 0 && !m_tempName.empty())
+    if (m_active && m_dirFd >= 0) {
+        ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
         ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
-    m_tempName.clear();
+    }
+    m_active = false;
     CloseFd(m_dirFd);
     m_fill = 0;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ResumeRecord.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,12 +35,36 @@ public:
     // hash of the source.
     static std::string TemporaryName(const std::string& targetName, const std::string& source);
 
-    // Creates the target's folder and its parents when missing, removes a
-    // leftover temporary file of the same job and creates the temporary file
-    // anew. False when the folder or the file cannot be made.
+    // SetPaths, then Create.
     bool Open(const std::string& targetPath, const std::string& source);
+    // Names the target and the job's temporary file (and its resume record,
+    // ".NAME.HASH.resume"); touches nothing.
+    void SetPaths(const std::string& targetPath, const std::string& source);
+    // Creates the target's folder and its parents when missing, removes the
+    // job's leftovers (temporary file and record) and creates the temporary
+    // file anew. False when the folder or the file cannot be made.
+    bool Create();
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& TemporaryPath() const { return m_tempPath; }
+
+    // Resuming. The job's kept record and the size of its kept temporary
+    // file; nothing when either is missing or not ours.
+    std::optional<ResumeRecord> KeptRecord(std::uint64_t& fileSize);
+    // Opens the kept temporary file again (ours, a regular file with one
+    // name) to go on after its first keep bytes: the rest is cut off. False
+    // when it cannot.
+    bool Reopen(std::uint64_t keep);
+    // Passes the kept bytes through the data sink, in order, as if they had
+    // just arrived (once it is sure they are kept).
+    bool Replay();
+    // Empties the file to start over from byte 0.
+    bool Restart();
+    // Puts the bytes so far on the disk and writes record (flushed = Size(),
+    // this boot) beside the file. False when that failed.
+    bool Checkpoint(ResumeRecord& record);
+    // Checkpoint, then closes the file and leaves it and its record for the
+    // next run; when that fails, Discard.
+    void Keep(ResumeRecord record);
 
     // Bytes the file may take at most (0: no bound). A write that would pass
     // the bound fails and OverLimit() tells why.
@@ -74,21 +101,26 @@ public:
     // permissions carry over) and flushes the folder. False when the rename
     // failed; the temporary file is then removed.
     bool Replace();
-    // Closes and removes the temporary file.
+    // Closes and removes the temporary file and its record.
     void Discard();
 
 private:
+    bool OpenFolder(bool create);
+    void Reset(std::uint64_t size);
     bool Flush();
     bool Take(std::uint64_t length);
 
     int m_fd = -1;
     int m_dirFd = -1;
-    std::string m_tempName, m_tempPath, m_targetName;
+    std::string m_folder, m_tempName, m_tempPath, m_recordName, m_targetName;
     std::vector<char> m_buffer;
     std::size_t m_fill = 0;
     std::uint64_t m_size = 0;
     std::uint64_t m_limit = 0;
     bool m_overLimit = false;
     bool m_ok = true;
+    // The temporary file was made or opened by this object and is not yet
+    // replaced or kept: Discard removes it.
+    bool m_active = false;
     std::function<void(const char*, std::size_t)> m_sink;
 };

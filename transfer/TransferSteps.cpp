@@ -57,6 +57,7 @@ struct ShownTransfer {
     // What the window's bar and progress line show (known total only).
     int bar = -1;
     QString doneText;
+    std::uint64_t resumed = 0; // of done, kept from an earlier run
 };
 thread_local ShownTransfer t_shown;
 
@@ -78,18 +79,20 @@ void WriteBarAndProgressLine(const TWebCopy& engine, TProgressWindow& window, st
     }
 }
 
+// The rate and the time left come from this run's bytes: done less resumed.
 void WriteTitleRateAndTime(const TWebCopy& engine, TProgressWindow& window, std::uint64_t done,
-                           std::uint64_t total, std::uint32_t startTick, const QString& verb) {
+                           std::uint64_t total, std::uint32_t startTick, const QString& verb,
+                           std::uint64_t resumed) {
     if (engine.ShowCompletion)
         window.SetCaption(verb + QStringLiteral(" : ") + QString::number(window.ProgressBar().Position) +
                           QStringLiteral("% ") + engine.DlgCompleted);
     const std::uint32_t elapsed = engine.TickCount() - startTick;
-    const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
+    const double rate = static_cast<double>(done - resumed) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
     const QString& rateText =
         t_rateLine.Line({engine.DlgRateLabel, FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)))});
     window.SetRateAndTime(
-        rateText,
-        t_timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick, done, total)}));
+        rateText, t_timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick,
+                                                                       done - resumed, total - resumed)}));
 }
 
 } // namespace
@@ -114,13 +117,17 @@ void WriteFileLine(TWebCopy& engine, const QString& name, const QString& directi
         window->SetFileLabel(line);
 }
 
-bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
-                      const QString& source, QString& targetPath) {
+QString TargetPathOf(const QString& targetDir, const QString& targetFilename, const QString& source) {
     const std::string name =
         targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
     // Folder and name may be written with "\"; the path the routine, the
     // overwrite question and the open buttons use is the file system's.
-    targetPath = QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
+    return QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
+}
+
+bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
+                      const QString& source, QString& targetPath) {
+    targetPath = TargetPathOf(targetDir, targetFilename, source);
     engine.LastTargetFile = targetPath;
     engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
     if (!QFileInfo::exists(targetPath) || !engine.OnCopyOverWrite)
@@ -137,6 +144,11 @@ void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std
 
 void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
                   std::uint32_t startTick, const QString& verb) {
+    ProgressStep(engine, window, done, total, startTick, verb, 0);
+}
+
+void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
+                  std::uint32_t startTick, const QString& verb, std::uint64_t resumed) {
     // Blocks come every few microseconds on a fast link: the window's rate,
     // time and title texts are made at most once per tick of the clock, and
     // always for the first block of a transfer and the last. A block within
@@ -160,6 +172,7 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
         }
         shown.done = done;
         shown.total = total;
+        shown.resumed = resumed;
         shown.pending = true;
         return;
     }
@@ -173,13 +186,14 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
     shown.tick = tick;
     shown.done = done;
     shown.total = total;
+    shown.resumed = resumed;
     shown.pending = false;
     if (window)
         WriteBarAndProgressLine(engine, *window, done, total);
     if (engine.OnCopyProgress)
         engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
     if (window)
-        WriteTitleRateAndTime(engine, *window, done, total, startTick, verb);
+        WriteTitleRateAndTime(engine, *window, done, total, startTick, verb, resumed);
 }
 
 void PublishPendingProgress(TWebCopy& engine) {
@@ -192,7 +206,8 @@ void PublishPendingProgress(TWebCopy& engine) {
         return;
     shown.tick = engine.TickCount();
     WriteBarAndProgressLine(engine, *window, shown.done, shown.total);
-    WriteTitleRateAndTime(engine, *window, shown.done, shown.total, shown.startTick, shown.verb);
+    WriteTitleRateAndTime(engine, *window, shown.done, shown.total, shown.startTick, shown.verb,
+                          shown.resumed);
 }
 
 void ProcessPendingInput(TWebCopy& engine) {

@@ -20,6 +20,8 @@ void WriteFileLine(TWebCopy& engine, const QString& name, const QString& directi
 // OnCopyOverWrite when a file is there. False when the overwrite was refused.
 bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
                       const QString& source, QString& targetPath);
+// The target path alone, as SettleTargetPath forms it; nothing recorded or asked.
+QString TargetPathOf(const QString& targetDir, const QString& targetFilename, const QString& source);
 
 // After each block: bar, progress line, OnCopyProgress, completion title,
 // rate line and time-left line, in that order. The title, rate and time
@@ -31,6 +33,11 @@ void ProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std
 // fetches it once per transfer instead of twice per block.
 void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
                   std::uint32_t startTick, const QString& verb);
+// The same for a resumed download: done and total count the whole file,
+// resumed of them were kept from an earlier run, so the rate and the time
+// left come from this run's bytes alone.
+void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done, std::uint64_t total,
+                  std::uint32_t startTick, const QString& verb, std::uint64_t resumed);
 
 // Shows the texts of a block left pending by ProgressStep, if any: called
 // when the transfer is about to wait for the network and when a job ends, so

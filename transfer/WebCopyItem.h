@@ -22,6 +22,8 @@ class TWebCopyItem : public QObject {
     Q_PROPERTY(int FTPPort MEMBER FTPPort)
     Q_PROPERTY(WebCopyEnums::TWebCopyHTTPCommand HTTPCommand MEMBER HTTPCommand)
     Q_PROPERTY(WebCopyEnums::TWebCopyProtocol Protocol MEMBER Protocol)
+    Q_PROPERTY(bool Resume MEMBER Resume)
+    Q_CLASSINFO("default:Resume", "false")
     Q_PROPERTY(QString TargetDir MEMBER TargetDir)
     Q_PROPERTY(QString TargetFilename MEMBER TargetFilename)
     Q_PROPERTY(QString URL MEMBER URL)
@@ -46,6 +48,11 @@ public:
     // before anything is written, and data running past it is cut; either
     // way the job fails with error 12 and the target stays as it was.
     std::uint64_t MaxSize = 0;
+    // HTTP downloads only: a download that ends early keeps what arrived
+    // (beside the target, with what is needed to go on safely), and the next
+    // run of the job asks the server for the rest. Off: every run starts
+    // from byte 0 and leaves nothing behind.
+    bool Resume = false;
 
     // Results of the last run of this job.
     bool CopySucceeded = false;

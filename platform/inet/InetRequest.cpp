@@ -139,8 +139,8 @@ struct InetRequest::Impl {
     bool OnBody(const char* bytes, std::size_t size);
     void Finish(int error);
     void Abandon(int error);
-    bool Configure(const std::string& url, const std::string& agent, const std::string& proxy,
-                   bool keepAlive);
+    bool Configure(const std::string& url, const std::string& agent, const std::string& proxy, bool keepAlive,
+                   const std::vector<std::string>& extraHeaders);
     bool ConfigureTls(bool secure, const std::string& trustedCertificates);
     // Runs the transfer until done() holds, it ends, or it stalls.
     void WaitFor(bool (Impl::*done)() const);
@@ -262,10 +262,16 @@ void InetRequest::Impl::Abandon(int error) {
 }
 
 bool InetRequest::Impl::Configure(const std::string& url, const std::string& agent, const std::string& proxy,
-                                  bool keepAlive) {
+                                  bool keepAlive, const std::vector<std::string>& extraHeaders) {
     auto ok = [](CURLcode code) { return code == CURLE_OK; };
     requestHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
     requestHeaders = curl_slist_append(requestHeaders, "Pragma: no-cache");
+    for (const std::string& line : extraHeaders) {
+        // A line break would smuggle a header or a request of its own.
+        if (!requestHeaders || line.find_first_of("\r\n") != std::string::npos)
+            return false;
+        requestHeaders = curl_slist_append(requestHeaders, line.c_str());
+    }
     bool set = requestHeaders && ok(curl_easy_setopt(easy, CURLOPT_URL, url.c_str())) &&
                ok(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L)) &&
                ok(curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize)) &&
@@ -354,7 +360,8 @@ std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers(const std::ato
 
 std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>& transfers,
                                                const std::string& url, const std::string& agent,
-                                               const std::string& proxy, bool keepAlive, int* sessionError,
+                                               const std::string& proxy, bool keepAlive,
+                                               const std::vector<std::string>& headers, int* sessionError,
                                                int& error, const std::string& trustedCertificates) {
     // Check the URL first: curl would guess a missing scheme, and it speaks
     // many schemes besides the two we serve.
@@ -387,7 +394,7 @@ std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>&
     impl->transfers = transfers;
     impl->sessionError = sessionError;
     impl->easy = curl_easy_init();
-    if (!impl->easy || !impl->Configure(url, agent, proxy, keepAlive) ||
+    if (!impl->easy || !impl->Configure(url, agent, proxy, keepAlive, headers) ||
         !impl->ConfigureTls(schemeText == "https", trustedCertificates) ||
         curl_multi_add_handle(transfers->multi, impl->easy) != CURLM_OK) {
         error = InetError::kInternal;
@@ -440,6 +447,14 @@ bool InetRequest::QueryContentLength(std::uint64_t& length) const {
 bool InetRequest::QueryLastModified(TDateFields& fields) const {
     const std::string* value = m_impl->Header("last-modified");
     return value && HttpDate::Parse(*value, fields);
+}
+
+bool InetRequest::QueryHeader(const std::string& name, std::string& value) const {
+    const std::string* found = m_impl->Header(Lower(name));
+    if (!found)
+        return false;
+    value = *found;
+    return true;
 }
 
 bool InetRequest::Read(void* buffer, std::size_t size, std::size_t& bytesRead) {

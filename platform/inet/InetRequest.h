@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // One open HTTP request whose response headers have arrived. The body is
 // pulled block by block with Read; at most 256 KiB is buffered, never
@@ -23,6 +24,9 @@ public:
     bool QueryContentLength(std::uint64_t& length) const;
     // The Last-Modified header as calendar fields, as sent (GMT), unconverted.
     bool QueryLastModified(TDateFields& fields) const;
+    // Any header of the final response by name (any letter case), its value
+    // as sent without surrounding blanks; the first when it came twice.
+    bool QueryHeader(const std::string& name, std::string& value) const;
 
     // Reads up to size bytes (callers use 4096). Returns true with bytesRead
     // > 0 for data, true with bytesRead == 0 at the end of the body, and false
@@ -46,7 +50,8 @@ private:
     // code in *sessionError.
     static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers,
                                              const std::string& url, const std::string& agent,
-                                             const std::string& proxy, bool keepAlive, int* sessionError,
+                                             const std::string& proxy, bool keepAlive,
+                                             const std::vector<std::string>& headers, int* sessionError,
                                              int& error, const std::string& trustedCertificates);
 
     std::unique_ptr<Impl> m_impl;

@@ -57,10 +57,11 @@ InetSession::~InetSession() {
     m_requests.clear();
 }
 
-InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive) {
+InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive,
+                                  const std::vector<std::string>& headers) {
     int error = InetError::kNone;
-    auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, &m_lastError, error,
-                                     m_trustedCertificates);
+    auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, headers, &m_lastError,
+                                     error, m_trustedCertificates);
     if (!request) {
         m_lastError = error;
         return nullptr;

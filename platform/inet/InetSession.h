@@ -5,6 +5,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "InetRequest.h"
 
@@ -37,7 +38,10 @@ public:
     // flag set. Caching is
     // never involved; keepAlive keeps the connection open for schemes that
     // authenticate the connection rather than the request.
-    InetRequest* OpenUrl(const std::string& url, bool keepAlive);
+    // headers are extra request header lines ("Name: value"), e.g. a Range;
+    // a line holding a CR or LF fails the open.
+    InetRequest* OpenUrl(const std::string& url, bool keepAlive,
+                         const std::vector<std::string>& headers = {});
 
     // Releases a request; nullptr is accepted.
     void CloseRequest(InetRequest* request);
