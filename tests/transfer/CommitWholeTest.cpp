@@ -63,8 +63,8 @@ protected:
     TWebCopyItem* job;
 };
 
-// Run by KilledDownloadLeavesThePreviousTarget as a child process (this test
-// binary started again): downloads one job and prints its progress.
+// Run by the kill tests as a child process (this test binary started
+// again): downloads one job and prints its progress.
 TEST(DownloadChild, Run) {
     const char* url = std::getenv("QUORVEL_CHILD_URL");
     if (!url)
@@ -74,6 +74,7 @@ TEST(DownloadChild, Run) {
     TWebCopyItem* job = engine.Items().Add();
     job->URL = QString::fromUtf8(url);
     job->TargetDir = QString::fromUtf8(std::getenv("QUORVEL_CHILD_DIR"));
+    job->Resume = std::getenv("QUORVEL_CHILD_RESUME") != nullptr;
     engine.OnCopyProgress = [](TWebCopy*, int, std::uint64_t done, std::uint64_t) {
         std::printf("progress %llu\n", static_cast<unsigned long long>(done));
         std::fflush(stdout);

@@ -1,0 +1,282 @@
+#include "ChildProcess.h"
+#include "EngineRecorder.h"
+#include "ScriptedHttpServer.h"
+#include "TempDir.h"
+#include "WebCopy.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+// An HTTP download with Resume set keeps what arrived when it ends early, and
+// the next run of the job asks for the rest.
+
+namespace {
+
+using Events = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+std::string Pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 13 + i / 509 + static_cast<std::size_t>(seed)) & 0xFF);
+    return bytes;
+}
+
+// One file as a server offers it, and how the server misbehaves.
+struct Resource {
+    std::string content;
+    std::string etag;         // empty: none sent
+    std::string lastModified; // empty: none sent
+    bool honorRange = true;
+    std::uint64_t rangeShift = 0; // a 206's Content-Range names a start this far off
+    // Successive answers end after these bytes of the file (then the
+    // connection closes, or is held open with hold).
+    std::vector<std::size_t> cuts;
+    bool hold = false;
+};
+
+ScriptedHttpServer::Response Serve(Resource& r, const ScriptedHttpServer::Request& request) {
+    ScriptedHttpServer::Response out;
+    if (!r.etag.empty())
+        out.headers.emplace_back("ETag", r.etag);
+    if (!r.lastModified.empty())
+        out.headers.emplace_back("Last-Modified", r.lastModified);
+    const std::string range = request.Header("range");
+    const std::string ifRange = request.Header("if-range");
+    std::size_t start = 0;
+    const bool matches = ifRange.empty() || ifRange == r.etag || ifRange == r.lastModified;
+    if (!range.empty() && r.honorRange && matches) {
+        start = std::stoull(range.substr(range.find('=') + 1));
+        if (start >= r.content.size()) {
+            out.status = 416;
+            out.headers.emplace_back("Content-Range", "bytes */" + std::to_string(r.content.size()));
+            return out;
+        }
+        out.status = 206;
+        out.headers.emplace_back("Content-Range", "bytes " + std::to_string(start + r.rangeShift) + "-" +
+                                                      std::to_string(r.content.size() - 1) + "/" +
+                                                      std::to_string(r.content.size()));
+    }
+    out.body = r.content.substr(start);
+    if (!r.cuts.empty()) {
+        out.sendOnly = r.cuts.front() - start;
+        out.hold = r.hold;
+        r.cuts.erase(r.cuts.begin());
+    }
+    return out;
+}
+
+class ResumeTest : public ::testing::Test {
+protected:
+    ResumeTest()
+        : server([this](const ScriptedHttpServer::Request& request) {
+              std::lock_guard lock(mutex);
+              return Serve(resource, request);
+          }),
+          rec(engine) {
+        engine.ShowDialog = false;
+        job = engine.Items().Add();
+        job->URL = QString::fromStdString(server.Url("/pkg.cab"));
+        job->TargetDir = QString::fromStdString(dir.Slash());
+        job->Resume = true;
+        engine.OnDataBlock = [this](TWebCopy*, int, const char* data, std::size_t length) {
+            streamed.append(data, length);
+        };
+        engine.OnFileStart = [this](TWebCopy*, int) { streamed.clear(); };
+        resource.content = Pattern(300000, 1);
+        resource.etag = "\"v1\"";
+        resource.lastModified = "Tue, 14 Nov 2023 22:13:20 GMT";
+    }
+
+    void Run() { RunJobs(engine); }
+    void SetResource(const std::function<void(Resource&)>& change) {
+        std::lock_guard lock(mutex);
+        change(resource);
+    }
+    // "range|if-range" of each request so far.
+    std::vector<std::string> Asked() const {
+        std::vector<std::string> asked;
+        for (const auto& r : server.Requests())
+            asked.push_back(r.Header("range") + "|" + r.Header("if-range"));
+        return asked;
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::mutex mutex;
+    Resource resource;
+    TempDir dir;
+    ScriptedHttpServer server;
+    TWebCopy engine;
+    EngineRecorder rec;
+    TWebCopyItem* job;
+    std::string streamed;
+};
+
+// Dropped three times, the last time one byte short: each run asks for the
+// rest with the validator, the target stays as it was until the file is
+// whole, OnDataBlock sees the whole file in order, and the progress counts
+// the whole file from the resumed part on.
+TEST_F(ResumeTest, ADroppedBodyResumesWhereItStopped) {
+    const std::string& content = resource.content;
+    resource.cuts = {1000, 70000, content.size() - 1};
+    WriteFile(dir / "pkg.cab", "previous");
+    std::vector<std::size_t> firstStep;
+    for (int run = 0; run < 3; ++run) {
+        firstStep.push_back(rec.Progress().size());
+        Run();
+        EXPECT_FALSE(job->CopySucceeded);
+        EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
+    }
+    const std::size_t before = rec.Progress().size();
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == content);
+    EXPECT_TRUE(streamed == content);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pkg.cab"}));
+    const std::string v = "|\"v1\"";
+    EXPECT_EQ(Asked(), (std::vector<std::string>{"|", "bytes=1000-" + v, "bytes=70000-" + v,
+                                                 "bytes=" + std::to_string(content.size() - 1) + "-" + v}));
+    const auto progress = rec.Progress();
+    // The last run moved one byte and counted the whole file.
+    ASSERT_GT(progress.size(), before);
+    EXPECT_EQ(progress[before], (std::pair<std::uint64_t, std::uint64_t>(content.size(), content.size())));
+    // The second run counted from the 1000 bytes it kept on.
+    EXPECT_EQ(progress[firstStep[1]], (std::pair<std::uint64_t, std::uint64_t>(1000 + 4096, content.size())));
+    EXPECT_EQ(rec.EventsOf("ErrorInfo").size(), 3u);
+}
+
+// A server that ignores ranges sends the whole file: it starts over from
+// byte 0, and OnDataBlock sees each byte once.
+TEST_F(ResumeTest, AServerIgnoringRangesStartsOver) {
+    resource.cuts = {5000};
+    resource.honorRange = false;
+    Run();
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    EXPECT_TRUE(streamed == resource.content);
+    EXPECT_EQ(Asked().back(), "bytes=5000-|\"v1\"");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pkg.cab"}));
+}
+
+// A file changed on the server between the runs arrives whole, never two
+// files spliced together, whichever validator the server gives.
+TEST_F(ResumeTest, AFileChangedOnTheServerArrivesWhole) {
+    for (const bool withEtag : {true, false}) {
+        SCOPED_TRACE(withEtag ? "ETag" : "Last-Modified");
+        SetResource([&](Resource& r) {
+            r.content = Pattern(200000, 2);
+            r.etag = withEtag ? "\"a\"" : "";
+            r.lastModified = "Tue, 14 Nov 2023 22:13:20 GMT";
+            r.cuts = {50000};
+        });
+        Run();
+        const std::string changed = Pattern(210000, 3);
+        SetResource([&](Resource& r) {
+            r.content = changed;
+            r.etag = withEtag ? "\"b\"" : "";
+            r.lastModified = "Wed, 15 Nov 2023 22:13:20 GMT";
+        });
+        Run();
+        EXPECT_TRUE(job->CopySucceeded);
+        EXPECT_TRUE(ReadFile(dir / "pkg.cab") == changed);
+        EXPECT_TRUE(streamed == changed);
+        EXPECT_EQ(Asked().back(),
+                  "bytes=50000-|" + (withEtag ? std::string("\"a\"") : "Tue, 14 Nov 2023 22:13:20 GMT"));
+    }
+}
+
+// Anything inconsistent starts over: a 206 for another range than asked is
+// asked again without a range, and a torn record is not trusted.
+TEST_F(ResumeTest, AnythingInconsistentStartsOver) {
+    resource.cuts = {40000, 60000};
+    resource.rangeShift = 1;
+    Run();
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    EXPECT_EQ(Asked(), (std::vector<std::string>{"|", "bytes=40000-|\"v1\"", "|"}));
+
+    // A record cut in half by a crash.
+    fs::remove(dir / "pkg.cab");
+    SetResource([](Resource& r) {
+        r.rangeShift = 0;
+        r.cuts = {60000};
+    });
+    Run();
+    for (const auto& name : Names())
+        if (name.ends_with(".resume"))
+            fs::resize_file(dir / name, fs::file_size(dir / name) / 2);
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    EXPECT_EQ(Asked().back(), "|");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pkg.cab"}));
+}
+
+// Cancel, then Start again in one engine: the second run goes on.
+TEST_F(ResumeTest, CancelThenStartAgainGoesOn) {
+    engine.OnCopyProgress = [](TWebCopy* sender, int, std::uint64_t done, std::uint64_t) {
+        if (done >= 100000)
+            sender->CancelTransfers();
+    };
+    Run();
+    EXPECT_FALSE(job->CopySucceeded);
+    engine.OnCopyProgress = nullptr;
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    const std::string asked = Asked().back();
+    ASSERT_TRUE(asked.starts_with("bytes="));
+    EXPECT_GE(std::stoull(asked.substr(6)), 100000u);
+}
+
+// A process killed part-way: the next run resumes from what the killed one
+// had written.
+TEST_F(ResumeTest, AKilledDownloadResumesInTheNextProcess) {
+    resource.content = Pattern(1 << 20, 4);
+    resource.cuts = {1 << 19};
+    resource.hold = true;
+    WriteFile(dir / "pkg.cab", "previous");
+    std::uint64_t done = 0;
+    {
+        ChildProcess child({fs::read_symlink("/proc/self/exe").string(), "--gtest_filter=DownloadChild.Run"},
+                           {"QUORVEL_CHILD_URL=" + server.Url("/pkg.cab"), "QUORVEL_CHILD_DIR=" + dir.Slash(),
+                            "QUORVEL_CHILD_RESUME=1"});
+        int pid = 0;
+        for (int i = 0; i < 5000 && done < (1u << 19); ++i) {
+            const std::string line = child.ReadLine(10000);
+            ASSERT_FALSE(line.empty()) << "the child stopped reporting";
+            std::sscanf(line.c_str(), "pid %d", &pid);
+            unsigned long long n = 0;
+            if (std::sscanf(line.c_str(), "progress %llu", &n) == 1)
+                done = n;
+        }
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        child.Stop();
+    }
+    EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    EXPECT_TRUE(streamed == resource.content);
+    const std::string asked = Asked().back();
+    ASSERT_TRUE(asked.starts_with("bytes=")) << asked;
+    const auto start = std::stoull(asked.substr(6));
+    EXPECT_GT(start, 0u);
+    EXPECT_LE(start, done);
+}
+
+} // namespace
