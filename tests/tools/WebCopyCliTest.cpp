@@ -34,7 +34,7 @@ TEST(WebCopyCli, HelpShowsEveryOptionAndAnExamplePerProtocol) {
     const Outcome r = Cli({"--help"});
     EXPECT_EQ(r.code, 0);
     for (const char* option : {"--protocol", "--url", "--host", "--port", "--user", "--password", "--passive",
-                               "--target-dir", "--target-name", "--newer-than", "--verb"})
+                               "--target-dir", "--target-name", "--newer-than", "--verb", "--resume"})
         EXPECT_TRUE(Has(r.out, option)) << option;
     for (const char* protocol : {"http ", "http-upload ", "ftp ", "ftp-upload ", "file "})
         EXPECT_TRUE(Has(r.out, std::string("webcopy --protocol ") + protocol) ||
@@ -90,6 +90,34 @@ TEST(WebCopyCli, HttpDownloadAndUpload) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.out, "error 404: Returned http error code 404"));
     EXPECT_TRUE(Has(r.out, "replacing: " + dir.Slash() + "a.bin"));
+}
+
+// With --resume, a download cut short goes on from where it stopped when the
+// same command runs again.
+TEST(WebCopyCli, ResumeGoesOnFromWhereTheDownloadStopped) {
+    LocalHttpServer server;
+    TempDir dir;
+    const std::string data(200000, 'r');
+    std::vector<std::string> ranges;
+    server.Server().Get("/r.bin", [&](const httplib::Request& req, httplib::Response& res) {
+        ranges.push_back(req.get_header_value("Range"));
+        res.set_header("Last-Modified", LocalHttpServer::HttpDate(1700000000));
+        if (ranges.size() > 1) {
+            res.set_content(data, "application/octet-stream"); // the server answers the range itself
+            return;
+        }
+        res.set_content_provider(data.size(), "application/octet-stream",
+                                 [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     return offset == 0 && sink.write(data.data(), 50000);
+                                 });
+    });
+    const std::vector<std::string> args{"--resume",           "--protocol",   "http",     "--url",
+                                        server.Url("/r.bin"), "--target-dir", dir.Slash()};
+    EXPECT_EQ(Cli(args).code, 1);
+    const Outcome r = Cli(args);
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(ReadFile(dir / "r.bin"), data);
+    EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=50000-"}));
 }
 
 TEST(WebCopyCli, FtpDownloadAndUploadWithAUser) {

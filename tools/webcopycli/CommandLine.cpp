@@ -61,6 +61,10 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
             line.keepExisting = true;
             continue;
         }
+        if (option == "--resume") {
+            line.resume = true;
+            continue;
+        }
         if (option.rfind("--", 0) != 0)
             return fail("unexpected argument '" + option + "'");
         if (i + 1 >= args.size())
@@ -154,6 +158,9 @@ Job options (they belong to the job started last):
 Settings (for all jobs):
   --passive           passive FTP
   --keep-existing     never replace an existing target file
+  --resume            http: a download that ends early keeps what arrived
+                      (beside the target), and the same command run again
+                      asks the server for the rest
   --proxy HOST[:PORT]
                       an HTTP proxy; --proxy-user, --proxy-password its login
   -h, --help          this text
@@ -161,6 +168,7 @@ Settings (for all jobs):
 
 Examples:
   webcopy --protocol http --url http://example.test/files/a.zip --target-dir /tmp/in
+  webcopy --resume --protocol http --url http://example.test/files/big.iso --target-dir /tmp/in
   webcopy --protocol http-upload --url http://example.test/upload/a.zip --verb put --target-dir /tmp/out
   webcopy --passive --protocol ftp --host ftp.example.test --url /pub/a.zip --target-dir /tmp/in
   webcopy --protocol ftp-upload --host ftp.example.test --user me --password pw --url /tmp/out/a.zip --target-dir incoming

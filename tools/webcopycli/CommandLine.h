@@ -22,6 +22,7 @@ struct TCommandLine {
     bool version = false;
     bool passive = false;
     bool keepExisting = false;
+    bool resume = false;
     std::string proxy, proxyUser, proxyPassword;
     std::vector<TCommandLineJob> jobs;
     // Set when the command line cannot be used; says why.

@@ -57,6 +57,7 @@ int RunWebCopyCli(int argc, char** argv, std::ostream& out, std::ostream& err, b
         job->CopyNewerOnly = given.newerOnly;
         job->FileDate = given.newerThan;
         job->HTTPCommand = given.verb;
+        job->Resume = line.resume;
     }
     ConsoleReport report(engine, out, terminal, line.keepExisting);
     if (handleInterrupt) {
