@@ -82,6 +82,7 @@ void TForm1::BitBtn1Click() {
     job->URL = m_downloadUrl;
     job->TargetDir = m_updateFolder;
     job->MaxSize = MaxPackageSize;
+    job->Resume = true; // an interrupted download goes on at the next "Start"
     // Two runs must never share the engine's job list: "Start" stays disabled
     // until the run reports its end (file-done or copy-done enable it again).
     BitBtn1->setEnabled(false);
