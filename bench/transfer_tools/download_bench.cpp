@@ -1,7 +1,9 @@
 // Downloads one URL into a folder through the transfer engine, with an
 // OnCopyProgress handler that copies the bar and two progress lines the way
 // the updater does, and prints the time taken and the peak memory.
-// Usage: download_bench <url> <folder>
+// Usage: download_bench [--resume] [--cancel-at BYTES] <url> <folder>
+//   --resume      the job resumes a kept partial download, and keeps one
+//   --cancel-at   cancels once that many bytes are in (to leave a partial)
 #include "WebCopy.h"
 
 #include <sys/resource.h>
@@ -11,6 +13,7 @@
 #include <future>
 #include <iostream>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -24,10 +27,23 @@ struct Mirror {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: download_bench <url> <folder>\n";
+    bool resume = false;
+    std::uint64_t cancelAt = 0;
+    int arg = 1;
+    for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+        if (std::string(argv[arg]) == "--resume")
+            resume = true;
+        else if (std::string(argv[arg]) == "--cancel-at" && arg + 1 < argc)
+            cancelAt = std::stoull(argv[++arg]);
+        else
+            break;
+    }
+    if (argc - arg != 2) {
+        std::cerr << "usage: download_bench [--resume] [--cancel-at BYTES] <url> <folder>\n";
         return 2;
     }
+    const char* url = argv[arg];
+    const char* folder = argv[arg + 1];
     Mirror mirror;
     std::promise<void> done;
     bool ok = false;
@@ -36,7 +52,9 @@ int main(int argc, char** argv) {
         TWebCopy engine;
         engine.ShowDialog = false;
         engine.ShowFileName = false;
-        engine.OnCopyProgress = [&](TWebCopy* sender, int, std::uint64_t, std::uint64_t) {
+        engine.OnCopyProgress = [&](TWebCopy* sender, int, std::uint64_t done, std::uint64_t) {
+            if (cancelAt > 0 && done >= cancelAt)
+                sender->CancelTransfers();
             const auto window = sender->ProgressWindow();
             const TProgressBarState bar = window->ProgressBar();
             QString progress = window->ProgressLabel().Caption;
@@ -52,8 +70,9 @@ int main(int argc, char** argv) {
         };
         engine.OnCopyDone = [&](TWebCopy*) { done.set_value(); };
         TWebCopyItem* job = engine.Items().Add();
-        job->URL = QString::fromUtf8(argv[1]);
-        job->TargetDir = QString::fromUtf8(argv[2]);
+        job->URL = QString::fromUtf8(url);
+        job->TargetDir = QString::fromUtf8(folder);
+        job->Resume = resume;
         engine.StartTransfers();
         done.get_future().wait();
         ok = job->CopySucceeded;

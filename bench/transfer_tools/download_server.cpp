@@ -1,5 +1,5 @@
 // Serves the files of one folder over HTTP on 127.0.0.1, streamed from disk
-// with Content-Length and Last-Modified. Prints its port, then runs until
+// with Content-Length and the file's time as Last-Modified (ranges too). Prints its port, then runs until
 // killed. Usage: download_server <folder>
 #include <httplib.h>
 
@@ -29,9 +29,11 @@ int main(int argc, char** argv) {
             return;
         }
         char date[64];
-        const std::time_t now = std::time(nullptr) - 3600;
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        const std::time_t when = st.st_mtime;
         std::tm tm{};
-        gmtime_r(&now, &tm);
+        gmtime_r(&when, &tm);
         std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm);
         res.set_header("Last-Modified", date);
         auto in = std::make_shared<std::ifstream>(file, std::ios::binary);
