@@ -448,18 +448,21 @@ TEST_F(Updater, CancelledDownloadLeavesThePreviousPackageAndTheNextStartDownload
         EXPECT_TRUE(messages.empty());
         form->close();
     }
-    // The part that came went nowhere: the previous package is as it was,
-    // its date untouched, and nothing of the download is left.
+    // The part that came is kept aside for the next "Start" to go on from
+    // (a hidden file and its record beside the package); the previous
+    // package is as it was, its date untouched.
     EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), "old package");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 4);
     EXPECT_FALSE(Installed());
 
-    // The program is started again: the server's copy is newer, "Start" downloads.
+    // The program is started again: the server's copy is newer, "Start"
+    // downloads the rest, and nothing of the download is left.
     *slow = false;
     auto form = MakeForm("/slow/DirevidUreziv.cab");
     Start(*form);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
     EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), *slowPackage);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 2);
 }
 
 // Whatever the server sends that is not a whole package is a failed update:
