@@ -69,9 +69,12 @@ TUniqueFd CopyToBackup(int folder, int package, const std::string& backup, const
 } // namespace
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup) {
+                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup,
+                    const std::vector<TOwnFile>& ownFiles) {
     TStagedInstall install(folder, packageName, ops);
     DeclareNames(install, backupName);
+    for (const TOwnFile& file : ownFiles)
+        install.StageFile(file.name, file.bytes);
     // An interrupted install is undone before anything new starts; it takes
     // its package with it, so nothing is installed then. Other left-overs
     // are older than the package, which was downloaded after the start.
@@ -107,8 +110,10 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
 }
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, const TBackupCheck& acceptBackup) {
-    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup);
+                    const QString& backupName, const TBackupCheck& acceptBackup,
+                    const std::vector<TOwnFile>& ownFiles) {
+    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup,
+                          ownFiles);
 }
 
 TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,

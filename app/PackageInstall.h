@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 class TCABFile;
 class TFileOps;
@@ -11,6 +13,14 @@ class TFileOps;
 // It is given the open descriptor the copy will be unpacked from (read it
 // with pread, or from its start); an empty check accepts every backup.
 using TBackupCheck = std::function<bool(int backupFd)>;
+
+// A small file of ours installed at the top of the folder with the package's
+// files: committed and undone with them, so it always goes with what is
+// installed. A package carrying the same name is refused.
+struct TOwnFile {
+    QString name;
+    std::string bytes;
+};
 
 // Installs a downloaded package: copies it to the backup name (written under
 // a temporary name and renamed when whole), opens that copy once, checks it
@@ -23,9 +33,11 @@ using TBackupCheck = std::function<bool(int backupFd)>;
 // again. A folder that other users may change, or names of ours there that
 // belong to another user, are not acted on at all.
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup = {});
+                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup = {},
+                    const std::vector<TOwnFile>& ownFiles = {});
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, const TBackupCheck& acceptBackup = {});
+                    const QString& backupName, const TBackupCheck& acceptBackup = {},
+                    const std::vector<TOwnFile>& ownFiles = {});
 
 // What the start of the program found of an earlier install.
 enum class TInstallRecovery { Nothing, Undone, Untrusted, Failed };

@@ -3,6 +3,7 @@
 #include "FileAge.h"
 #include "MessageBox.h"
 #include "PackageInstall.h"
+#include "ReleaseRecord.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TForm1Description.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -40,10 +42,12 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
                const QByteArray& description)
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }),
-      m_packageSignature(QStringLiteral(QUORVEL_UPDATE_KEY)) {
+      m_release(QStringLiteral(QUORVEL_UPDATE_KEY), QStringLiteral(QUORVEL_UPDATE_KEY_NEXT),
+                QStringLiteral(QUORVEL_PRODUCT)) {
     MaxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
     if (!updateFolder.isEmpty())
-        m_givenFolder = updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
+        m_givenFolder =
+            updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
     // The stored description is part of the program; what it leaves out is a
     // build fault worth a warning, and the window is completed regardless.
     m_descriptionReport = BuildForm1(*this, description);
@@ -51,6 +55,7 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     for (const QString& skipped : m_descriptionReport.Skipped)
         qWarning("window description: %s", qUtf8Printable(skipped));
     m_instruction = Label2->Caption();
+    BindReleaseHandlers();
     if (OnCreate)
         OnCreate();
 }
@@ -60,6 +65,23 @@ TForm1::~TForm1() {
     // handlers use the flags and controls below.
     delete WebCopy1;
     WebCopy1 = nullptr;
+}
+
+void TForm1::SetUpdateKey(const QString& keyBase64, const QString& nextKeyBase64) {
+    m_release = TReleaseCheck(keyBase64, nextKeyBase64, QStringLiteral(QUORVEL_PRODUCT));
+    BindReleaseHandlers();
+}
+
+void TForm1::BindReleaseHandlers() {
+    if (!m_release.Required()) {
+        WebCopy1->OnFileStart = nullptr;
+        WebCopy1->OnDataBlock = nullptr;
+        return;
+    }
+    WebCopy1->OnFileStart = [this](TWebCopy*, int) { WebCopy1FileStart(); };
+    WebCopy1->OnDataBlock = [this](TWebCopy*, int, const char* data, std::size_t length) {
+        WebCopy1DataBlock(data, length);
+    };
 }
 
 void TForm1::FormCreate() {
@@ -75,7 +97,7 @@ void TForm1::BitBtn1Click() {
     fileReceived = false;
     updateFailed = false;
     upToDate = false;
-    m_packageSignature.Forget();
+    m_release.Forget();
 
     WebCopy1->Items().Clear();
     TWebCopyItem* job = WebCopy1->Items().Add();
@@ -122,15 +144,21 @@ void TForm1::FormClose() {
     if (updateFailed || upToDate || !transferDone || !fileReceived)
         return;
     // With a key, the copy about to be unpacked is checked against the
-    // signature the download was checked with: a package changed on disk
-    // since is refused like one that arrived unsigned.
+    // statement the download was checked with (a package changed on disk
+    // since is refused like one that arrived unsigned), and the release it
+    // names is recorded with the product's files, in the same install.
     TBackupCheck check;
-    if (m_packageSignature.Required())
-        check = [this](int backup) { return m_packageSignature.Check(backup); };
+    std::vector<TOwnFile> ownFiles;
+    if (m_release.Required()) {
+        check = [this](int backup) { return m_release.CopyMatches(backup); };
+        ownFiles.push_back(
+            {ReleaseRecord::Name(QString::fromUtf8(kPackageName)), ReleaseRecord::Text(m_release.Release())});
+    }
     // The user was told the update succeeded: an install that did not
     // happen must say so.
     if (!InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
-                        QString::fromUtf8(kBackupName), InstallOps ? *InstallOps : TFileOps::System(), check))
+                        QString::fromUtf8(kBackupName), InstallOps ? *InstallOps : TFileOps::System(), check,
+                        ownFiles))
         ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
                        TMessageKind::Information);
 }
@@ -161,7 +189,9 @@ void TForm1::WebCopy1FileDateCheck(int, TDateTime newdate, bool&) {
     TDateTime localAge = 0;
     if (!FileAgeDate(PackagePath().toStdString(), localAge))
         return;
-    if (newdate >= localAge) {
+    // With keys, the signed release number has already decided what is new;
+    // the server's date, which anyone on the way can set, is not believed.
+    if (m_release.Required() || newdate >= localAge) {
         dateChecked = true;
         return;
     }
@@ -189,13 +219,11 @@ void TForm1::WebCopy1CopyProgress() {
 
 void TForm1::WebCopy1VerifyFile(const QString& tempPath, bool& accept) {
     // The download is whole but has not replaced the package yet: only a
-    // whole cabinet (and, with a key, one whose signature verifies) does.
+    // whole cabinet (and, with a key, the one the statement names: its size
+    // and digest, taken while it arrived) does.
     TCABFile cabinet;
     cabinet.SetCABFile(tempPath);
-    accept =
-        cabinet.IsWholeCabinet() &&
-        (!m_packageSignature.Required() ||
-         m_packageSignature.FetchAndCheck(m_downloadUrl, tempPath, WebCopy1->Proxy, WebCopy1->Cancelled));
+    accept = (!m_release.Required() || m_release.PackageMatches()) && cabinet.IsWholeCabinet();
     // Until it is installed, the package must not count as the installed version.
     if (accept)
         accept = MarkNotInstalled(tempPath);
@@ -233,6 +261,45 @@ void TForm1::WebCopy1URLNotFound() {
 }
 void TForm1::WebCopy1NoNewFileFound() {
     updateFailed = true;
+}
+
+void TForm1::WebCopy1FileStart() {
+    const std::uint64_t installed = ReleaseRecord::Read(m_updateFolder, QString::fromUtf8(kPackageName));
+    switch (m_release.Fetch(m_downloadUrl + QStringLiteral(".release"), WebCopy1->Proxy, WebCopy1->Cancelled,
+                            installed)) {
+    case TReleaseCheck::TOutcome::Newer: {
+        // The engine reads the bound when the download begins, on this
+        // thread. An empty package has no bound of 0 (none): one byte is
+        // already too many for it.
+        TWebCopyItem& job = *WebCopy1->Items()[0];
+        job.MaxSize = std::min(job.MaxSize ? job.MaxSize : UINT64_MAX,
+                               std::max<std::uint64_t>(m_release.PackageSize(), 1));
+        return;
+    }
+    case TReleaseCheck::TOutcome::UpToDate:
+        // As when the server's copy is older: the run stops before the
+        // package is asked for, and the window says so.
+        WebCopy1->CancelTransfers();
+        upToDate = true;
+        m_updates.Post([](TWindowChanges& c) { c.instructionText = QString::fromUtf8(kUpToDateText); });
+        dateChecked = true;
+        return;
+    case TReleaseCheck::TOutcome::Refused:
+        // A failed update that ends the wait at once: the package is never
+        // asked for, so no file-done comes.
+        fileReceived = false;
+        updateFailed = true;
+        WebCopy1->CancelTransfers();
+        transferDone = true;
+        m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
+        return;
+    case TReleaseCheck::TOutcome::Cancelled:
+        return;
+    }
+}
+
+void TForm1::WebCopy1DataBlock(const char* data, std::size_t length) {
+    m_release.Add(data, length);
 }
 
 void TForm1::SetInstruction(const QString& text) {

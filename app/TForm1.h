@@ -3,7 +3,7 @@
 #include "DateTime.h"
 #include "TForm.h"
 #include "TFormDescription.h"
-#include "TPackageSignature.h"
+#include "TReleaseCheck.h"
 #include "TWindowUpdates.h"
 
 #include <QString>
@@ -51,12 +51,17 @@ public:
     void WebCopy1URLNotFound();
     void WebCopy1NoNewFileFound();
     void WebCopy1VerifyFile(const QString& tempPath, bool& accept);
+    // With keys: the release statement before the package, and the
+    // package's bytes as they arrive.
+    void WebCopy1FileStart();
+    void WebCopy1DataBlock(const char* data, std::size_t length);
 
     QString UpdateFolder() const { return m_updateFolder; }
     QString DownloadUrl() const { return m_downloadUrl; }
-    // The public key packages must be signed with (base64; empty: none).
-    // Defaults to the built-in key; set it only while no download runs.
-    void SetUpdateKey(const QString& keyBase64) { m_packageSignature = TPackageSignature(keyBase64); }
+    // The public keys release statements must be signed with (base64; the
+    // current one and the one taking over; both empty: none). Default to the
+    // built-in keys; set them only while no download runs.
+    void SetUpdateKey(const QString& keyBase64, const QString& nextKeyBase64 = QString());
     QString PackagePath() const { return m_updateFolder + QStringLiteral("DirevidUreziv.cab"); }
     // The instruction text exactly as set (lines separated by a carriage return).
     QString InstructionText() const { return m_instruction; }
@@ -98,6 +103,7 @@ private:
     void SetInstruction(const QString& text);
     void RemovePackage();
     void ApplyChanges(const TWindowChanges& changes);
+    void BindReleaseHandlers();
 
     QString m_givenFolder; // from the constructor; empty for the executable's folder
     QString m_updateFolder;
@@ -105,7 +111,7 @@ private:
     QString m_instruction;
     TFormReport m_descriptionReport;
     TWindowUpdates m_updates;
-    TPackageSignature m_packageSignature;
+    TReleaseCheck m_release;
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

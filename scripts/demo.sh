@@ -11,8 +11,10 @@
 #   DEMO_BUILD  build folder of the updater (default build-release)
 #   DEMO_PORT   port of the update server; the updater is built for it (default 8642)
 #   DEMO_SIGNED 1: a signed update; a throwaway key pair is made with
-#               quorvel-sign, the updater is built with its public key and the
-#               package is served with its signature (default: unsigned)
+#               quorvel-sign (its private key encrypted under a passphrase),
+#               the updater is built with its public key and the package is
+#               served with its signed release statement, release 2
+#               (default: unsigned)
 # Exits 0 only when the update was downloaded and installed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,8 +36,9 @@ signed=${DEMO_SIGNED:-}
   if [ -n "$signed" ]; then
     bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -- quorvel-sign
     cp "$build/tools/quorvel-sign/quorvel-sign" "$demo/quorvel-sign"
-    key=$("$demo/quorvel-sign" keygen "$demo/release-key.pem")
-    echo "Throwaway signing key: $demo/release-key.pem, public key $key"
+    head -c 24 /dev/urandom | base64 >"$demo/release-key.pass"
+    key=$("$demo/quorvel-sign" keygen "$demo/release-key.pem" --passphrase-file "$demo/release-key.pass")
+    echo "Throwaway signing key: $demo/release-key.pem (passphrase in $demo/release-key.pass), public key $key"
   fi
   bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
     "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" -- DirevidUreziv
@@ -56,8 +59,10 @@ printf 'What is new in Quorvel 2.0\n' >"$pkg/docs/changes.txt"
 head -c 3000000 /dev/urandom >"$pkg/quorvel.dat"
 (cd "$pkg" && gcab -c -z "$demo/server/downloads/DirevidUreziv.cab" version.txt docs/changes.txt quorvel.dat)
 if [ -n "$signed" ]; then
-  "$demo/quorvel-sign" sign "$demo/release-key.pem" "$demo/server/downloads/DirevidUreziv.cab"
-  "$demo/quorvel-sign" verify "$demo/release-key.pem.pub" "$demo/server/downloads/DirevidUreziv.cab"
+  "$demo/quorvel-sign" statement "$demo/release-key.pem" "$demo/server/downloads/DirevidUreziv.cab" \
+    --product Quorvel --release 2 --passphrase-file "$demo/release-key.pass"
+  "$demo/quorvel-sign" check "$demo/server/downloads/DirevidUreziv.cab" --key "$demo/release-key.pem.pub" \
+    --product Quorvel
 fi
 
 # Everything started below is killed by its pid, however the script ends.
@@ -82,7 +87,11 @@ report() {
     if [ -e "$product/$f" ]; then echo "  $f: present"; else echo "  $f: missing"; fi
   done
   if [ -e "$product/DirevidUreziv_bu.cab" ]; then echo "  backup package: left behind"; else echo "  backup package: removed"; fi
-  if cmp -s "$product/quorvel.dat" "$pkg/quorvel.dat" && [ ! -e "$product/DirevidUreziv_bu.cab" ]; then
+  if [ -n "$signed" ]; then
+    echo "  installed release (.DirevidUreziv.release): $(cat "$product/.DirevidUreziv.release" 2>/dev/null || echo none)"
+  fi
+  if cmp -s "$product/quorvel.dat" "$pkg/quorvel.dat" && [ ! -e "$product/DirevidUreziv_bu.cab" ] &&
+    { [ -z "$signed" ] || [ "$(cat "$product/.DirevidUreziv.release" 2>/dev/null)" = 2 ]; }; then
     echo "Result: the update was downloaded and installed."
     return 0
   fi

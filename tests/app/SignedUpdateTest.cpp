@@ -3,9 +3,11 @@
 #include "TestCertificates.h"
 
 #include "InetSession.h"
-#include "MessageBoxRecorder.h"
+#include "MessageBox.h"
 #include "SignatureError.h"
+#include "TReleaseStatement.h"
 #include "TSigningKey.h"
+#include "UtcTime.h"
 #include "softwareupdate.h"
 
 #include <QPushButton>
@@ -14,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 
 namespace fs = std::filesystem;
 
@@ -22,13 +23,15 @@ namespace {
 
 const char* const kError = "Error Updating the Quorvel! Please try again.";
 const char* const kSuccess = "Quorvel has been successfully updated!";
+const char* const kUpToDate = "There is not available update.\rYour version is current!";
 const char* const kPackagePath = "/downloads/DirevidUreziv.cab";
-const char* const kSignaturePath = "/downloads/DirevidUreziv.cab.sig";
+const char* const kStatementPath = "/downloads/DirevidUreziv.cab.release";
+const char* const kRecord = ".DirevidUreziv.release";
+constexpr std::int64_t kServerTime = 1767225600;
 
-// Packages carry a date, as the date rule needs.
-HttpReply Dated() {
+HttpReply Dated(std::int64_t time = kServerTime) {
     HttpReply reply;
-    reply.lastModified = 1767225600;
+    reply.lastModified = time;
     return reply;
 }
 
@@ -37,12 +40,14 @@ TSigningKey NewKey() {
     return std::move(TSigningKey::Generate(error).value());
 }
 
-// Updates whose packages must be signed: the form is given the public key
-// that a build setting would embed.
+// Updates with keys built in: the form is given the public keys that the
+// build settings would embed.
 class SignedUpdate : public testing::Test {
 protected:
     void SetUp() override {
-        m_previousBox = RecordMessageBoxes(messages, boxes);
+        m_previousBox = SetMessageBoxHandler([this](const QString&, const QString& text, TMessageKind) {
+            messages.push_back(text.toStdString());
+        });
         WriteFile(folder / "version.txt", "Quorvel 1.0");
         package = MakeCabinet("Quorvel 2.0");
     }
@@ -58,27 +63,65 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0);
         return ReadFile(work / "pkg.cab");
     }
-    std::string SignatureText(const TSigningKey& signer, const std::string& bytes) {
-        WriteFile(work / "to-sign.cab", bytes);
-        std::optional<TSignature> signature;
-        EXPECT_EQ(signer.SignFile(work / "to-sign.cab", signature), SignatureError::kNone);
-        return signature ? signature->Text() : std::string();
+    // The text of a statement on bytes, as quorvel-sign makes it.
+    static std::string Statement(const TSigningKey& signer, const std::string& bytes, std::uint64_t release,
+                                 const std::string& product = "Quorvel",
+                                 std::int64_t expires = UtcTime::Now() + 86400) {
+        TReleaseStatement::TFacts facts;
+        facts.product = product;
+        facts.release = release;
+        facts.size = bytes.size();
+        TSha512 sha;
+        sha.Update(bytes.data(), bytes.size());
+        sha.Final(facts.sha512);
+        facts.expires = expires;
+        int error = 0;
+        const auto statement = TReleaseStatement::Make(facts, signer, error);
+        EXPECT_TRUE(statement) << SignatureError::Text(error);
+        return statement ? statement->Text() : std::string();
     }
-    void Serve(const std::string& bytes, const std::optional<std::string>& signature) {
-        server.ServeBytes(kPackagePath, bytes, Dated());
-        if (signature)
-            server.ServeBytes(kSignaturePath, *signature);
+    static void Serve(LocalHttpServer& on, const std::string& bytes,
+                      const std::optional<std::string>& statement, const HttpReply& reply = Dated()) {
+        on.ServeBytes(kPackagePath, bytes, reply);
+        if (statement)
+            on.ServeBytes(kStatementPath, *statement);
         else
-            server.ServeStatus(kSignaturePath, 404);
+            on.ServeStatus(kStatementPath, 404);
     }
-    std::unique_ptr<TForm1> MakeForm(const std::string& keyBase64) {
+    std::unique_ptr<TForm1> MakeForm(LocalHttpServer& on, const std::string& keyBase64,
+                                     const std::string& nextKeyBase64 = "") {
         auto form = std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
-                                             QString::fromStdString(server.Url(kPackagePath)));
-        form->SetUpdateKey(QString::fromStdString(keyBase64));
+                                             QString::fromStdString(on.Url(kPackagePath)));
+        form->SetUpdateKey(QString::fromStdString(keyBase64), QString::fromStdString(nextKeyBase64));
         return form;
     }
-    bool Installed() const { return ReadFile(folder / "version.txt") != "Quorvel 1.0"; }
-    bool PackageThere() const { return fs::exists(folder / "DirevidUreziv.cab"); }
+    // "Start", and, when the up-to-date text shows, "Cancel" to end the wait
+    // as a user does.
+    static void Start(TForm1& form) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (form.InstructionText() == kUpToDate && !form.cancelRequested)
+                form.BitBtn2Click();
+        });
+        poll.start(5);
+        form.BitBtn1Click();
+    }
+    // One whole update of a release: Start, then Close.
+    void Update(LocalHttpServer& on, const std::string& keyBase64 = "") {
+        auto form = MakeForm(on, keyBase64.empty() ? key.PublicKey().Base64() : keyBase64);
+        Start(*form);
+        form->close();
+    }
+    std::string Version() const { return ReadFile(folder / "version.txt"); }
+    std::string Record() const { return fs::exists(folder / kRecord) ? ReadFile(folder / kRecord) : "none"; }
+    // The update folder's names: nothing but the product's files and ours.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     TempDir work;
     TempDir folder;
@@ -86,88 +129,144 @@ protected:
     TSigningKey key = NewKey();
     std::string package;
     std::vector<std::string> messages;
-    TShownBoxes boxes;
 
 private:
     MessageBoxHandler m_previousBox;
 };
 
-TEST_F(SignedUpdate, GoodSignatureInstalls) {
-    Serve(package, SignatureText(key, package));
-    auto form = MakeForm(key.PublicKey().Base64());
-    form->BitBtn1Click();
+TEST_F(SignedUpdate, GoodStatementInstallsAndRecordsItsReleaseAndTheNextStartIsUpToDate) {
+    Serve(server, package, Statement(key, package, 3));
+    Update(server);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
-    EXPECT_EQ(server.RequestCount(kSignaturePath), 1);
-    EXPECT_TRUE(form->HTMLButton1->isVisibleTo(form.get()));
+    EXPECT_EQ(Version(), "Quorvel 2.0");
+    EXPECT_EQ(Record(), "3\n");
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{kRecord, "DirevidUreziv.cab", "quorvel.dat", "version.txt"}));
+
+    // The same statement again: nothing newer, nothing fetched but it.
+    messages.clear();
+    auto form = MakeForm(server, key.PublicKey().Base64());
+    Start(*form);
+    EXPECT_EQ(form->InstructionText(), kUpToDate);
+    EXPECT_TRUE(messages.empty());
     form->close();
-    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
-    EXPECT_TRUE(PackageThere());
-    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
-    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    EXPECT_EQ(server.RequestCount(kPackagePath), 1);
+    EXPECT_EQ(server.RequestCount(kStatementPath), 2);
+    EXPECT_EQ(Record(), "3\n");
 }
 
-TEST_F(SignedUpdate, BadOrMissingSignaturesInstallNothing) {
-    std::string changed = package;
-    changed[changed.size() / 2] ^= 0x01; // the cabinet's own checksum would catch it, the signature first
-    const std::string good = SignatureText(key, package);
+TEST_F(SignedUpdate, OlderReleaseWithANewerDateIsNotInstalled) {
+    Serve(server, package, Statement(key, package, 5));
+    Update(server);
+    ASSERT_EQ(Record(), "5\n");
+
+    const std::string older = MakeCabinet("Quorvel 1.5");
+    LocalHttpServer replay;
+    Serve(replay, older, Statement(key, older, 4), Dated(kServerTime + 365 * 86400));
+    messages.clear();
+    auto form = MakeForm(replay, key.PublicKey().Base64());
+    Start(*form);
+    EXPECT_EQ(form->InstructionText(), kUpToDate);
+    EXPECT_TRUE(messages.empty());
+    form->close();
+    EXPECT_EQ(replay.RequestCount(kPackagePath), 0);
+    EXPECT_EQ(Version(), "Quorvel 2.0");
+    EXPECT_EQ(Record(), "5\n");
+}
+
+TEST_F(SignedUpdate, StatementsThatDoNotCountStopTheUpdateBeforeTheDownload) {
+    std::string crlf = Statement(key, package, 3);
+    crlf.insert(crlf.find('\n'), "\r");
     const struct {
         const char* what;
-        std::string served;
-        std::optional<std::string> signature;
+        std::optional<std::string> statement;
     } cases[] = {
-        {"package changed by one byte", changed, good},
-        {"signature of another key", package, SignatureText(NewKey(), package)},
-        {"truncated signature", package, good.substr(0, 60)},
-        {"empty signature", package, std::string()},
-        {"missing signature", package, std::nullopt},
-        {"signature followed by more text", package, good + good},
-        {"signature too long to be one", package, std::string(5000, 'A')},
+        {"expired", Statement(key, package, 3, "Quorvel", UtcTime::Now() - 1)},
+        {"for another product", Statement(key, package, 3, "Quorvel Pro")},
+        {"signed by an unknown key", Statement(NewKey(), package, 3)},
+        {"missing", std::nullopt},
+        {"malformed", crlf},
+        {"too long to be one", std::string(5000, 'A')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         LocalHttpServer caseServer;
-        caseServer.ServeBytes(kPackagePath, c.served, Dated());
-        if (c.signature)
-            caseServer.ServeBytes(kSignaturePath, *c.signature);
+        Serve(caseServer, package, c.statement);
         messages.clear();
-        TForm1 form(QString::fromStdString(folder.Slash()),
-                    QString::fromStdString(caseServer.Url(kPackagePath)));
-        form.SetUpdateKey(QString::fromStdString(key.PublicKey().Base64()));
-        form.BitBtn1Click();
+        auto form = MakeForm(caseServer, key.PublicKey().Base64());
+        Start(*form);
         EXPECT_EQ(messages, std::vector<std::string>{kError});
-        EXPECT_EQ(caseServer.RequestCount(kPackagePath), 1);
-        EXPECT_EQ(caseServer.RequestCount(kSignaturePath), 1);
-        EXPECT_TRUE(form.updateFailed);
-        EXPECT_FALSE(PackageThere());
+        EXPECT_EQ(caseServer.RequestCount(kPackagePath), 0);
         // "Start" is offered again, as after any failed update.
-        EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form) && form.BitBtn1->isEnabled());
-        form.close();
-        EXPECT_FALSE(Installed());
-        EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+        EXPECT_TRUE(form->BitBtn1->isVisibleTo(form.get()) && form->BitBtn1->isEnabled());
+        form->close();
+        EXPECT_EQ(Names(), std::vector<std::string>{"version.txt"});
+        EXPECT_EQ(Version(), "Quorvel 1.0");
     }
 }
 
+TEST_F(SignedUpdate, PackageThatIsNotTheStatedOneIsRefusedAndLeavesNothing) {
+    std::string changed = package;
+    changed[changed.size() / 2] ^= 0x01;
+    HttpReply unannounced = Dated();
+    unannounced.contentLength = false;
+    const struct {
+        const char* what;
+        std::string served;
+        HttpReply reply;
+    } cases[] = {
+        {"one byte changed", changed, Dated()},
+        {"shorter", package.substr(0, package.size() - 100), Dated()},
+        {"longer, announced", package + std::string(1000, 'x'), Dated()},
+        {"longer, not announced: cut where the stated size ends", package + std::string(300000, 'x'),
+         unannounced},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LocalHttpServer caseServer;
+        Serve(caseServer, c.served, Statement(key, package, 3), c.reply);
+        messages.clear();
+        auto form = MakeForm(caseServer, key.PublicKey().Base64());
+        Start(*form);
+        EXPECT_EQ(messages, std::vector<std::string>{kError});
+        EXPECT_EQ(caseServer.RequestCount(kPackagePath), 1);
+        form->close();
+        EXPECT_EQ(Names(), std::vector<std::string>{"version.txt"});
+        EXPECT_EQ(Version(), "Quorvel 1.0");
+    }
+}
+
+TEST_F(SignedUpdate, StatementOfTheNextKeyInstalls) {
+    const TSigningKey next = NewKey();
+    Serve(server, package, Statement(next, package, 2));
+    auto form = MakeForm(server, key.PublicKey().Base64(), next.PublicKey().Base64());
+    Start(*form);
+    EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+    form->close();
+    EXPECT_EQ(Version(), "Quorvel 2.0");
+    EXPECT_EQ(Record(), "2\n");
+}
+
 TEST_F(SignedUpdate, PackageSwappedOnDiskBeforeCloseIsRefused) {
-    Serve(package, SignatureText(key, package));
-    auto form = MakeForm(key.PublicKey().Base64());
-    form->BitBtn1Click();
+    Serve(server, package, Statement(key, package, 3));
+    auto form = MakeForm(server, key.PublicKey().Base64());
+    Start(*form);
     ASSERT_EQ(messages, std::vector<std::string>{kSuccess});
     // A well-formed cabinet, put in place of the checked one.
     WriteFile(folder / "DirevidUreziv.cab", MakeCabinet("Quorvel 6.6.6"));
     form->close();
-    EXPECT_FALSE(Installed());
     EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
-    EXPECT_FALSE(PackageThere());
-    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv_bu.cab"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"version.txt"});
+    EXPECT_EQ(Version(), "Quorvel 1.0");
 }
 
-TEST_F(SignedUpdate, CancelWhileTheSignatureIsFetchedInstallsNothing) {
+TEST_F(SignedUpdate, CancelWhileTheStatementIsFetchedInstallsNothing) {
     server.ServeBytes(kPackagePath, package, Dated());
-    server.ServeStall(kSignaturePath, 89, "c0Uzo9hM9Hnf");
-    auto form = MakeForm(key.PublicKey().Base64());
+    server.ServeStall(kStatementPath, 400, "quorvel-release 1\n");
+    auto form = MakeForm(server, key.PublicKey().Base64());
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (server.RequestCount(kSignaturePath) > 0 && form->BitBtn2->isVisibleTo(form.get())) {
+        if (server.RequestCount(kStatementPath) > 0 && form->BitBtn2->isVisibleTo(form.get())) {
             poll.stop();
             form->BitBtn2Click();
         }
@@ -175,31 +274,29 @@ TEST_F(SignedUpdate, CancelWhileTheSignatureIsFetchedInstallsNothing) {
     poll.start(5);
     form->BitBtn1Click();
     EXPECT_TRUE(form->cancelRequested);
-    EXPECT_TRUE(messages.empty() || messages == std::vector<std::string>{kError});
     form->close();
     form.reset(); // waits for the run to end
-    EXPECT_FALSE(Installed());
-    EXPECT_FALSE(PackageThere());
-    EXPECT_TRUE(messages.empty() || messages == std::vector<std::string>{kError});
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(server.RequestCount(kPackagePath), 0);
+    EXPECT_EQ(Names(), std::vector<std::string>{"version.txt"});
 }
 
 TEST_F(SignedUpdate, AKeyThatIsNoKeyRefusesEveryPackage) {
-    Serve(package, SignatureText(key, package));
-    auto form = MakeForm("not a key");
-    form->BitBtn1Click();
+    Serve(server, package, Statement(key, package, 3));
+    Update(server, "not a key");
     EXPECT_EQ(messages, std::vector<std::string>{kError});
-    form->close();
-    EXPECT_FALSE(Installed());
+    EXPECT_EQ(Version(), "Quorvel 1.0");
 }
 
-TEST_F(SignedUpdate, WithoutAKeyNoSignatureIsFetched) {
-    Serve(package, std::nullopt);
-    auto form = MakeForm("");
-    form->BitBtn1Click();
+TEST_F(SignedUpdate, WithoutAKeyNoStatementIsFetchedNorReleaseRecorded) {
+    Serve(server, package, std::nullopt);
+    auto form = MakeForm(server, "");
+    Start(*form);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
-    EXPECT_EQ(server.RequestCount(kSignaturePath), 0);
     form->close();
-    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
+    EXPECT_EQ(server.RequestCount(kStatementPath), 0);
+    EXPECT_EQ(Version(), "Quorvel 2.0");
+    EXPECT_EQ(Record(), "none");
 }
 
 // A server whose certificate does not verify (here: one the test made for
@@ -211,38 +308,31 @@ TEST_F(SignedUpdate, UntrustedHttpsServerFailsBeforeAnyFileIsWritten) {
         (work / "key.pem").string() + "' -out '" + (work / "cert.pem").string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << "openssl is needed for this test";
     LocalHttpServer tls(work / "cert.pem", work / "key.pem");
-    tls.ServeBytes(kPackagePath, package, Dated());
-    tls.ServeBytes(kSignaturePath, SignatureText(key, package));
+    Serve(tls, package, Statement(key, package, 3));
     for (const std::string& keyText : {std::string(), key.PublicKey().Base64()}) {
         messages.clear();
-        TForm1 form(QString::fromStdString(folder.Slash()), QString::fromStdString(tls.Url(kPackagePath)));
-        form.SetUpdateKey(QString::fromStdString(keyText));
-        form.BitBtn1Click();
+        auto form = MakeForm(tls, keyText);
+        Start(*form);
+        form->close();
         EXPECT_EQ(messages, std::vector<std::string>{kError});
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
-            << "only version.txt";
-        EXPECT_EQ(tls.RequestCount(kPackagePath), 0) << "no request got past the handshake";
-        form.close();
-        EXPECT_FALSE(Installed());
+        EXPECT_EQ(Names(), std::vector<std::string>{"version.txt"});
+        EXPECT_EQ(tls.RequestCount(kPackagePath) + tls.RequestCount(kStatementPath), 0)
+            << "no request got past the handshake";
     }
 }
 
 // A server whose certificate verifies (the test's own authority, trusted for
-// the test) serves both the package and its signature.
+// the test) serves both the package and its statement.
 TEST_F(SignedUpdate, SignedPackageOverVerifiedHttpsInstalls) {
     const TestCertificates certs(work.Path());
     InetSession::SetTrustedCertificates(certs.authority.string());
     LocalHttpServer tls(certs.serverCert, certs.serverKey);
-    tls.ServeBytes(kPackagePath, package, Dated());
-    tls.ServeBytes(kSignaturePath, SignatureText(key, package));
-    TForm1 form(QString::fromStdString(folder.Slash()), QString::fromStdString(tls.Url(kPackagePath)));
-    form.SetUpdateKey(QString::fromStdString(key.PublicKey().Base64()));
-    form.BitBtn1Click();
+    Serve(tls, package, Statement(key, package, 3));
+    Update(tls);
     InetSession::SetTrustedCertificates("");
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
-    EXPECT_EQ(tls.RequestCount(kSignaturePath), 1);
-    form.close();
-    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
+    EXPECT_EQ(Version(), "Quorvel 2.0");
+    EXPECT_EQ(Record(), "3\n");
 }
 
 } // namespace

@@ -47,10 +47,15 @@ published next to each update package, and checks statements.
                           expired, and stating PACKAGE's size and digest; PUBKEY
                           is a base64 public key or a file holding one; exit
                           status 0 when it holds
+  sign KEYFILE PACKAGE [SIGFILE], verify PUBKEY PACKAGE [SIGFILE]
+                          the detached signature (default: PACKAGE.sig) that
+                          updaters of earlier versions ask for instead of a
+                          statement: publish it too until they have all
+                          taken a release that knows statements
   --help                  show this text
   --version               show the version
 
-Passphrase of an encrypted private key, for keygen, pubkey and statement:
+Passphrase of an encrypted private key, for keygen, pubkey, statement and sign:
   --passphrase-env NAME   read it from the environment variable NAME
   --passphrase-file FILE  read it from the first line of FILE
 It is never taken from the command line itself.
@@ -334,8 +339,8 @@ int Check(const Arguments& args) {
     return 0;
 }
 
-// The earlier detached signature of a package, kept while updaters that ask
-// for it are still built.
+// The detached signature of a package that updaters of earlier versions
+// ask for: the release that moves them to statements must carry one.
 int Sign(const Arguments& args) {
     int result = 1;
     const auto key = LoadKey(args.words[0], args, result);
