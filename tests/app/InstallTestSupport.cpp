@@ -66,6 +66,9 @@ std::vector<std::string> LeftoversOfOurs(const fs::path& root) {
         // Names set aside for a person to look at are kept on purpose.
         if (name.find(".damaged-") != std::string::npos)
             continue;
+        // The record of the installed release is kept with the product.
+        if (name == ".DirevidUreziv.release")
+            continue;
         if (name == "DirevidUreziv_bu.cab" || name.starts_with(".DirevidUreziv"))
             found.push_back(name);
     }

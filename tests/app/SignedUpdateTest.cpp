@@ -1,3 +1,4 @@
+#include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
 #include "TestCertificates.h"
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -245,6 +248,44 @@ TEST_F(SignedUpdate, StatementOfTheNextKeyInstalls) {
     form->close();
     EXPECT_EQ(Version(), "Quorvel 2.0");
     EXPECT_EQ(Record(), "2\n");
+}
+
+TEST_F(SignedUpdate, AKillAtAnyPointOfTheCloseLeavesTheRecordNamingTheInstalledFiles) {
+    Serve(server, package, Statement(key, package, 3));
+    auto form = MakeForm(server, key.PublicKey().Base64());
+    Start(*form);
+    ASSERT_EQ(messages, std::vector<std::string>{kSuccess});
+    int killed = 0;
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_LT(n, 500);
+        // Release 2 installed, release 3 downloaded.
+        WriteFile(folder / "version.txt", "Quorvel 1.0");
+        fs::remove(folder / "quorvel.dat");
+        WriteFile(folder / kRecord, "2\n");
+        WriteFile(folder / "DirevidUreziv.cab", package);
+        FaultyOps ops;
+        ops.killAfterCall = n;
+        const int status = RunInChild([&] {
+            form->InstallOps = &ops;
+            form->FormClose();
+            return 0;
+        });
+        if (WIFEXITED(status)) {
+            // Fewer calls than n: the install ran to its end.
+            EXPECT_EQ(Version(), "Quorvel 2.0");
+            EXPECT_EQ(Record(), "3\n");
+            break;
+        }
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        ++killed;
+        MakeForm(server, key.PublicKey().Base64()).reset(); // the next start
+        const bool installed = Version() == "Quorvel 2.0";
+        EXPECT_EQ(fs::exists(folder / "quorvel.dat"), installed);
+        EXPECT_EQ(Record(), installed ? "3\n" : "2\n");
+        EXPECT_EQ(LeftoversOfOurs(folder.Path()), std::vector<std::string>());
+    }
+    EXPECT_GT(killed, 20);
 }
 
 TEST_F(SignedUpdate, PackageSwappedOnDiskBeforeCloseIsRefused) {
