@@ -41,7 +41,8 @@ signed=${DEMO_SIGNED:-}
     echo "Throwaway signing key: $demo/release-key.pem (passphrase in $demo/release-key.pass), public key $key"
   fi
   bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
-    "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" -- DirevidUreziv
+    "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" \
+    -- DirevidUreziv quorvel-updater_changelog # the updater component installs its package's changelog too
   cmake --install "$build" --prefix "$demo/install" --component updater >/dev/null
 ) 9>"$build.lock"
 
