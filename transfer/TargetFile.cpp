@@ -101,6 +101,12 @@ void TargetFile::Reset(std::uint64_t size) {
     m_ok = true;
 }
 
+void TargetFile::RemoveRecord() {
+    ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+    // A record a crash left half written under its new name.
+    ::unlinkat(m_dirFd, (m_recordName + ".new").c_str(), 0);
+}
+
 bool TargetFile::Create() {
     CloseFd(m_fd);
     if (!OpenFolder(true))
@@ -108,7 +114,7 @@ bool TargetFile::Create() {
     // The job's leftovers (a killed run, a partial kept for resuming) go
     // first; unlinking never follows a link, and O_EXCL|O_NOFOLLOW refuses
     // anything that stands at the name after that.
-    ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+    RemoveRecord();
     ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
     m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (m_fd < 0)
@@ -281,7 +287,7 @@ bool TargetFile::Replace() {
         Discard();
         return false;
     }
-    ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+    RemoveRecord();
     m_active = false;
     // The rename itself reaches the disk with the folder.
     ::fsync(m_dirFd);
@@ -292,7 +298,7 @@ bool TargetFile::Replace() {
 void TargetFile::Discard() {
     CloseFd(m_fd);
     if (m_active && m_dirFd >= 0) {
-        ::unlinkat(m_dirFd, m_recordName.c_str(), 0);
+        RemoveRecord();
         ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
     }
     m_active = false;

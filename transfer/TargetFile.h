@@ -106,6 +106,7 @@ public:
 
 private:
     bool OpenFolder(bool create);
+    void RemoveRecord();
     void Reset(std::uint64_t size);
     bool Flush();
     bool Take(std::uint64_t length);

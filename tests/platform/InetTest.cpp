@@ -88,6 +88,28 @@ TEST_F(InetTest, StatusIsKnownBeforeTheBody) {
     }
 }
 
+// Extra request lines reach the server and any header of the answer can be
+// read; a line that would smuggle a header of its own is refused.
+TEST_F(InetTest, ExtraRequestLinesGoOutAndAnswerHeadersComeBack) {
+    std::string range;
+    server.Server().Get("/r", [&](const httplib::Request& req, httplib::Response& res) {
+        range = req.get_header_value("Range");
+        res.set_header("ETag", "\"v1\"");
+        res.set_content("0123456789", "application/octet-stream");
+    });
+    InetRequest* request = session->OpenUrl(server.Url("/r"), false, {"Range: bytes=4-"});
+    ASSERT_TRUE(request);
+    std::string etag;
+    EXPECT_TRUE(request->QueryHeader("etag", etag));
+    EXPECT_EQ(etag, "\"v1\"");
+    EXPECT_FALSE(request->QueryHeader("X-Missing", etag));
+    EXPECT_EQ(ReadAll(*request).body, "456789");
+    EXPECT_EQ(range, "bytes=4-");
+
+    EXPECT_FALSE(session->OpenUrl(server.Url("/r"), false, {"X-A: 1\r\nX-B: 2"}));
+    EXPECT_EQ(server.RequestCount("/r"), 1);
+}
+
 TEST_F(InetTest, BodiesArriveIntactAtEverySize) {
     const TempDir dir;
     for (std::size_t size : {0u, 1u, 4095u, 4096u, 4097u, 1024u * 1024u}) {
