@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <vector>
 
 namespace {
 
@@ -23,24 +22,19 @@ void DeclareNames(TStagedInstall& install, const QString& backupName) {
     install.AddLeftover(BackupTempName(backupName));
 }
 
+// The package's bytes into the backup, a few MiB per call, so that a kill
+// can land in the middle of the copy like anywhere else.
 bool CopyAll(int source, int target, TFileOps& ops) {
-    std::vector<char> buffer(256 * 1024);
-    for (;;) {
-        const ssize_t got = read(source, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
+    constexpr std::size_t kStep = 4 << 20;
+    for (off_t offset = 0;;) {
+        const ssize_t copied = ops.Copy(source, offset, target, kStep);
+        if (copied < 0 && errno == EINTR)
             continue;
-        if (got < 0)
+        if (copied < 0)
             return false;
-        if (got == 0)
+        if (copied == 0)
             return true;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ops.Write(target, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0)
-                return false;
-            done += put;
-        }
+        offset += copied;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "TFileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -8,6 +9,26 @@
 
 ssize_t TFileOps::Write(int fd, const void* buffer, std::size_t count) {
     return write(fd, buffer, count);
+}
+
+ssize_t TFileOps::Copy(int from, off_t offset, int to, std::size_t count) {
+    loff_t in = offset;
+    const ssize_t copied = copy_file_range(from, &in, to, nullptr, count, 0);
+    if (copied >= 0 || (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP))
+        return copied;
+    char buffer[65536];
+    const ssize_t got = pread(from, buffer, std::min(count, sizeof buffer), offset);
+    if (got <= 0)
+        return got;
+    for (ssize_t done = 0; done < got;) {
+        const ssize_t put = Write(to, buffer + done, static_cast<std::size_t>(got - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return done > 0 ? done : -1;
+        done += put;
+    }
+    return got;
 }
 
 int TFileOps::Rename(int fromDir, const char* from, int toDir, const char* to) {

@@ -14,6 +14,11 @@ public:
 
     // Writes up to count bytes; the caller loops over short writes.
     virtual ssize_t Write(int fd, const void* buffer, std::size_t count);
+    // Copies up to count bytes of the file `from`, starting at `offset`, to
+    // the file `to` at its position, inside the kernel where the file system
+    // can (through Write where it cannot); returns the bytes copied, 0 at the
+    // end of `from`. The caller loops.
+    virtual ssize_t Copy(int from, off_t offset, int to, std::size_t count);
     // Renames without replacing: fails with EEXIST when `to` exists.
     virtual int Rename(int fromDir, const char* from, int toDir, const char* to);
     virtual int MakeDir(int dir, const char* name, mode_t mode);

@@ -199,7 +199,7 @@ TEST_F(InstallFault, AKillAtAnyPointOfTheCloseLeavesTheProductOldOrNewAndNothing
             EXPECT_TRUE(InstalledNew());
         }
     }
-    // The backup copy alone takes two writes; staging, journal, commit and
+    // The backup copy alone takes three steps; staging, journal, commit and
     // clean-up many more.
     EXPECT_GT(killed, 20);
 }

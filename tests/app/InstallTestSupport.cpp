@@ -94,6 +94,21 @@ ssize_t FaultyOps::Write(int fd, const void* buffer, std::size_t count) {
     return result;
 }
 
+ssize_t FaultyOps::Copy(int from, off_t offset, int to, std::size_t count) {
+    count = std::min<std::size_t>(count, 128 * 1024);
+    if (writeBudget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    if (writeBudget > 0)
+        count = std::min(count, static_cast<std::size_t>(writeBudget));
+    const ssize_t result = TFileOps::Copy(from, offset, to, count);
+    if (writeBudget > 0 && result > 0)
+        writeBudget -= result;
+    Called(0);
+    return result;
+}
+
 int FaultyOps::Rename(int fromDir, const char* from, int toDir, const char* to) {
     if (++renames == failRename) {
         errno = renameError;

@@ -47,6 +47,8 @@ struct FaultyOps : TFileOps {
     std::atomic<int> calls{0};
 
     ssize_t Write(int fd, const void* buffer, std::size_t count) override;
+    // At most 128 KiB a call, so that a copy takes several calls to stop after.
+    ssize_t Copy(int from, off_t offset, int to, std::size_t count) override;
     int Rename(int fromDir, const char* from, int toDir, const char* to) override;
     int MakeDir(int dir, const char* name, mode_t mode) override;
     int Unlink(int dir, const char* name, int flags) override;

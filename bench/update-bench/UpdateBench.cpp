@@ -1,0 +1,45 @@
+// The updater's whole job, headless: the window is built, "Start" downloads
+// the package from <url> into <folder>, and closing the window installs it.
+// Prints the time from "Start" to the end of the close (the window's
+// building is left out, as the peer's process start-up is negligible) and
+// the peak memory. Exit status 0 when the update was downloaded and
+// installed.
+// Usage: update_bench <url> <folder>
+#include "MessageBox.h"
+#include "softwareupdate.h"
+
+#include <QApplication>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: update_bench <url> <folder>\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    bool failed = false;
+    SetMessageBoxHandler([&failed](const QString&, const QString& text, TMessageKind) {
+        failed = failed || text.startsWith(QStringLiteral("Error"));
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    double seconds = 0;
+    {
+        TForm1 form(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[1]));
+        const auto start = std::chrono::steady_clock::now();
+        form.BitBtn1Click();
+        const bool received = form.transferDone && !form.updateFailed;
+        form.close();
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        failed = failed || !received;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("seconds=%.3f peak_kib=%ld\n", seconds, usage.ru_maxrss);
+    return failed ? 1 : 0;
+}
