@@ -126,7 +126,8 @@ bool TStagedInstall::OpenRoot() {
     // One install or recovery at a time in a folder: a second updater must
     // not take the journal of a running install for an interrupted one. The
     // lock goes with the process, a killed one included.
-    if (!root.Valid() || flock(root.Get(), LOCK_EX | LOCK_NB) != 0)
+    // A file system without such locks (ENOLCK, EOPNOTSUPP) is used unlocked.
+    if (!root.Valid() || (flock(root.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK))
         return false;
     m_root = std::move(root);
     return true;

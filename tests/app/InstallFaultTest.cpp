@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -296,6 +298,25 @@ TEST_F(InstallFault, LeftoversOfOtherUsersAndAFolderOthersMayChangeAreNeverActed
         fs::remove(folder / "DirevidUreziv.cab");
     }
     ExpectTheNextStartInstalls();
+}
+
+TEST_F(InstallFault, ASecondUpdaterLeavesAnInstallUnderWayAlone) {
+    // An install under way in another updater: its journal, the old file aside.
+    WriteFile(folder / ".DirevidUreziv.journal", "quorvel install journal 1\nfile 1 version.txt\nend\n");
+    WriteFile(folder / ".DirevidUreziv.rollback/version.txt", "Quorvel 1.0");
+    WriteFile(folder / "version.txt", "Quorvel 2.0");
+    const auto before = TakeSnapshot(folder.Path());
+    {
+        const int other = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_EQ(flock(other, LOCK_EX), 0);
+        MakeForm().reset();
+        EXPECT_EQ(TakeSnapshot(folder.Path()), before);
+        close(other);
+    }
+    // That updater was killed: the next start undoes its install.
+    MakeForm().reset();
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 1.0");
+    EXPECT_EQ(LeftoversOfOurs(folder.Path()), std::vector<std::string>());
 }
 
 TEST_F(InstallFault, AJournalThatCannotBeReadIsSetAsideWithItsRollbackFolderAndUpdatesGoOn) {
