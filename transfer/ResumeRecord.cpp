@@ -86,6 +86,12 @@ std::optional<ResumeRecord> ResumeRecord::Read(int dirFd, const std::string& nam
         text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    return Parse(text);
+}
+
+std::optional<ResumeRecord> ResumeRecord::Parse(const std::string& text) {
+    if (text.size() > kMaxRecord)
+        return std::nullopt;
     const auto checkAt = text.rfind("\ncheck ") + 1;
     if (checkAt == 0 || text.back() != '\n' ||
         text.substr(checkAt + 6, text.size() - checkAt - 7) != Hex(Fnv(text.substr(0, checkAt))))
@@ -100,6 +106,8 @@ std::optional<ResumeRecord> ResumeRecord::Read(int dirFd, const std::string& nam
         const auto space = line.find(' ');
         const std::string key = line.substr(0, space);
         const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (!Printable(value))
+            return std::nullopt;
         if (key == "url")
             r.url = value, fields |= 1;
         else if (key == "validator")
@@ -119,10 +127,9 @@ std::optional<ResumeRecord> ResumeRecord::Read(int dirFd, const std::string& nam
 }
 
 bool ResumeRecord::Write(int dirFd, const std::string& name) const {
-    if (!Printable(url) || !Printable(validator) || !Printable(boot))
+    const std::string text = Text();
+    if (text.empty())
         return false;
-    std::string text = Body(*this);
-    text += "check " + Hex(Fnv(text)) + "\n";
     const std::string fresh = name + ".new";
     ::unlinkat(dirFd, fresh.c_str(), 0);
     const int fd = ::openat(dirFd, fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -134,6 +141,13 @@ bool ResumeRecord::Write(int dirFd, const std::string& name) const {
         return false;
     }
     return true;
+}
+
+std::string ResumeRecord::Text() const {
+    if (!Printable(url) || !Printable(validator) || !Printable(boot))
+        return std::string();
+    const std::string body = Body(*this);
+    return body + "check " + Hex(Fnv(body)) + "\n";
 }
 
 std::uint64_t ResumeRecord::TrustedLength(std::uint64_t fileSize) const {

@@ -21,9 +21,15 @@ public:
     // The boot the bytes were written in (see BootId).
     std::string boot;
 
+    bool operator==(const ResumeRecord&) const = default;
+
     // The record in the folder (a descriptor of it) under name; nothing when
     // missing, torn or malformed.
     static std::optional<ResumeRecord> Read(int dirFd, const std::string& name);
+    // The record's text, and the record a text holds (nothing when torn or
+    // malformed). Text is empty when a field is not a single printable line.
+    std::string Text() const;
+    static std::optional<ResumeRecord> Parse(const std::string& text);
     // Writes name.new, flushes it and renames it to name. False on failure.
     bool Write(int dirFd, const std::string& name) const;
 
