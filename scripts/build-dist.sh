@@ -8,4 +8,5 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # Without -g: the packages carry no debugging data.
 export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS | sed 's/\(^\| \)-g\( \|$\)/ /') $(dpkg-buildflags --get CPPFLAGS)"
 export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-bash "$root/scripts/build.sh" "$1" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+bash "$root/scripts/build.sh" "$1" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+  -DQUORVEL_UPDATER_DIR=lib/quorvel

@@ -23,7 +23,7 @@ dev=$(ls "$build"/packages/libquorvel-dev_*.deb)
 lintian --fail-on error --tag-display-limit 0 "$updater" "$dev" || fail "lintian reports errors"
 
 contents() { dpkg-deb -c "$1" | awk '{print $6}'; }
-for path in ./usr/bin/DirevidUreziv ./usr/bin/webcopy ./usr/bin/quorvel-sign \
+for path in ./usr/lib/quorvel/DirevidUreziv ./usr/bin/DirevidUreziv ./usr/bin/webcopy ./usr/bin/quorvel-sign \
   ./usr/share/man/man1/DirevidUreziv.1.gz ./usr/share/man/man1/webcopy.1.gz ./usr/share/man/man1/quorvel-sign.1.gz; do
   contents "$updater" | grep -qx "$path" || fail "quorvel-updater lacks $path"
 done
