@@ -4,7 +4,9 @@
 // building is left out, as the peer's process start-up is negligible), the
 // part of it the download took, and the peak memory. Exit status 0 when the update was downloaded and
 // installed.
-// Usage: update_bench <url> <folder>
+// With a public key (base64), the updater is built with it as with
+// QUORVEL_UPDATE_KEY: the release statement at <url>.release decides.
+// Usage: update_bench <url> <folder> [<public key>]
 #include "MessageBox.h"
 #include "WebCopy.h"
 #include "softwareupdate.h"
@@ -18,8 +20,8 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: update_bench <url> <folder>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: update_bench <url> <folder> [<public key>]\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
         form.WebCopy1->OnErrorInfo = [](TWebCopy*, int code, const QString& info) {
             std::fprintf(stderr, "error %d: %s\n", code, qPrintable(info));
         };
+        if (argc == 4)
+            form.SetUpdateKey(QString::fromLocal8Bit(argv[3]));
         const auto start = std::chrono::steady_clock::now();
         form.BitBtn1Click();
         const bool received = form.transferDone && !form.updateFailed;
