@@ -1,5 +1,6 @@
 #include "InstallJournal.h"
 
+#include "InstallFolders.h"
 #include "TFileOps.h"
 
 #include <cerrno>
@@ -49,19 +50,6 @@ bool Unescape(std::string_view text, std::string& out) {
             return false;
         out += static_cast<char>(high * 16 + low);
         i += 2;
-    }
-    return true;
-}
-
-bool WriteAll(TFileOps& ops, int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ops.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
     }
     return true;
 }
@@ -150,7 +138,7 @@ bool TInstallJournal::Write(int dir, const std::string& name, const std::string&
     if (fd < 0)
         return false;
     // The text is no larger than the plan it describes, which is in memory already.
-    bool ok = WriteAll(ops, fd, Format(plan));
+    bool ok = InstallFolders::WriteAll(ops, fd, Format(plan));
     ok = ok && ops.Sync(fd) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && ops.Rename(dir, tempName.c_str(), dir, name.c_str()) == 0 && ops.Sync(dir) == 0;

@@ -1,6 +1,7 @@
 #include "HttpResume.h"
 
 #include "InetRequest.h"
+#include "KeptFileText.h"
 
 #include <algorithm>
 
@@ -8,13 +9,7 @@ namespace HttpResume {
 
 namespace {
 
-bool Number(const std::string& text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 19 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    value = std::stoull(text);
-    return true;
-}
+const auto Number = KeptFileText::ParseDecimal;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ResumeRecord.h"
 
+#include "KeptFileText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,33 +18,14 @@ constexpr const char* kMagic = "quorvel-resume 1";
 // A record is a few lines; anything longer is not one of ours.
 constexpr std::size_t kMaxRecord = 16384;
 
-std::uint64_t Fnv(const std::string& text) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
-
-std::string Hex(std::uint64_t value) {
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
+using KeptFileText::Hash;
+using KeptFileText::Hex;
+using KeptFileText::ParseDecimal;
 
 // Values are single lines of printable text.
 bool Printable(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
-}
-
-bool ParseNumber(const std::string& text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 19 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    value = std::stoull(text);
-    return true;
 }
 
 std::string Body(const ResumeRecord& r) {
@@ -94,7 +77,7 @@ std::optional<ResumeRecord> ResumeRecord::Parse(const std::string& text) {
         return std::nullopt;
     const auto checkAt = text.rfind("\ncheck ") + 1;
     if (checkAt == 0 || text.back() != '\n' ||
-        text.substr(checkAt + 6, text.size() - checkAt - 7) != Hex(Fnv(text.substr(0, checkAt))))
+        text.substr(checkAt + 6, text.size() - checkAt - 7) != Hex(Hash(text.substr(0, checkAt))))
         return std::nullopt;
     std::istringstream lines(text.substr(0, checkAt));
     std::string line;
@@ -112,9 +95,9 @@ std::optional<ResumeRecord> ResumeRecord::Parse(const std::string& text) {
             r.url = value, fields |= 1;
         else if (key == "validator")
             r.validator = value, fields |= 2;
-        else if (key == "total" && ParseNumber(value, r.total))
+        else if (key == "total" && ParseDecimal(value, r.total))
             fields |= 4;
-        else if (key == "flushed" && ParseNumber(value, r.flushed))
+        else if (key == "flushed" && ParseDecimal(value, r.flushed))
             fields |= 8;
         else if (key == "boot")
             r.boot = value, fields |= 16;
@@ -147,7 +130,7 @@ std::string ResumeRecord::Text() const {
     if (!Printable(url) || !Printable(validator) || !Printable(boot))
         return std::string();
     const std::string body = Body(*this);
-    return body + "check " + Hex(Fnv(body)) + "\n";
+    return body + "check " + Hex(Hash(body)) + "\n";
 }
 
 std::uint64_t ResumeRecord::TrustedLength(std::uint64_t fileSize) const {

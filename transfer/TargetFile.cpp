@@ -1,5 +1,6 @@
 #include "TargetFile.h"
 
+#include "KeptFileText.h"
 #include "UrlHelpers.h"
 
 #include <fcntl.h>
@@ -16,16 +17,6 @@ namespace {
 constexpr std::size_t kNameMax = 255;
 const std::string kSuffix = ".part";
 const std::string kRecordSuffix = ".resume";
-
-// FNV-1a, 64 bits: short, stable across runs and builds.
-std::uint64_t Hash(const std::string& text) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (unsigned char c : text) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
 
 // The last "/"-separated part of a file-system path, and the folder before it
 // ("." for a bare name).
@@ -57,8 +48,7 @@ TargetFile::~TargetFile() {
 }
 
 std::string TargetFile::TemporaryName(const std::string& targetName, const std::string& source) {
-    char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Hash(source)));
+    const std::string hash = KeptFileText::Hex(KeptFileText::Hash(source));
     // Room for the longer of the two names the job uses.
     const std::size_t room = kNameMax - (1 + 1 + 16 + kRecordSuffix.size());
     std::size_t keep = std::min(targetName.size(), room);
