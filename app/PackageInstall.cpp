@@ -1,5 +1,6 @@
 #include "PackageInstall.h"
 
+#include "ReleaseRecord.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TStagedInstall.h"
@@ -17,9 +18,13 @@ QString BackupTempName(const QString& backupName) {
     return QLatin1Char('.') + backupName + QStringLiteral(".new");
 }
 
-void DeclareNames(TStagedInstall& install, const QString& backupName) {
+// Our names in the folder. The installed-release record is reserved even
+// when no key asks for it, so an unsigned package can never plant a record
+// that a later signed updater would believe.
+void DeclareNames(TStagedInstall& install, const QString& packageName, const QString& backupName) {
     install.AddLeftover(backupName);
     install.AddLeftover(BackupTempName(backupName));
+    install.Reserve(ReleaseRecord::Name(packageName));
 }
 
 // The package's bytes into the backup, a few MiB per call, so that a kill
@@ -66,7 +71,7 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
                     const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup,
                     const std::vector<TOwnFile>& ownFiles) {
     TStagedInstall install(folder, packageName, ops);
-    DeclareNames(install, backupName);
+    DeclareNames(install, packageName, backupName);
     for (const TOwnFile& file : ownFiles)
         install.StageFile(file.name, file.bytes);
     // An interrupted install is undone before anything new starts; it takes
@@ -113,7 +118,7 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
 TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
                                 TFileOps& ops) {
     TStagedInstall install(folder, packageName, ops);
-    DeclareNames(install, backupName);
+    DeclareNames(install, packageName, backupName);
     switch (install.Recover()) {
     case TStagedInstall::TRecovery::Nothing:
         return TInstallRecovery::Nothing;

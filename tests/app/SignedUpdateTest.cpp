@@ -340,6 +340,23 @@ TEST_F(SignedUpdate, WithoutAKeyNoStatementIsFetchedNorReleaseRecorded) {
     EXPECT_EQ(Record(), "none");
 }
 
+// A record planted by an unsigned package would be believed by a signed
+// updater later: no package may carry it, with or without a key.
+TEST_F(SignedUpdate, WithoutAKeyAPackageCarryingAReleaseRecordIsRefused) {
+    WriteFile(work / "source" / kRecord, "release 18446744073709551615\n");
+    const std::string command = "cd '" + (work / "source").string() + "' && gcab -c -z '" +
+                                (work / "planted.cab").string() + "' version.txt '" + kRecord +
+                                "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    Serve(server, ReadFile(work / "planted.cab"), std::nullopt);
+    auto form = MakeForm(server, "");
+    Start(*form);
+    form->close();
+    EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
+    EXPECT_EQ(Version(), "Quorvel 1.0");
+    EXPECT_EQ(Record(), "none");
+}
+
 // A server whose certificate does not verify (here: one the test made for
 // itself, trusted by nobody) is refused before any byte of the body arrives.
 TEST_F(SignedUpdate, UntrustedHttpsServerFailsBeforeAnyFileIsWritten) {
