@@ -3,6 +3,7 @@
 #include "InetFtpFile.h"
 #include "LocalFtpServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
 
 std::string ReadAll(InetFtpFile& file) {
     std::string out;

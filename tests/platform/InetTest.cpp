@@ -5,6 +5,7 @@
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -27,13 +28,6 @@ namespace {
 
 // Bytes whose position shows in their value, so that a lost or doubled block
 // is caught.
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 4096) & 0xFF);
-    return bytes;
-}
-
 struct ReadResult {
     bool ok = true;
     std::string body;

@@ -5,6 +5,7 @@
 #include "TPublicKey.h"
 #include "TSignature.h"
 #include "TSigningKey.h"
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bytes that are not the same in every block of a read.
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 4099) & 0xff);
-    return bytes;
-}
-
 TSigningKey NewKey() {
     int error = -1;
     auto key = TSigningKey::Generate(error);

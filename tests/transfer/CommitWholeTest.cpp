@@ -4,6 +4,7 @@
 #include "InetSession.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -25,13 +26,6 @@ namespace {
 
 using Events = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
 
 // The names in a folder, sorted.
 std::vector<std::string> Names(const fs::path& folder) {

@@ -1,5 +1,6 @@
 #include "EngineRecorder.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -16,13 +17,6 @@ namespace {
 
 using Events = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 11 + i / 263) & 0xFF);
-    return bytes;
-}
 
 class FileCopyTest : public ::testing::Test {
 protected:

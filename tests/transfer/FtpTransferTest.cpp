@@ -1,6 +1,7 @@
 #include "EngineRecorder.h"
 #include "LocalFtpServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +24,6 @@ using Events = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 constexpr std::int64_t kRemoteTime = 1600000000; // 2020-09-13 12:26:40 UTC
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xFF);
-    return bytes;
-}
 
 void SetTime(const fs::path& path, std::int64_t when) {
     utimbuf times{when, when};

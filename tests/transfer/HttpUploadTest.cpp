@@ -1,6 +1,7 @@
 #include "EngineRecorder.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,6 @@
 namespace {
 
 using Events = std::vector<std::string>;
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 31 + i / 257) & 0xFF);
-    return bytes;
-}
 
 // What the server saw of one upload.
 struct Received {

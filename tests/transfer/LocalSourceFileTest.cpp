@@ -1,5 +1,6 @@
 #include "LocalSourceFile.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,6 @@
 #include <vector>
 
 namespace {
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xff);
-    return bytes;
-}
 
 // Reads the whole file with ReadBlock, noting each block's length.
 std::string ReadAllBlocks(LocalSourceFile& file, std::size_t block, std::vector<std::size_t>& lengths) {

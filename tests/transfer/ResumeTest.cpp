@@ -2,6 +2,7 @@
 #include "EngineRecorder.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
+#include "TestBytes.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -19,13 +20,6 @@ namespace {
 
 using Events = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-std::string Pattern(std::size_t size, int seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 509 + static_cast<std::size_t>(seed)) & 0xFF);
-    return bytes;
-}
 
 // One file as a server offers it, and how the server misbehaves.
 struct Resource {
