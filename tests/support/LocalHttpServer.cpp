@@ -77,6 +77,11 @@ void LocalHttpServer::ApplyHeaders(httplib::Response& res, const Reply& reply) c
         res.set_header("Last-Modified", HttpDate(*reply.lastModified));
 }
 
+void LocalHttpServer::ServeWith(const std::string& path, httplib::Server::Handler handler) {
+    std::lock_guard lock(m_mutex);
+    m_server->Get(path, std::move(handler));
+}
+
 void LocalHttpServer::ServeBytes(const std::string& path, std::string bytes, const Reply& reply) {
     auto data = std::make_shared<const std::string>(std::move(bytes));
     m_server->Get(path, [this, data, reply](const httplib::Request&, httplib::Response& res) {

@@ -21,8 +21,9 @@
 //     ... open server.Url("/a.cab") ...
 //     EXPECT_EQ(server.RequestCount("/a.cab"), 1);
 //
-// Helpers answer GET (and HEAD) of one exact path. Other handlers can be
-// registered on Server() directly; register before the first request to them.
+// Helpers answer GET (and HEAD) of one exact path. Other handlers are
+// registered with ServeWith (or on Server() directly, when only this process
+// sends the requests); register before the first request to them.
 // How a helper of LocalHttpServer serves a body. GCC warns when a designated
 // initializer skips a member in the middle; assign such fields by name.
 struct HttpReply {
@@ -51,6 +52,11 @@ public:
     std::string Url(const std::string& path) const;
     // Do not replace its pre-routing handler: it counts the requests.
     httplib::Server& Server() { return *m_server; }
+
+    // Answers GET of path with handler. The registration is published through
+    // the lock every request takes first, so requests from another process
+    // see the handler too.
+    void ServeWith(const std::string& path, httplib::Server::Handler handler);
 
     // Serves bytes (in memory) or a file (streamed from disk, read at request time).
     void ServeBytes(const std::string& path, std::string bytes, const Reply& reply = {});

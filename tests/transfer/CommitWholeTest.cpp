@@ -82,7 +82,7 @@ TEST_F(CommitWholeTest, KilledDownloadLeavesThePreviousTarget) {
     const auto payload = std::make_shared<const std::string>(Pattern(1 << 20));
     auto requests = std::make_shared<std::atomic<int>>(0);
     // The first request sends a quarter and then nothing; later ones all.
-    server.Server().Get("/pkg.cab", [payload, requests](const httplib::Request&, httplib::Response& res) {
+    server.ServeWith("/pkg.cab", [payload, requests](const httplib::Request&, httplib::Response& res) {
         const bool first = (*requests)++ == 0;
         res.set_content_provider(
             payload->size(), "application/octet-stream",

@@ -239,9 +239,13 @@ TEST_F(ResumeTest, CancelThenStartAgainGoesOn) {
 // A process killed part-way: the next run resumes from what the killed one
 // had written.
 TEST_F(ResumeTest, AKilledDownloadResumesInTheNextProcess) {
-    resource.content = Pattern(1 << 20, 4);
-    resource.cuts = {1 << 19};
-    resource.hold = true;
+    // Set under the lock: the request comes from another process, so nothing
+    // else orders these writes before the server reads them.
+    SetResource([](Resource& r) {
+        r.content = Pattern(1 << 20, 4);
+        r.cuts = {1 << 19};
+        r.hold = true;
+    });
     WriteFile(dir / "pkg.cab", "previous");
     std::uint64_t done = 0;
     {
