@@ -1,6 +1,7 @@
 // Feeds webcopy's option parser arbitrary argument lists: the input is split
 // at zero bytes into arguments. The parser must never crash, and a result is
-// either an error or a usable list of jobs.
+// either an error, a request for help or the version, or a usable list of
+// jobs.
 #include "CommandLine.h"
 
 #include <cstddef>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             args.back() += static_cast<char>(data[i]);
     }
     const TCommandLine line = TCommandLine::Parse(args);
-    if (line.error.empty() && !line.help) {
+    if (line.error.empty() && !line.help && !line.version) {
         if (line.jobs.empty())
             std::abort();
         for (const TCommandLineJob& job : line.jobs)
