@@ -87,6 +87,7 @@ void TargetFile::Reset(std::uint64_t size) {
     m_active = true;
     m_fill = 0;
     m_size = size;
+    m_writebackStart = size;
     m_overLimit = false;
     m_ok = true;
 }
@@ -233,7 +234,10 @@ TargetFile::CopyResult TargetFile::CopyFrom(int fd, std::size_t length, std::siz
     while (n < 0 && errno == EINTR);
     if (n >= 0) {
         got = static_cast<std::size_t>(n);
-        return Take(got) ? CopyResult::Copied : CopyResult::WriteFailed;
+        if (!Take(got))
+            return CopyResult::WriteFailed;
+        StartWriteback();
+        return CopyResult::Copied;
     }
     switch (errno) {
     case EXDEV:
@@ -310,5 +314,20 @@ bool TargetFile::Flush() {
     if (m_ok && m_sink && m_fill > 0)
         m_sink(m_buffer.data(), m_fill);
     m_fill = 0;
+    if (m_ok)
+        StartWriteback();
     return m_ok;
+}
+
+void TargetFile::StartWriteback() {
+    // The file is flushed before it replaces its target. Handing each few
+    // MiB to the disk as they are written (without waiting for them) lets
+    // the disk work while the transfer goes on, so that flush has little
+    // left to do; otherwise the whole file waits in memory until then.
+    constexpr std::uint64_t kStep = 8 << 20;
+    if (m_size - m_writebackStart < kStep)
+        return;
+    ::sync_file_range(m_fd, static_cast<off_t>(m_writebackStart),
+                      static_cast<off_t>(m_size - m_writebackStart), SYNC_FILE_RANGE_WRITE);
+    m_writebackStart = m_size;
 }

@@ -110,6 +110,7 @@ private:
     void Reset(std::uint64_t size);
     bool Flush();
     bool Take(std::uint64_t length);
+    void StartWriteback();
 
     int m_fd = -1;
     int m_dirFd = -1;
@@ -117,6 +118,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_fill = 0;
     std::uint64_t m_size = 0;
+    // Bytes of the file already handed to the disk's writeback.
+    std::uint64_t m_writebackStart = 0;
     std::uint64_t m_limit = 0;
     bool m_overLimit = false;
     bool m_ok = true;
