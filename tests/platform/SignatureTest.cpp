@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Bytes that are not the same in every block of a read.
 TSigningKey NewKey() {
     int error = -1;
     auto key = TSigningKey::Generate(error);

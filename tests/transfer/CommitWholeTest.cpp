@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "DownloadChild.h"
 #include "EngineRecorder.h"
 #include "InetError.h"
 #include "InetSession.h"
@@ -57,27 +57,6 @@ protected:
     TWebCopyItem* job;
 };
 
-// Run by the kill tests as a child process (this test binary started
-// again): downloads one job and prints its progress.
-TEST(DownloadChild, Run) {
-    const char* url = std::getenv("QUORVEL_CHILD_URL");
-    if (!url)
-        GTEST_SKIP() << "runs only as the child of a kill test";
-    TWebCopy engine;
-    engine.ShowDialog = false;
-    TWebCopyItem* job = engine.Items().Add();
-    job->URL = QString::fromUtf8(url);
-    job->TargetDir = QString::fromUtf8(std::getenv("QUORVEL_CHILD_DIR"));
-    job->Resume = std::getenv("QUORVEL_CHILD_RESUME") != nullptr;
-    engine.OnCopyProgress = [](TWebCopy*, int, std::uint64_t done, std::uint64_t) {
-        std::printf("progress %llu\n", static_cast<unsigned long long>(done));
-        std::fflush(stdout);
-    };
-    std::printf("pid %d\n", static_cast<int>(::getpid()));
-    std::fflush(stdout);
-    RunJobs(engine);
-}
-
 TEST_F(CommitWholeTest, KilledDownloadLeavesThePreviousTarget) {
     const auto payload = std::make_shared<const std::string>(Pattern(1 << 20));
     auto requests = std::make_shared<std::atomic<int>>(0);
@@ -95,24 +74,8 @@ TEST_F(CommitWholeTest, KilledDownloadLeavesThePreviousTarget) {
             });
     });
     WriteFile(dir / "pkg.cab", "previous package");
-    {
-        ChildProcess child(
-            {fs::read_symlink("/proc/self/exe").string(), "--gtest_filter=DownloadChild.Run"},
-            {"QUORVEL_CHILD_URL=" + server.Url("/pkg.cab"), "QUORVEL_CHILD_DIR=" + dir.Slash()});
-        int pid = 0;
-        std::uint64_t done = 0;
-        for (int i = 0; i < 2000 && done < payload->size() / 4; ++i) {
-            const std::string line = child.ReadLine(10000);
-            ASSERT_FALSE(line.empty()) << "the child stopped reporting";
-            std::sscanf(line.c_str(), "pid %d", &pid);
-            unsigned long long n = 0;
-            if (std::sscanf(line.c_str(), "progress %llu", &n) == 1)
-                done = n;
-        }
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::kill(pid, SIGKILL), 0);
-        child.Stop();
-    }
+    ASSERT_NO_FATAL_FAILURE(
+        KillDownloadChild(server.Url("/pkg.cab"), dir.Slash(), false, payload->size() / 4));
     EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous package");
     EXPECT_EQ(Names(dir.Path()).size(), 2u); // and the killed run's temporary file
 

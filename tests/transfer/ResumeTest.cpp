@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "DownloadChild.h"
 #include "EngineRecorder.h"
 #include "ScriptedHttpServer.h"
 #include "TempDir.h"
@@ -248,23 +248,7 @@ TEST_F(ResumeTest, AKilledDownloadResumesInTheNextProcess) {
     });
     WriteFile(dir / "pkg.cab", "previous");
     std::uint64_t done = 0;
-    {
-        ChildProcess child({fs::read_symlink("/proc/self/exe").string(), "--gtest_filter=DownloadChild.Run"},
-                           {"QUORVEL_CHILD_URL=" + server.Url("/pkg.cab"), "QUORVEL_CHILD_DIR=" + dir.Slash(),
-                            "QUORVEL_CHILD_RESUME=1"});
-        int pid = 0;
-        for (int i = 0; i < 5000 && done < (1u << 19); ++i) {
-            const std::string line = child.ReadLine(10000);
-            ASSERT_FALSE(line.empty()) << "the child stopped reporting";
-            std::sscanf(line.c_str(), "pid %d", &pid);
-            unsigned long long n = 0;
-            if (std::sscanf(line.c_str(), "progress %llu", &n) == 1)
-                done = n;
-        }
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::kill(pid, SIGKILL), 0);
-        child.Stop();
-    }
+    ASSERT_NO_FATAL_FAILURE(KillDownloadChild(server.Url("/pkg.cab"), dir.Slash(), true, 1u << 19, &done));
     EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
     Run();
     EXPECT_TRUE(job->CopySucceeded);
