@@ -110,11 +110,20 @@ ssize_t FaultyOps::Copy(int from, off_t offset, int to, std::size_t count) {
 }
 
 int FaultyOps::Rename(int fromDir, const char* from, int toDir, const char* to) {
+    return CountedRename(fromDir, from, toDir, to, false);
+}
+
+int FaultyOps::RenameOver(int fromDir, const char* from, int toDir, const char* to) {
+    return CountedRename(fromDir, from, toDir, to, true);
+}
+
+int FaultyOps::CountedRename(int fromDir, const char* from, int toDir, const char* to, bool over) {
     if (++renames == failRename) {
         errno = renameError;
         return -1;
     }
-    const int result = TFileOps::Rename(fromDir, from, toDir, to);
+    const int result =
+        over ? TFileOps::RenameOver(fromDir, from, toDir, to) : TFileOps::Rename(fromDir, from, toDir, to);
     if (renames == killAfterRename)
         raise(SIGKILL);
     return Called(result);

@@ -50,6 +50,7 @@ struct FaultyOps : TFileOps {
     // At most 128 KiB a call, so that a copy takes several calls to stop after.
     ssize_t Copy(int from, off_t offset, int to, std::size_t count) override;
     int Rename(int fromDir, const char* from, int toDir, const char* to) override;
+    int RenameOver(int fromDir, const char* from, int toDir, const char* to) override;
     int MakeDir(int dir, const char* name, mode_t mode) override;
     int Unlink(int dir, const char* name, int flags) override;
     int Sync(int fd) override;
@@ -57,4 +58,5 @@ struct FaultyOps : TFileOps {
 
 private:
     int Called(int result);
+    int CountedRename(int fromDir, const char* from, int toDir, const char* to, bool over);
 };

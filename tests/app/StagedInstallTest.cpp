@@ -78,13 +78,13 @@ struct FlushOps : TFileOps {
         }
         return result;
     }
-    int Rename(int fromDir, const char* from, int toDir, const char* to) override {
+    int RenameOver(int fromDir, const char* from, int toDir, const char* to) override {
         if (!journalSeen && std::string_view(to) == ".DirevidUreziv.journal") {
             journalSeen = true;
             if (!staging.empty())
                 CheckStaging();
         }
-        return TFileOps::Rename(fromDir, from, toDir, to);
+        return TFileOps::RenameOver(fromDir, from, toDir, to);
     }
 
 private:

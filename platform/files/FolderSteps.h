@@ -10,7 +10,7 @@ class TFileOps;
 
 // Folder steps of an install, on descriptors of open folders; none follows a
 // symbolic link below the folder it starts from.
-namespace InstallFolders {
+namespace FolderSteps {
 
 // "a/b/c" -> {"a", "b", "c"}.
 std::vector<std::string> SplitPath(const std::string& path);
@@ -51,7 +51,4 @@ template <typename Visit> bool Walk(int dir, const std::string& prefix, Visit& v
 // themselves, never what they point at.
 void RemoveTree(int dir, const std::string& name, TFileOps& ops);
 
-// Writes all of bytes to fd through ops.
-bool WriteAll(TFileOps& ops, int fd, const std::string& bytes);
-
-} // namespace InstallFolders
+} // namespace FolderSteps

@@ -1,6 +1,6 @@
 #include "InstallJournal.h"
 
-#include "InstallFolders.h"
+#include "DurableWrite.h"
 #include "TFileOps.h"
 
 #include <cerrno>
@@ -133,18 +133,8 @@ bool TInstallJournal::Parse(std::string_view text, TInstallPlan& plan) {
 
 bool TInstallJournal::Write(int dir, const std::string& name, const std::string& tempName,
                             const TInstallPlan& plan, TFileOps& ops) {
-    ops.Unlink(dir, tempName.c_str(), 0);
-    const int fd = openat(dir, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
     // The text is no larger than the plan it describes, which is in memory already.
-    bool ok = InstallFolders::WriteAll(ops, fd, Format(plan));
-    ok = ok && ops.Sync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && ops.Rename(dir, tempName.c_str(), dir, name.c_str()) == 0 && ops.Sync(dir) == 0;
-    if (!ok)
-        ops.Unlink(dir, tempName.c_str(), 0);
-    return ok;
+    return DurableWrite::Replace(dir, name, tempName, Format(plan), ops);
 }
 
 bool TInstallJournal::Read(int dir, const std::string& name, TInstallPlan& plan) {

@@ -2,7 +2,7 @@
 // recovery that a start makes of an install a kill or a crash interrupted.
 #include "TStagedInstall.h"
 
-#include "InstallFolders.h"
+#include "FolderSteps.h"
 #include "TFileOps.h"
 #include "TFolderSet.h"
 
@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-using namespace InstallFolders;
+using namespace FolderSteps;
 
 namespace {
 

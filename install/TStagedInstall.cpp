@@ -1,6 +1,7 @@
 #include "TStagedInstall.h"
 
-#include "InstallFolders.h"
+#include "DurableWrite.h"
+#include "FolderSteps.h"
 #include "TBackgroundWriteback.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
@@ -16,7 +17,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-using namespace InstallFolders;
+using namespace FolderSteps;
 
 namespace {
 
@@ -275,7 +276,7 @@ bool TStagedInstall::WriteStagedFiles() {
         // A cabinet entry of the same name makes the creation fail.
         const TUniqueFd fd(openat(stagingFd.Get(), file.name.c_str(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (!fd.Valid() || !WriteAll(m_ops, fd.Get(), file.bytes))
+        if (!fd.Valid() || !DurableWrite::WriteAll(m_ops, fd.Get(), file.bytes))
             return false;
     }
     return true;

@@ -46,6 +46,10 @@ int TFileOps::Rename(int fromDir, const char* from, int toDir, const char* to) {
     return renameat(fromDir, from, toDir, to);
 }
 
+int TFileOps::RenameOver(int fromDir, const char* from, int toDir, const char* to) {
+    return renameat(fromDir, from, toDir, to);
+}
+
 int TFileOps::MakeDir(int dir, const char* name, mode_t mode) {
     return mkdirat(dir, name, mode);
 }

@@ -21,6 +21,9 @@ public:
     virtual ssize_t Copy(int from, off_t offset, int to, std::size_t count);
     // Renames without replacing: fails with EEXIST when `to` exists.
     virtual int Rename(int fromDir, const char* from, int toDir, const char* to);
+    // Renames over whatever stands at `to` (a link is replaced, not
+    // followed), in one step.
+    virtual int RenameOver(int fromDir, const char* from, int toDir, const char* to);
     virtual int MakeDir(int dir, const char* name, mode_t mode);
     // flags: 0 for a file or link, AT_REMOVEDIR for an empty folder.
     virtual int Unlink(int dir, const char* name, int flags);

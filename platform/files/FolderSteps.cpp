@@ -1,4 +1,4 @@
-#include "InstallFolders.h"
+#include "FolderSteps.h"
 
 #include "TFileOps.h"
 
@@ -7,7 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 
-namespace InstallFolders {
+namespace FolderSteps {
 
 std::vector<std::string> SplitPath(const std::string& path) {
     std::vector<std::string> parts;
@@ -69,16 +69,4 @@ void RemoveTree(int dir, const std::string& name, TFileOps& ops) {
     ops.Unlink(dir, name.c_str(), AT_REMOVEDIR);
 }
 
-bool WriteAll(TFileOps& ops, int fd, const std::string& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t put = ops.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-} // namespace InstallFolders
+} // namespace FolderSteps
