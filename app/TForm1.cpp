@@ -1,13 +1,9 @@
 #include "TForm1.h"
 
-#include "FileAge.h"
 #include "MessageBox.h"
-#include "PackageInstall.h"
-#include "ReleaseRecord.h"
-#include "TCABFile.h"
-#include "TFileOps.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
+#include "UpdateTexts.h"
 #include "WebCopy.h"
 #include "WindowAccessibility.h"
 #include "XiProgressBar.h"
@@ -17,16 +13,13 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
-#include <algorithm>
-#include <filesystem>
-
 namespace {
 
-const char* const kPackageName = "DirevidUreziv.cab";
-const char* const kBackupName = "DirevidUreziv_bu.cab";
-const char* const kUpToDateText = "There is not available update.\rYour version is current!";
-const char* const kErrorText = "Error Updating the Quorvel! Please try again.";
-const char* const kSuccessText = "Quorvel has been successfully updated!";
+const QString kInformation = QStringLiteral("Information");
+
+void ShowInformation(const char* text) {
+    ShowMessageBox(kInformation, QString::fromUtf8(text), TMessageKind::Information);
+}
 
 QString DefaultUpdateFolder() {
     return QCoreApplication::applicationDirPath() + QLatin1Char('/');
@@ -42,8 +35,8 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
                const QByteArray& description)
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }),
-      m_release(QStringLiteral(QUORVEL_UPDATE_KEY), QStringLiteral(QUORVEL_UPDATE_KEY_NEXT),
-                QStringLiteral(QUORVEL_PRODUCT)) {
+      m_key(QStringLiteral(QUORVEL_UPDATE_KEY)), m_nextKey(QStringLiteral(QUORVEL_UPDATE_KEY_NEXT)),
+      m_update(TUpdateSettings{}) {
     MaxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
     if (!updateFolder.isEmpty())
         m_givenFolder =
@@ -55,6 +48,7 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     for (const QString& skipped : m_descriptionReport.Skipped)
         qWarning("window description: %s", qUtf8Printable(skipped));
     m_instruction = Label2->Caption();
+    m_update.SetSettings(UpdateSettings());
     BindReleaseHandlers();
     if (OnCreate)
         OnCreate();
@@ -67,17 +61,38 @@ TForm1::~TForm1() {
     WebCopy1 = nullptr;
 }
 
+TUpdateSettings TForm1::UpdateSettings() const {
+    TUpdateSettings settings;
+    settings.folder = m_updateFolder;
+    settings.url = m_downloadUrl;
+    settings.key = m_key;
+    settings.nextKey = m_nextKey;
+    settings.product = QStringLiteral(QUORVEL_PRODUCT);
+    settings.maxPackageSize = MaxPackageSize;
+    settings.proxy = WebCopy1->Proxy;
+    settings.ops = InstallOps;
+    return settings;
+}
+
 void TForm1::SetUpdateKey(const QString& keyBase64, const QString& nextKeyBase64) {
-    m_release = TReleaseCheck(keyBase64, nextKeyBase64, QStringLiteral(QUORVEL_PRODUCT));
+    m_key = keyBase64;
+    m_nextKey = nextKeyBase64;
+    m_update.SetSettings(UpdateSettings());
     BindReleaseHandlers();
 }
 
 void TForm1::BindReleaseHandlers() {
-    if (!m_release.Required()) {
+    // With a key the signed statement alone decides what is new: the
+    // server's date, which anyone on the way can set, is not asked for.
+    if (!m_update.Signed()) {
+        WebCopy1->OnFileDateCheck = [this](TWebCopy*, int idx, TDateTime newdate, bool& allow) {
+            WebCopy1FileDateCheck(idx, newdate, allow);
+        };
         WebCopy1->OnFileStart = nullptr;
         WebCopy1->OnDataBlock = nullptr;
         return;
     }
+    WebCopy1->OnFileDateCheck = nullptr;
     WebCopy1->OnFileStart = [this](TWebCopy*, int) { WebCopy1FileStart(); };
     WebCopy1->OnDataBlock = [this](TWebCopy*, int, const char* data, std::size_t length) {
         WebCopy1DataBlock(data, length);
@@ -87,9 +102,10 @@ void TForm1::BindReleaseHandlers() {
 void TForm1::FormCreate() {
     m_updateFolder = m_givenFolder.isEmpty() ? DefaultUpdateFolder() : m_givenFolder;
     dateChecked = false;
+    m_update.SetSettings(UpdateSettings());
     // An install that a crash or a kill interrupted is undone before the
     // window shows, so the product is whole again.
-    RecoverInstall(m_updateFolder, QString::fromUtf8(kPackageName), QString::fromUtf8(kBackupName));
+    m_update.Recover();
 }
 
 void TForm1::BitBtn1Click() {
@@ -97,14 +113,11 @@ void TForm1::BitBtn1Click() {
     fileReceived = false;
     updateFailed = false;
     upToDate = false;
-    m_release.Forget();
 
-    WebCopy1->Items().Clear();
-    TWebCopyItem* job = WebCopy1->Items().Add();
-    job->URL = m_downloadUrl;
-    job->TargetDir = m_updateFolder;
-    job->MaxSize = MaxPackageSize;
-    job->Resume = true; // an interrupted download goes on at the next "Start"
+    // The settings as they are now (tests change the bound or the file
+    // operations after the window is made); the run's one job.
+    m_update.SetSettings(UpdateSettings());
+    m_update.PrepareRun(*WebCopy1);
     // Two runs must never share the engine's job list: "Start" stays disabled
     // until the run reports its end (file-done or copy-done enable it again).
     BitBtn1->setEnabled(false);
@@ -114,13 +127,11 @@ void TForm1::BitBtn1Click() {
     if (m_closing)
         return;
     if (updateFailed) {
-        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
-                       TMessageKind::Information);
+        ShowInformation(UpdateTexts::kError);
         return;
     }
     if (transferDone && !cancelRequested)
-        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kSuccessText),
-                       TMessageKind::Information);
+        ShowInformation(UpdateTexts::kSuccess);
     HTMLButton1->show();
     BitBtn1->hide();
     BitBtn2->hide();
@@ -143,24 +154,11 @@ void TForm1::HTMLButton1Click() {
 void TForm1::FormClose() {
     if (updateFailed || upToDate || !transferDone || !fileReceived)
         return;
-    // With a key, the copy about to be unpacked is checked against the
-    // statement the download was checked with (a package changed on disk
-    // since is refused like one that arrived unsigned), and the release it
-    // names is recorded with the product's files, in the same install.
-    TBackupCheck check;
-    std::vector<TOwnFile> ownFiles;
-    if (m_release.Required()) {
-        check = [this](int backup) { return m_release.CopyMatches(backup); };
-        ownFiles.push_back(
-            {ReleaseRecord::Name(QString::fromUtf8(kPackageName)), ReleaseRecord::Text(m_release.Release())});
-    }
     // The user was told the update succeeded: an install that did not
     // happen must say so.
-    if (!InstallPackage(*CABFile1, m_updateFolder, QString::fromUtf8(kPackageName),
-                        QString::fromUtf8(kBackupName), InstallOps ? *InstallOps : TFileOps::System(), check,
-                        ownFiles))
-        ShowMessageBox(QStringLiteral("Information"), QString::fromUtf8(kErrorText),
-                       TMessageKind::Information);
+    m_update.SetFileOps(InstallOps);
+    if (!m_update.Install())
+        ShowInformation(UpdateTexts::kError);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -185,20 +183,26 @@ void TForm1::WaitForTransfer() {
     m_updates.Flush();
 }
 
-void TForm1::WebCopy1FileDateCheck(int, TDateTime newdate, bool&) {
-    TDateTime localAge = 0;
-    if (!FileAgeDate(PackagePath().toStdString(), localAge))
-        return;
-    // With keys, the signed release number has already decided what is new;
-    // the server's date, which anyone on the way can set, is not believed.
-    if (m_release.Required() || newdate >= localAge) {
-        dateChecked = true;
-        return;
-    }
+// The server's copy is older than the package here: the run stops and the
+// window says the product is current.
+void TForm1::ShowUpToDate() {
     WebCopy1->CancelTransfers();
     upToDate = true;
-    m_updates.Post([](TWindowChanges& c) { c.instructionText = QString::fromUtf8(kUpToDateText); });
+    m_updates.Post([](TWindowChanges& c) { c.instructionText = QString::fromUtf8(UpdateTexts::kUpToDate); });
     dateChecked = true;
+}
+
+void TForm1::WebCopy1FileDateCheck(int, TDateTime newdate, bool&) {
+    switch (m_update.DateRule(newdate)) {
+    case TUpdate::TDateRule::NoLocalPackage:
+        return;
+    case TUpdate::TDateRule::Newer:
+        dateChecked = true;
+        return;
+    case TUpdate::TDateRule::Older:
+        ShowUpToDate();
+        return;
+    }
 }
 
 void TForm1::WebCopy1CopyProgress() {
@@ -218,15 +222,7 @@ void TForm1::WebCopy1CopyProgress() {
 }
 
 void TForm1::WebCopy1VerifyFile(const QString& tempPath, bool& accept) {
-    // The download is whole but has not replaced the package yet: only a
-    // whole cabinet (and, with a key, the one the statement names: its size
-    // and digest, taken while it arrived) does.
-    TCABFile cabinet;
-    cabinet.SetCABFile(tempPath);
-    accept = (!m_release.Required() || m_release.PackageMatches()) && cabinet.IsWholeCabinet();
-    // Until it is installed, the package must not count as the installed version.
-    if (accept)
-        accept = MarkNotInstalled(tempPath);
+    accept = m_update.AcceptDownload(tempPath);
 }
 
 void TForm1::WebCopy1FileDone() {
@@ -245,12 +241,7 @@ void TForm1::WebCopy1CopyDone() {
 void TForm1::WebCopy1Error() {
     fileReceived = false;
     updateFailed = true;
-    RemovePackage();
-}
-
-void TForm1::RemovePackage() {
-    std::error_code ec;
-    std::filesystem::remove(PackagePath().toStdString(), ec);
+    m_update.RemovePackage();
 }
 
 void TForm1::WebCopy1ConnectError() {
@@ -264,25 +255,17 @@ void TForm1::WebCopy1NoNewFileFound() {
 }
 
 void TForm1::WebCopy1FileStart() {
-    const std::uint64_t installed = ReleaseRecord::Read(m_updateFolder, QString::fromUtf8(kPackageName));
-    switch (m_release.Fetch(m_downloadUrl + QStringLiteral(".release"), WebCopy1->Proxy, WebCopy1->Cancelled,
-                            installed)) {
-    case TReleaseCheck::TOutcome::Newer: {
-        // The engine reads the bound when the download begins, on this
-        // thread. An empty package has no bound of 0 (none): one byte is
-        // already too many for it.
-        TWebCopyItem& job = *WebCopy1->Items()[0];
-        job.MaxSize = std::min(job.MaxSize ? job.MaxSize : UINT64_MAX,
-                               std::max<std::uint64_t>(m_release.PackageSize(), 1));
+    // With a key this is where what is new gets decided, in place of the date rule.
+    if (m_update.HasLocalPackage())
+        dateChecked = true;
+    switch (m_update.CheckStatement(*WebCopy1)) {
+    case TReleaseCheck::TOutcome::Newer:
+    case TReleaseCheck::TOutcome::Cancelled:
         return;
-    }
     case TReleaseCheck::TOutcome::UpToDate:
         // As when the server's copy is older: the run stops before the
         // package is asked for, and the window says so.
-        WebCopy1->CancelTransfers();
-        upToDate = true;
-        m_updates.Post([](TWindowChanges& c) { c.instructionText = QString::fromUtf8(kUpToDateText); });
-        dateChecked = true;
+        ShowUpToDate();
         return;
     case TReleaseCheck::TOutcome::Refused:
         // A failed update that ends the wait at once: the package is never
@@ -293,13 +276,11 @@ void TForm1::WebCopy1FileStart() {
         transferDone = true;
         m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
         return;
-    case TReleaseCheck::TOutcome::Cancelled:
-        return;
     }
 }
 
 void TForm1::WebCopy1DataBlock(const char* data, std::size_t length) {
-    m_release.Add(data, length);
+    m_update.Arrived(data, length);
 }
 
 void TForm1::SetInstruction(const QString& text) {

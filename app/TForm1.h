@@ -3,7 +3,7 @@
 #include "DateTime.h"
 #include "TForm.h"
 #include "TFormDescription.h"
-#include "TReleaseCheck.h"
+#include "TUpdate.h"
 #include "TWindowUpdates.h"
 
 #include <QString>
@@ -56,8 +56,6 @@ public:
     void WebCopy1FileStart();
     void WebCopy1DataBlock(const char* data, std::size_t length);
 
-    QString UpdateFolder() const { return m_updateFolder; }
-    QString DownloadUrl() const { return m_downloadUrl; }
     // The public keys release statements must be signed with (base64; the
     // current one and the one taking over; both empty: none). Default to the
     // built-in keys; set them only while no download runs.
@@ -65,7 +63,6 @@ public:
     QString PackagePath() const { return m_updateFolder + QStringLiteral("DirevidUreziv.cab"); }
     // The instruction text exactly as set (lines separated by a carriage return).
     QString InstructionText() const { return m_instruction; }
-    bool Waiting() const { return m_waitDepth > 0; }
     // What building the window from its description skipped or completed.
     const TFormReport& DescriptionReport() const { return m_descriptionReport; }
 
@@ -100,10 +97,12 @@ protected:
 
 private:
     void WaitForTransfer();
+    void ShowUpToDate();
     void SetInstruction(const QString& text);
-    void RemovePackage();
     void ApplyChanges(const TWindowChanges& changes);
     void BindReleaseHandlers();
+    // The update's settings as the window holds them now.
+    TUpdateSettings UpdateSettings() const;
 
     QString m_givenFolder; // from the constructor; empty for the executable's folder
     QString m_updateFolder;
@@ -111,7 +110,8 @@ private:
     QString m_instruction;
     TFormReport m_descriptionReport;
     TWindowUpdates m_updates;
-    TReleaseCheck m_release;
+    QString m_key, m_nextKey;
+    TUpdate m_update;
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -1,0 +1,303 @@
+#include "TUpdate.h"
+
+#include "FileAge.h"
+#include "InetRequest.h"
+#include "InetSession.h"
+#include "PackageInstall.h"
+#include "ReleaseRecord.h"
+#include "TCABFile.h"
+#include "TFileOps.h"
+#include "UpdateTexts.h"
+#include "UrlHelpers.h"
+#include "WebCopy.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+QString WithSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString MessageOf(TUpdateReason reason) {
+    switch (reason) {
+    case TUpdateReason::Installed:
+    case TUpdateReason::Downloaded:
+        return QString::fromUtf8(UpdateTexts::kSuccess);
+    case TUpdateReason::UpToDate:
+        return QString::fromUtf8(UpdateTexts::kUpToDate);
+    case TUpdateReason::UpdateAvailable:
+        return QString::fromUtf8(UpdateTexts::kAvailable);
+    case TUpdateReason::Busy:
+        return QString::fromUtf8(UpdateTexts::kBusy);
+    case TUpdateReason::Cancelled:
+        return QString();
+    case TUpdateReason::DownloadFailed:
+    case TUpdateReason::Refused:
+    case TUpdateReason::InstallFailed:
+    case TUpdateReason::RecoveryFailed:
+        break;
+    }
+    return QString::fromUtf8(UpdateTexts::kError);
+}
+
+} // namespace
+
+TUpdate::TUpdate(TUpdateSettings settings)
+    : m_settings(std::move(settings)), m_release(m_settings.key, m_settings.nextKey, m_settings.product) {
+    m_settings.folder = WithSlash(m_settings.folder);
+}
+
+void TUpdate::SetSettings(TUpdateSettings settings) {
+    m_settings = std::move(settings);
+    m_settings.folder = WithSlash(m_settings.folder);
+    m_release = TReleaseCheck(m_settings.key, m_settings.nextKey, m_settings.product);
+}
+
+QString TUpdate::PackagePath() const {
+    return m_settings.folder + m_settings.packageName;
+}
+
+TUpdateOutcome TUpdate::Finish(TUpdateReason reason, int engineError) {
+    TUpdateOutcome outcome{reason, MessageOf(reason), engineError};
+    if (OnOutcome)
+        OnOutcome(outcome);
+    return outcome;
+}
+
+void TUpdate::Cancel() {
+    m_cancelled = true;
+}
+
+// ---- the rules ----
+
+bool TUpdate::Recover(TUpdateOutcome* failure) {
+    TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
+    switch (RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
+    case TInstallRecovery::Nothing:
+    case TInstallRecovery::Undone:
+        return true;
+    case TInstallRecovery::Untrusted:
+    case TInstallRecovery::Failed:
+        break;
+    }
+    if (failure)
+        *failure = {TUpdateReason::RecoveryFailed, MessageOf(TUpdateReason::RecoveryFailed), 0};
+    return false;
+}
+
+void TUpdate::PrepareRun(TWebCopy& engine) {
+    m_release.Forget();
+    engine.Items().Clear();
+    TWebCopyItem* job = engine.Items().Add();
+    job->URL = m_settings.url;
+    job->TargetDir = m_settings.folder;
+    job->MaxSize = m_settings.maxPackageSize;
+    job->Resume = true; // an interrupted download goes on at the next run
+}
+
+bool TUpdate::HasLocalPackage() const {
+    TDateTime age = 0;
+    return FileAgeDate(PackagePath().toStdString(), age);
+}
+
+TUpdate::TDateRule TUpdate::DateRule(TDateTime serverDate) const {
+    TDateTime localAge = 0;
+    if (!FileAgeDate(PackagePath().toStdString(), localAge))
+        return TDateRule::NoLocalPackage;
+    return serverDate >= localAge ? TDateRule::Newer : TDateRule::Older;
+}
+
+TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
+    const std::uint64_t installed = ReleaseRecord::Read(m_settings.folder, m_settings.packageName);
+    const TReleaseCheck::TOutcome outcome = m_release.Fetch(m_settings.url + QStringLiteral(".release"),
+                                                            engine.Proxy, engine.Cancelled, installed);
+    if (outcome == TReleaseCheck::TOutcome::Newer) {
+        // The engine reads the bound when the download begins, on this
+        // thread. An empty package has no bound of 0 (none): one byte is
+        // already too many for it.
+        TWebCopyItem& job = *engine.Items()[0];
+        job.MaxSize = std::min(job.MaxSize ? job.MaxSize : UINT64_MAX,
+                               std::max<std::uint64_t>(m_release.PackageSize(), 1));
+    }
+    return outcome;
+}
+
+void TUpdate::Arrived(const char* data, std::size_t length) {
+    m_release.Add(data, length);
+}
+
+bool TUpdate::AcceptDownload(const QString& tempPath) {
+    TCABFile cabinet;
+    cabinet.SetCABFile(tempPath);
+    const bool accept = (!m_release.Required() || m_release.PackageMatches()) && cabinet.IsWholeCabinet();
+    // Until it is installed, the package must not count as the installed version.
+    return accept && MarkNotInstalled(tempPath);
+}
+
+void TUpdate::RemovePackage() {
+    std::error_code ec;
+    std::filesystem::remove(PackagePath().toStdString(), ec);
+}
+
+bool TUpdate::Install() {
+    // With a key, the copy about to be unpacked is checked against the
+    // statement the download was checked with (a package changed on disk
+    // since is refused like one that arrived unsigned), and the release it
+    // names is recorded with the product's files, in the same install.
+    TBackupCheck check;
+    std::vector<TOwnFile> ownFiles;
+    if (m_release.Required()) {
+        check = [this](int backup) { return m_release.CopyMatches(backup); };
+        ownFiles.push_back(
+            {ReleaseRecord::Name(m_settings.packageName), ReleaseRecord::Text(m_release.Release())});
+    }
+    TCABFile cabinet;
+    TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
+    return InstallPackage(cabinet, m_settings.folder, m_settings.packageName, m_settings.backupName, ops,
+                          check, ownFiles);
+}
+
+// ---- the whole job ----
+
+void TUpdate::BindEngine(TWebCopy& engine) {
+    auto fail = [this](int code) {
+        m_failed = true;
+        if (code)
+            m_engineError = code;
+    };
+    engine.OnFileDateCheck = nullptr;
+    if (!Signed())
+        engine.OnFileDateCheck = [this](TWebCopy* sender, int, TDateTime serverDate, bool&) {
+            if (DateRule(serverDate) == TDateRule::Older) {
+                m_upToDate = true;
+                sender->CancelTransfers();
+            }
+        };
+    engine.OnFileStart = nullptr;
+    engine.OnDataBlock = nullptr;
+    if (Signed()) {
+        engine.OnFileStart = [this](TWebCopy* sender, int) {
+            switch (CheckStatement(*sender)) {
+            case TReleaseCheck::TOutcome::Newer:
+            case TReleaseCheck::TOutcome::Cancelled:
+                return;
+            case TReleaseCheck::TOutcome::UpToDate:
+                m_upToDate = true;
+                break;
+            case TReleaseCheck::TOutcome::Refused:
+                m_refused = true;
+                break;
+            }
+            sender->CancelTransfers();
+        };
+        engine.OnDataBlock = [this](TWebCopy*, int, const char* data, std::size_t length) {
+            Arrived(data, length);
+        };
+    }
+    engine.OnVerifyFile = [this](TWebCopy*, int, const QString& tempPath, bool& accept) {
+        accept = AcceptDownload(tempPath);
+    };
+    engine.OnCopyProgress = [this](TWebCopy*, int, std::uint64_t size, std::uint64_t totsize) {
+        if (OnProgress)
+            OnProgress({size, totsize});
+    };
+    engine.OnFileDone = [this, fail](TWebCopy* sender, int idx) {
+        if (sender->Items()[idx]->CopySucceeded)
+            m_received = true;
+        else
+            fail(0);
+    };
+    engine.OnError = [fail](TWebCopy*, int code) { fail(code); };
+    engine.OnConnectError = [fail](TWebCopy*) { fail(0); };
+    engine.OnURLNotFound = [fail](TWebCopy*, const QString&) { fail(0); };
+    engine.OnNoNewFileFound = [fail](TWebCopy*, const QString&, TDateTime, TDateTime) { fail(0); };
+    engine.OnCopyDone = [this](TWebCopy*) {
+        const std::lock_guard lock(m_mutex);
+        m_runEnded = true;
+        m_ended.notify_all();
+    };
+}
+
+TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
+    if (mode == TMode::Check)
+        return Check();
+    if (OnStarted)
+        OnStarted();
+    TUpdateOutcome failure;
+    if (!Recover(&failure))
+        return Finish(failure.reason);
+
+    m_failed = m_upToDate = m_received = m_refused = false;
+    m_engineError = 0;
+    m_runEnded = false;
+    engine.ShowDialog = false;
+    PrepareRun(engine);
+    BindEngine(engine);
+    engine.StartTransfers();
+    {
+        // A cancel of ours reaches the engine within one wait.
+        std::unique_lock lock(m_mutex);
+        while (!m_ended.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_runEnded; }))
+            if (m_cancelled)
+                engine.CancelTransfers();
+    }
+    if (m_failed) {
+        RemovePackage();
+        return Finish(TUpdateReason::DownloadFailed, m_engineError);
+    }
+    if (m_refused)
+        return Finish(TUpdateReason::Refused);
+    if (m_upToDate)
+        return Finish(TUpdateReason::UpToDate);
+    if (m_cancelled)
+        return Finish(TUpdateReason::Cancelled);
+    if (!m_received)
+        return Finish(TUpdateReason::DownloadFailed);
+    return Finish(Install() ? TUpdateReason::Installed : TUpdateReason::InstallFailed);
+}
+
+TUpdateOutcome TUpdate::Check() {
+    if (OnStarted)
+        OnStarted();
+    TUpdateOutcome failure;
+    if (!Recover(&failure))
+        return Finish(failure.reason);
+    if (!Signed())
+        return CheckDate();
+    const std::uint64_t installed = ReleaseRecord::Read(m_settings.folder, m_settings.packageName);
+    switch (m_release.Fetch(m_settings.url + QStringLiteral(".release"), m_settings.proxy, m_cancelled,
+                            installed)) {
+    case TReleaseCheck::TOutcome::Newer:
+        return Finish(TUpdateReason::UpdateAvailable);
+    case TReleaseCheck::TOutcome::UpToDate:
+        return Finish(TUpdateReason::UpToDate);
+    case TReleaseCheck::TOutcome::Cancelled:
+        return Finish(TUpdateReason::Cancelled);
+    case TReleaseCheck::TOutcome::Refused:
+        break;
+    }
+    return Finish(TUpdateReason::Refused);
+}
+
+TUpdateOutcome TUpdate::CheckDate() {
+    // The answer's head alone: its status and date; no byte of the body is read.
+    const auto session = InetSession::Open("WebCopy", m_settings.proxy.toStdString(), &m_cancelled);
+    InetRequest* request = session ? session->OpenUrl(m_settings.url.toStdString(), false) : nullptr;
+    std::uint32_t status = 0;
+    if (m_cancelled)
+        return Finish(TUpdateReason::Cancelled);
+    if (!request || !request->QueryStatusCode(status) || status >= 300)
+        return Finish(TUpdateReason::DownloadFailed, status >= 300 ? static_cast<int>(status) : 0);
+    TDateFields fields;
+    request->QueryLastModified(fields);
+    try {
+        return Finish(DateRule(SystemTimeToDate(fields)) == TDateRule::Older
+                          ? TUpdateReason::UpToDate
+                          : TUpdateReason::UpdateAvailable);
+    } catch (const EConvertError&) {
+        // Without a server date a download would fail the same way.
+        return Finish(TUpdateReason::DownloadFailed);
+    }
+}
