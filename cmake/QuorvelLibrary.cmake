@@ -1,7 +1,7 @@
 # The library face: the components install as static libraries with the
 # headers their main headers include and a CMake package, so that another
 # program writes
-#   find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet Captions Pictures Widgets)
+#   find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet Captions Pictures Widgets Install Update)
 # and links Quorvel::Transfer and the others. The platform layers they link
 # install too, exported under their own names but not offered as components.
 include(GNUInstallDirs)
@@ -13,7 +13,9 @@ set(_quorvel_components
     Cabinet cabinet cabfiles.h
     Captions htmlcaption htmlbtns.h
     Pictures pictures PictureContainer.h
-    Widgets widgets XiProgressBar.h)
+    Widgets widgets XiProgressBar.h
+    Install staged_install TStagedInstall.h
+    Update update TUpdate.h)
 
 set(QUORVEL_INCLUDE_SUBDIR quorvel)
 set(QUORVEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds both programs of examples/ against an installed Quorvel alone and
+# Builds the programs of examples/ against an installed Quorvel alone and
 # runs them:
 #   scripts/run-examples.sh PREFIX WORK
 # PREFIX is the installed tree (holding lib*/cmake/Quorvel), WORK a scratch
@@ -19,7 +19,7 @@ trap cleanup EXIT
 
 fail() { echo "examples: FAILED: $*" >&2; exit 1; }
 
-for example in cabinet-download html-button; do
+for example in cabinet-download html-button headless-update; do
   # No package registry, no build tree: only what PREFIX holds.
   cmake -S "$root/examples/$example" -B "$work/build-$example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$work/$example.configure.log" 2>&1 ||
@@ -48,8 +48,19 @@ done
 cmp "$work/files/readme.txt" "$work/download/unpacked/readme.txt" || fail "readme.txt differs"
 cmp "$work/files/sub/data.bin" "$work/download/unpacked/sub/data.bin" || fail "sub/data.bin differs"
 
+# The headless update installs the same package into a product folder, then
+# finds the product current.
+mkdir -p "$work/product"
+printf 'old readme\n' >"$work/product/readme.txt"
+"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" \
+  >"$work/headless-update.log" || { cat "$work/headless-update.log"; fail "headless-update did not install"; }
+cmp "$work/files/readme.txt" "$work/product/readme.txt" || fail "the updated readme.txt differs"
+cmp "$work/files/sub/data.bin" "$work/product/sub/data.bin" || fail "the updated sub/data.bin differs"
+"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" |
+  grep -q "Your version is current" || fail "headless-update did not find the product current"
+
 export QT_QPA_PLATFORM=offscreen
 "$work/build-html-button/html-button" --grab "$work/html-button.png" 2>/dev/null || fail "html-button --grab failed"
 [ -s "$work/html-button.png" ] || fail "html-button saved no picture"
 timeout 30 "$work/build-html-button/html-button" --quit-after 200 2>/dev/null || fail "html-button --quit-after failed"
-echo "examples: both built against $prefix and ran"
+echo "examples: all three built against $prefix and ran"
