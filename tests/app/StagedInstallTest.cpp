@@ -195,11 +195,12 @@ TEST_F(StagedInstall, InstallsEveryFileKeepsPermissionsAndTouchesNothingElse) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(StagedInstall, FolderWhereAFileGoesUndoesTheFilesAlreadyCommitted) {
+TEST_F(StagedInstall, FolderWhereAFileGoesIsReplacedWhole) {
     WriteFile(folder / "zz_last.txt/inside.txt", "a folder, not a file");
-    const auto before = Product(folder.Path());
-    EXPECT_FALSE(Install());
-    ExpectRefused(before);
+    ASSERT_TRUE(Install());
+    ExpectInstalled(folder.Path());
+    EXPECT_FALSE(fs::exists(folder / "inside.txt"));
+    ExpectNoLeftovers(folder.Path());
 }
 
 TEST_F(StagedInstall, EveryFailedRenameLeavesTheFolderAsItWas) {

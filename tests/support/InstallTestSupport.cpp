@@ -59,6 +59,12 @@ int RunInChild(const std::function<int()>& body) {
     return status;
 }
 
+std::ptrdiff_t EntriesBesideTheLock(const fs::path& root) {
+    return std::count_if(
+        fs::directory_iterator(root), fs::directory_iterator(),
+        [](const fs::directory_entry& entry) { return entry.path().filename() != kLockName; });
+}
+
 int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bool(TFileOps&)>& install,
                     const std::function<void(bool killed, bool installed)>& check, int limit) {
     int killed = 0;

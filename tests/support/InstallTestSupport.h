@@ -36,6 +36,9 @@ int RunInChild(const std::function<int()>& body);
 // The lock file of the test package's folder.
 inline const char* const kLockName = ".DirevidUreziv.lock";
 
+// How many entries stand in the folder, the lock file aside.
+std::ptrdiff_t EntriesBesideTheLock(const std::filesystem::path& root);
+
 // The names of ours an install or a download may leave in the update folder
 // that still stand below root (not those set aside on purpose).
 std::vector<std::string> LeftoversOfOurs(const std::filesystem::path& root);
