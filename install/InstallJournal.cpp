@@ -2,9 +2,11 @@
 
 #include "DurableWrite.h"
 #include "TFileOps.h"
+#include "TUniqueFd.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,6 +78,8 @@ bool TInstallJournal::ValidPath(std::string_view path) {
 std::string TInstallJournal::Format(const TInstallPlan& plan) {
     std::string text(kHeader);
     text += '\n';
+    for (const std::string& path : plan.setAside)
+        text += "aside " + Escape(path) + '\n';
     for (const std::string& folder : plan.newFolders)
         text += "folder " + Escape(folder) + '\n';
     for (const TInstallPlan::TFile& file : plan.files)
@@ -95,6 +99,10 @@ bool TInstallJournal::TReader::Line(std::string_view line) {
         m_bad = true; // nothing may follow the end line
     } else if (line == "end") {
         m_ended = true;
+    } else if (line.starts_with("aside ")) {
+        m_bad = !Unescape(line.substr(6), path) || !ValidPath(path);
+        if (!m_bad)
+            m_plan.setAside.push_back(std::move(path));
     } else if (line.starts_with("folder ")) {
         m_bad = !Unescape(line.substr(7), path) || !ValidPath(path);
         if (!m_bad)
@@ -137,35 +145,42 @@ bool TInstallJournal::Write(int dir, const std::string& name, const std::string&
     return DurableWrite::Replace(dir, name, tempName, Format(plan), ops);
 }
 
-bool TInstallJournal::Read(int dir, const std::string& name, TInstallPlan& plan) {
-    const int fd = openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+TInstallJournal::TReadStatus TInstallJournal::Read(int dir, const std::string& name, TInstallPlan& plan) {
+    const TUniqueFd fd(openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid())
+        return errno == ENOENT  ? TReadStatus::Missing
+               : errno == ELOOP ? TReadStatus::Damaged
+                                : TReadStatus::Unreadable;
+    struct stat st {};
+    if (fstat(fd.Get(), &st) != 0)
+        return TReadStatus::Unreadable;
+    if (!S_ISREG(st.st_mode))
+        return TReadStatus::Damaged;
     TReader reader;
     std::string line;
     char buffer[65536];
-    bool ok = true;
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        const ssize_t got = read(fd.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
+        // An error of the disk says nothing of the journal's text: it stays
+        // for a later try.
         if (got < 0)
-            ok = false;
-        if (got <= 0)
+            return TReadStatus::Unreadable;
+        if (got == 0)
             break;
-        for (ssize_t i = 0; ok && i < got; ++i) {
+        for (ssize_t i = 0; i < got; ++i) {
             if (buffer[i] != '\n') {
                 line += buffer[i];
-                ok = line.size() <= kMaxLine;
+                if (line.size() > kMaxLine)
+                    return TReadStatus::Damaged;
+            } else if (!reader.Line(line)) {
+                return TReadStatus::Damaged;
             } else {
-                ok = reader.Line(line);
                 line.clear();
             }
         }
-        if (!ok)
-            break;
     }
-    close(fd);
     // A last line without its line feed means the journal is not whole.
-    return ok && line.empty() && reader.Finish(plan);
+    return line.empty() && reader.Finish(plan) ? TReadStatus::Read : TReadStatus::Damaged;
 }

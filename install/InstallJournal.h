@@ -8,8 +8,11 @@ class TFileOps;
 
 // What an install is about to change in the update folder: every file the
 // package carries (path relative to the folder, "/" between names, and
-// whether something stood at that name before), and the folders the commit
-// creates, parents first.
+// whether something stood at that name before, to be moved into the
+// rollback folder), the folders the commit creates, parents first, and what
+// the commit sets aside whole before anything else because it stands where
+// the package has an entry of another kind (a file where a folder goes, a
+// folder where a file goes).
 struct TInstallPlan {
     struct TFile {
         std::string path;
@@ -18,6 +21,7 @@ struct TInstallPlan {
     };
     std::vector<TFile> files;
     std::vector<std::string> newFolders;
+    std::vector<std::string> setAside;
     bool operator==(const TInstallPlan&) const = default;
 };
 
@@ -25,8 +29,9 @@ struct TInstallPlan {
 // and flushed before the first product file moves and removed once the
 // commit has ended, so that a start after a crash can undo the install.
 //
-// Format: a header line, then "folder PATH" and "file 0|1 PATH" lines, then
-// "end". Bytes below 0x20, 0x7F and "%" in a path are written as %XX.
+// Format: a header line, then "aside PATH", "folder PATH" and "file 0|1 PATH"
+// lines, then "end" (journals written before "aside" lines existed read as
+// before). Bytes below 0x20, 0x7F and "%" in a path are written as %XX.
 class TInstallJournal {
 public:
     // Longest line accepted when reading.
@@ -57,9 +62,15 @@ public:
     // `name` is always complete.
     static bool Write(int dir, const std::string& name, const std::string& tempName, const TInstallPlan& plan,
                       TFileOps& ops);
-    // Reads the journal `name` of the folder `dir` without following links;
-    // false when it is missing or not a complete journal.
-    static bool Read(int dir, const std::string& name, TInstallPlan& plan);
+    enum class TReadStatus {
+        Read,       // plan holds the journal
+        Missing,    // nothing stands at the name
+        Unreadable, // it could not be opened or read (permissions, an I/O error, no descriptor left): try
+                    // later
+        Damaged,    // it was read, and is not a complete journal (or not a file)
+    };
+    // Reads the journal `name` of the folder `dir` without following links.
+    static TReadStatus Read(int dir, const std::string& name, TInstallPlan& plan);
 
     // True for "a/b/c": names separated by single "/", none empty, "." or
     // "..", no "\" and no NUL.

@@ -1,6 +1,7 @@
 #include "TStagedInstall.h"
 
 #include "DurableWrite.h"
+#include "FileMetadata.h"
 #include "FolderSteps.h"
 #include "TBackgroundWriteback.h"
 #include "TCABFile.h"
@@ -10,10 +11,10 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -85,7 +86,45 @@ TStagedInstall::TStagedInstall(const QString& folder, const QString& packageName
     m_journal = "." + stem + ".journal";
     m_journalTemp = m_journal + ".new";
     m_done = "." + stem + ".done";
-    m_reserved = {m_staging, m_rollback, m_journal, m_journalTemp, m_done, m_package};
+    m_lockName = "." + stem + ".lock";
+    m_reserved = {m_staging, m_rollback, m_journal, m_journalTemp, m_done, m_lockName, m_package};
+}
+
+QString TStagedInstall::LockName(const QString& packageName) {
+    const int dot = packageName.lastIndexOf(QLatin1Char('.'));
+    return QLatin1Char('.') + (dot > 0 ? packageName.left(dot) : packageName) + QStringLiteral(".lock");
+}
+
+const char* TStagedInstall::RefusalText(TRefusal refusal) {
+    switch (refusal) {
+    case TRefusal::None:
+        return "";
+    case TRefusal::Busy:
+        return "Another update is running in the folder.";
+    case TRefusal::NoLock:
+        return "The folder cannot be locked against other updates.";
+    case TRefusal::Untrusted:
+        return "The folder, or a file of the updater in it, may be changed by other users.";
+    case TRefusal::Pending:
+        return "An earlier update is not finished or undone yet.";
+    case TRefusal::NoSpace:
+        return "The update does not fit on the disk.";
+    case TRefusal::BadPackage:
+        return "The update package cannot be unpacked whole, or carries a name the updater keeps for itself.";
+    case TRefusal::LinkInTheWay:
+        return "A symbolic link stands where the update has a folder.";
+    case TRefusal::Changed:
+        return "The folder changed while the update was installed.";
+    case TRefusal::Failed:
+        break;
+    }
+    return "A file could not be written, moved or removed.";
+}
+
+bool TStagedInstall::Refuse(TRefusal why) {
+    if (m_refusal == TRefusal::None)
+        m_refusal = why;
+    return false;
 }
 
 void TStagedInstall::Reserve(const QString& name) {
@@ -97,8 +136,13 @@ void TStagedInstall::AddLeftover(const QString& name) {
     m_leftovers.push_back(QFile::encodeName(name).toStdString());
 }
 
-void TStagedInstall::StageFile(const QString& name, std::string bytes) {
+void TStagedInstall::Own(const QString& name) {
     Reserve(name);
+    m_owned.push_back(QFile::encodeName(name).toStdString());
+}
+
+void TStagedInstall::StageFile(const QString& name, std::string bytes) {
+    Own(name);
     m_stagedFiles.push_back({QFile::encodeName(name).toStdString(), std::move(bytes)});
 }
 
@@ -112,13 +156,28 @@ bool TStagedInstall::IsReserved(const std::string& name) const {
 bool TStagedInstall::OpenRoot() {
     if (m_root.Valid())
         return true;
+    // A folder reached through a link is the folder it names: resolved once,
+    // here, so that every later step (the staging's path included) works on
+    // that one folder, and no link below it is ever followed.
+    if (char* real = realpath(m_folder.c_str(), nullptr)) {
+        m_folder = std::string(real) + (std::string_view(real) == "/" ? "" : "/");
+        free(real);
+    }
     TUniqueFd root(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.Valid())
+        return Refuse(TRefusal::Failed);
     // One install or recovery at a time in a folder: a second updater must
-    // not take the journal of a running install for an interrupted one. The
-    // lock goes with the process, a killed one included.
-    // A file system without such locks (ENOLCK, EOPNOTSUPP) is used unlocked.
-    if (!root.Valid() || (flock(root.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK))
-        return false;
+    // not take the journal of a running install for an interrupted one.
+    switch (m_lock.Acquire(root.Get(), m_lockName)) {
+    case TFolderLock::TState::Held:
+        break;
+    case TFolderLock::TState::Busy:
+        return Refuse(TRefusal::Busy);
+    case TFolderLock::TState::Untrusted:
+        return Refuse(TRefusal::Untrusted);
+    default:
+        return Refuse(TRefusal::NoLock);
+    }
     m_root = std::move(root);
     return true;
 }
@@ -130,13 +189,18 @@ bool TStagedInstall::Trusted() {
     // Others who may create and remove names here could put a journal or a
     // rollback folder of their choosing in our place.
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
-        return false;
+        return Refuse(TRefusal::Untrusted);
+    // Whatever stands at our names must be the running user's, and a file
+    // there must have no second link, which could be another user's name
+    // for it. (Links are never followed, only replaced.)
     std::vector<std::string> ours = {m_staging, m_rollback, m_journal, m_journalTemp, m_done};
     ours.insert(ours.end(), m_leftovers.begin(), m_leftovers.end());
+    ours.insert(ours.end(), m_owned.begin(), m_owned.end());
     for (const std::string& name : ours) {
         const int found = Lookup(m_root.Get(), name, &st);
-        if (found != ENOENT && (found != 0 || st.st_uid != geteuid()))
-            return false;
+        if (found != ENOENT &&
+            (found != 0 || st.st_uid != geteuid() || (S_ISREG(st.st_mode) && st.st_nlink != 1)))
+            return Refuse(TRefusal::Untrusted);
     }
     return true;
 }
@@ -160,6 +224,7 @@ bool TStagedInstall::AnyLeftover() const {
 }
 
 bool TStagedInstall::Fail() {
+    Refuse(TRefusal::Failed);
     // The package goes first: whatever is left after a kill here still tells
     // the next start that this install did not happen.
     if (Lookup(m_root.Get(), m_package) == 0)
@@ -172,6 +237,7 @@ bool TStagedInstall::Fail() {
 }
 
 void TStagedInstall::Abandon() {
+    m_refusal = TRefusal::None;
     if (OpenRoot() && Trusted())
         Fail();
 }
@@ -186,16 +252,23 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
 }
 
 bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
+    m_refusal = TRefusal::None;
     if (!OpenRoot() || !Trusted())
         return false;
     // An install that is not undone or cleared yet: nothing new starts on top of it.
-    if (Lookup(m_root.Get(), m_journal) != ENOENT || Lookup(m_root.Get(), m_done) != ENOENT)
+    if (Lookup(m_root.Get(), m_journal) != ENOENT || Lookup(m_root.Get(), m_done) != ENOENT) {
+        Refuse(TRefusal::Pending);
         return Fail();
+    }
     // Folders an earlier install left; the caller's files (a backup just
     // made) are the caller's until the install ends.
     RemoveOurFolders(false);
     const TCabinetFromDescriptor source(cabinet, cabinetFd);
-    if (!EnoughSpace(cabinet) || m_ops.MakeDir(m_root.Get(), m_staging.c_str(), 0700) != 0 ||
+    if (!EnoughSpace(cabinet)) {
+        Refuse(TRefusal::NoSpace);
+        return Fail();
+    }
+    if (m_ops.MakeDir(m_root.Get(), m_staging.c_str(), 0700) != 0 ||
         m_ops.MakeDir(m_root.Get(), m_rollback.c_str(), 0700) != 0)
         return Fail();
     // Opened before anything is written, so that its flushes report every
@@ -204,8 +277,13 @@ bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
     TInstallPlan plan;
     {
         TBackgroundWriteback writeback;
-        if (!watch.Valid() || !Stage(cabinet, writeback) || !WriteStagedFiles() || !MakePlan(plan) ||
-            !FlushStaging(watch.Get(), writeback))
+        if (!watch.Valid())
+            return Fail();
+        if (!Stage(cabinet, writeback) || !WriteStagedFiles()) {
+            Refuse(TRefusal::BadPackage);
+            return Fail();
+        }
+        if (!MakePlan(plan) || !FlushStaging(watch.Get(), writeback))
             return Fail();
     }
     if (!TInstallJournal::Write(m_root.Get(), m_journal, m_journalTemp, plan, m_ops)) {
@@ -305,21 +383,28 @@ bool TStagedInstall::MakePlan(TInstallPlan& plan) {
         return false;
 
     TFolderSet product(m_root.Get()), staging(stagingFd.Get());
-    std::set<std::string> missing;
+    std::set<std::string> missing, aside;
     for (const std::string& path : files) {
         const std::vector<std::string> parts = SplitPath(path);
         const std::string& leaf = parts.back();
         // Folders that are not there yet are created by the commit, parents
-        // first. Only "not found" means missing: any other failure (a file
-        // or a link where a folder goes, no descriptor left) fails the plan.
+        // first. Only "not found" means missing; a file where a folder goes
+        // is set aside first. Any other failure (a link where a folder goes,
+        // no descriptor left) fails the plan.
         std::string folder;
         bool below = false;
+        std::size_t existing = parts.size() - 1; // the folders on the way that are there
         for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
             folder += (i ? "/" : "") + parts[i];
-            if (!below && product.Open(parts, i + 1, m_ops) < 0) {
-                if (errno != ENOENT)
-                    return false;
+            if (!below && (aside.count(folder) || product.Open(parts, i + 1, m_ops) < 0)) {
+                if (!aside.count(folder) && errno != ENOENT) {
+                    if (!InTheWay(product, parts, i))
+                        return false;
+                    aside.insert(folder);
+                    plan.setAside.push_back(folder);
+                }
                 below = true;
+                existing = i;
             }
             if (below && missing.insert(folder).second)
                 plan.newFolders.push_back(folder);
@@ -327,16 +412,59 @@ bool TStagedInstall::MakePlan(TInstallPlan& plan) {
         struct stat st {};
         const int found = below ? ENOENT : Lookup(product.Open(parts, parts.size() - 1, m_ops), leaf, &st);
         if (found != 0 && found != ENOENT)
-            return false;
-        const bool existed = found == 0;
-        // A replaced file keeps its permissions, so a replaced program stays executable.
-        if (existed && S_ISREG(st.st_mode)) {
-            const int dir = staging.Open(parts, parts.size() - 1, m_ops);
-            if (dir < 0 || fchmodat(dir, leaf.c_str(), st.st_mode & 0777, 0) != 0)
-                return false;
-        }
+            return Refuse(TRefusal::Failed);
+        // A folder where the package has a file goes aside whole.
+        const bool folderInTheWay = found == 0 && S_ISDIR(st.st_mode);
+        if (folderInTheWay)
+            plan.setAside.push_back(path);
+        const bool existed = found == 0 && !folderInTheWay;
+        if (!TakeMetadata(parts, existed && S_ISREG(st.st_mode), product, existing, staging))
+            return Refuse(TRefusal::Failed);
         plan.files.push_back({path, existed});
     }
+    return true;
+}
+
+bool TStagedInstall::TakeMetadata(const std::vector<std::string>& parts, bool replacesFile,
+                                  TFolderSet& product, std::size_t existing, TFolderSet& staging) {
+    const std::string& leaf = parts.back();
+    const int stagedDir = staging.Open(parts, parts.size() - 1, m_ops);
+    const TUniqueFd staged(
+        stagedDir < 0 ? -1 : openat(stagedDir, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const int productDir = product.Open(parts, replacesFile ? parts.size() - 1 : existing, m_ops);
+    if (!staged.Valid() || productDir < 0)
+        return false;
+    if (replacesFile) {
+        // A replaced file is what it was to everyone: owner, group, mode,
+        // access list, capabilities and other attributes.
+        struct stat st {};
+        if (fstatat(productDir, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        const TUniqueFd old(
+            openat(productDir, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        return old.Valid() ? FileMetadata::Copy(old.Get(), staged.Get())
+                           : errno == EACCES && FileMetadata::CopyOwnerAndMode(st, staged.Get());
+    }
+    // A new file may be read by whoever may read the folder it goes into
+    // (the nearest one that is there; the folders created on the way take
+    // its mode), whatever the updater's umask. The cabinet marks no file
+    // executable, so no execute bits.
+    struct stat dir {};
+    return fstat(productDir, &dir) == 0 &&
+           FileMetadata::TakeFromFolder(staged.Get(), productDir, dir.st_mode & 0666);
+}
+
+bool TStagedInstall::InTheWay(TFolderSet& product, const std::vector<std::string>& parts, std::size_t index) {
+    // The folder above was opened just before, so it is there.
+    struct stat st {};
+    if (Lookup(product.Open(parts, index, m_ops), parts[index], &st) != 0)
+        return Refuse(TRefusal::Failed);
+    // A link is never followed below the folder, nor taken away from the
+    // user: whatever it names stays as it is.
+    if (S_ISLNK(st.st_mode))
+        return Refuse(TRefusal::LinkInTheWay);
+    if (!S_ISREG(st.st_mode))
+        return Refuse(TRefusal::Failed);
     return true;
 }
 
@@ -349,8 +477,24 @@ bool TStagedInstall::FlushStaging(int watch, TBackgroundWriteback& writeback) {
     return m_ops.SyncFileSystem(watch) == 0;
 }
 
+bool TStagedInstall::SetAside(const TInstallPlan& plan, TFolderSet& product, TFolderSet& rollback) {
+    auto always = [](const std::string&) { return true; };
+    for (const std::string& path : plan.setAside) {
+        const std::vector<std::string> parts = SplitPath(path);
+        const char* leaf = parts.back().c_str();
+        const int from = product.Open(parts, parts.size() - 1, m_ops);
+        const int to = from < 0 ? -1 : rollback.Open(parts, parts.size() - 1, m_ops, always);
+        // What stands there moves whole, whatever it holds, in one rename.
+        if (to < 0 || m_ops.Rename(from, leaf, to, leaf) != 0)
+            return Refuse(TRefusal::Changed);
+    }
+    return true;
+}
+
 bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging,
                             TFolderSet& rollback) {
+    if (!SetAside(plan, product, rollback))
+        return false;
     const std::set<std::string> planned(plan.newFolders.begin(), plan.newFolders.end());
     auto mayCreate = [&](const std::string& path) { return planned.count(path) > 0; };
     auto always = [](const std::string&) { return true; };
@@ -360,14 +504,14 @@ bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFold
         const int to = product.Open(parts, parts.size() - 1, m_ops, mayCreate);
         const int from = staging.Open(parts, parts.size() - 1, m_ops);
         if (to < 0 || from < 0)
-            return false;
+            return Refuse(TRefusal::Changed);
         struct stat st {};
         const int found = Lookup(to, leaf, &st);
         // What stands at the name must still be what the journal says: the
         // undo relies on it.
         if ((found != 0 && found != ENOENT) || (found == 0) != file.existed ||
             (found == 0 && S_ISDIR(st.st_mode)))
-            return false;
+            return Refuse(TRefusal::Changed);
         if (found == 0) {
             const int aside = rollback.Open(parts, parts.size() - 1, m_ops, always);
             if (aside < 0 || m_ops.Rename(to, leaf, aside, leaf) != 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InstallJournal.h"
+#include "TFolderLock.h"
 #include "TUniqueFd.h"
 
 #include <QString>
@@ -32,11 +33,16 @@ class TFolderSet;
 //
 // Our names start with "." and the stem of the package name:
 // ".STEM.staging", ".STEM.rollback", ".STEM.journal" (and ".STEM.journal.new"
-// while it is written), ".STEM.done". A cabinet carrying one of them, or one
-// of the names given to Reserve, at the top of the folder is refused. None of
-// them, and no left-over the caller names, is acted on unless it belongs to
-// the running user, nor anything in a folder that other users may change.
-// An object holds a lock on the folder from its first use to its end.
+// while it is written), ".STEM.done", ".STEM.lock". A cabinet carrying one of
+// them, or one of the names given to Reserve, at the top of the folder is
+// refused. None of them, and no left-over the caller names, is acted on
+// unless it belongs to the running user, nor anything in a folder that other
+// users may change.
+//
+// An object holds the folder's lock (TFolderLock on ".STEM.lock") from its
+// first use to its end, and does nothing without it. The lock is counted
+// within a process, so a caller that already holds it for a longer run
+// (TFolderLock on LockName()) shares its hold.
 class TStagedInstall {
 public:
     // folder: the folder to install into ("/" at the end or not).
@@ -48,8 +54,12 @@ public:
     // an install runs (a copy of the package): reserved, removed when the
     // install ends, and, found by Recover, the sign of an interrupted one.
     void AddLeftover(const QString& name);
+    // A file of ours at the top of the folder (a record kept with the
+    // product): reserved, and wherever it stands it must be a regular file of
+    // the running user with one link, or the folder is not acted on.
+    void Own(const QString& name);
     // A file of ours written at the top of the folder with the cabinet's
-    // files and committed or undone with them; its name is reserved.
+    // files and committed or undone with them; owned as Own says.
     void StageFile(const QString& name, std::string bytes);
 
     // Unpacks the cabinet read from the open descriptor `cabinetFd` (never
@@ -81,6 +91,26 @@ public:
     // Whether the folder and our names in it may be acted on.
     bool Trusted();
 
+    // Why the last Install, Abandon or Recover did not do its work.
+    enum class TRefusal {
+        None,
+        Busy,         // another updater holds the folder
+        NoLock,       // no lock can be taken in the folder: nothing is done unlocked
+        Untrusted,    // the folder, or a name of ours in it, may be changed by other users
+        Pending,      // an earlier install is not undone or cleared yet
+        NoSpace,      // the package does not fit on the disk
+        BadPackage,   // the package cannot be read or unpacked whole, or carries a name of ours
+        LinkInTheWay, // a symbolic link stands where the package has a folder
+        Changed,      // the folder changed while the install ran
+        Failed,       // a file operation failed
+    };
+    TRefusal Refusal() const { return m_refusal; }
+    // A short English sentence for a refusal, for a log or a message.
+    static const char* RefusalText(TRefusal refusal);
+
+    // The lock file of the folder for a package (".STEM.lock").
+    static QString LockName(const QString& packageName);
+
     const std::string& StagingName() const { return m_staging; }
     const std::string& RollbackName() const { return m_rollback; }
     const std::string& JournalName() const { return m_journal; }
@@ -92,6 +122,7 @@ private:
     };
 
     bool OpenRoot();
+    bool Refuse(TRefusal why);
     bool Fail();
     // Our folders and, with leftovers, the caller's left-over files.
     void RemoveOurFolders(bool leftovers = true);
@@ -100,19 +131,32 @@ private:
     bool Stage(TCABFile& cabinet, TBackgroundWriteback& writeback);
     bool WriteStagedFiles();
     bool MakePlan(TInstallPlan& plan);
+    // Whether what stands where the package has the folder parts[0..index]
+    // may be set aside: a file may, a link may not.
+    bool InTheWay(TFolderSet& product, const std::vector<std::string>& parts, std::size_t index);
+    // Gives the staged file at parts the metadata it is to have: that of the
+    // file it replaces, or its new folder's (the first `existing` of parts).
+    bool TakeMetadata(const std::vector<std::string>& parts, bool replacesFile, TFolderSet& product,
+                      std::size_t existing, TFolderSet& staging);
     bool FlushStaging(int watch, TBackgroundWriteback& writeback);
+    bool SetAside(const TInstallPlan& plan, TFolderSet& product, TFolderSet& rollback);
     bool Commit(const TInstallPlan& plan, TFolderSet& product, TFolderSet& staging, TFolderSet& rollback);
     bool Finish();
     bool Undo(const TInstallPlan& plan);
+    bool UndoSetAside(const TInstallPlan& plan, TFolderSet& product, TFolderSet& rollback, bool haveRollback);
     bool MoveAsideDamagedJournal();
+    std::string OrphanDamagedStamp();
     bool IsReserved(const std::string& name) const;
 
     std::string m_folder; // encoded, "/" at the end
     std::string m_package;
     TFileOps& m_ops;
-    std::string m_staging, m_rollback, m_journal, m_journalTemp, m_done;
+    std::string m_staging, m_rollback, m_journal, m_journalTemp, m_done, m_lockName;
     std::vector<std::string> m_reserved;
     std::vector<std::string> m_leftovers;
+    std::vector<std::string> m_owned;
     std::vector<TStaged> m_stagedFiles;
     TUniqueFd m_root;
+    TFolderLock m_lock;
+    TRefusal m_refusal = TRefusal::None;
 };

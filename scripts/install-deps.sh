@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libmspack-dev libsmbclient-dev libssl-dev
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
   clang libclang-rt-14-dev
-  gcab cabextract curl openssl python3 python3-pyftpdlib samba smbclient
+  gcab cabextract curl openssl python3 python3-pyftpdlib samba smbclient acl
   fonts-dejavu-core fonts-liberation
   xvfb xdotool imagemagick x11-utils
   help2man lintian

@@ -16,8 +16,22 @@ namespace ReleaseRecord {
 QString Name(const QString& packageName);
 // The text the install stages for a release.
 std::string Text(std::uint64_t release);
-// The recorded release; 0 when there is no record, or it is not one (a
-// record is only ever written whole, by a rename).
+
+// What reading the record found.
+enum class TStatus {
+    Found,      // release holds the recorded release
+    Missing,    // no record: no release installed under a statement
+    Untrusted,  // not a regular file of the running user with one link (or a link): not believed
+    Unreadable, // it could not be read (permissions, an I/O error)
+    Malformed,  // it is ours but does not hold a release number
+};
+struct TReadResult {
+    TStatus status = TStatus::Missing;
+    std::uint64_t release = 0;
+};
+// Reads the record without following a link, only when it is a file of ours.
+TReadResult ReadRecord(const QString& folder, const QString& packageName);
+// The recorded release; 0 for anything but a record that was found.
 std::uint64_t Read(const QString& folder, const QString& packageName);
 
 } // namespace ReleaseRecord

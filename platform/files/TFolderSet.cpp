@@ -1,11 +1,14 @@
 #include "TFolderSet.h"
 
+#include "FileMetadata.h"
 #include "TFileOps.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,9 +68,16 @@ int TFolderSet::Open(const std::vector<std::string>& parts, std::size_t count, T
         path += (i ? "/" : "") + parts[i];
         int next = OpenChild(dir, parts[i]);
         if (next < 0 && errno == ENOENT && mayCreate && mayCreate(path)) {
-            if (ops.MakeDir(dir, parts[i].c_str(), 0777) != 0)
+            // A new folder takes the mode (and a set-group-id folder's group)
+            // of the folder it is made in, not the umask.
+            struct stat parent {};
+            if (fstat(dir, &parent) != 0 || ops.MakeDir(dir, parts[i].c_str(), parent.st_mode & 07777) != 0)
                 return -1;
             next = OpenChild(dir, parts[i]);
+            if (next >= 0 && !FileMetadata::TakeFromFolder(next, dir, parent.st_mode & 07777)) {
+                close(next);
+                return -1;
+            }
         }
         if (next < 0)
             return -1;

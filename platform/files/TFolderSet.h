@@ -25,7 +25,8 @@ public:
     // Opens the folder parts[0]/.../parts[count-1]; returns its descriptor,
     // owned by the set and valid until the next Open of this set, or -1 with
     // errno set (ENOENT only when a folder on the way does not exist).
-    // Missing folders are created when mayCreate allows it.
+    // Missing folders are created when mayCreate allows it, each with the
+    // mode of the folder it is made in.
     int Open(const std::vector<std::string>& parts, std::size_t count, TFileOps& ops,
              const TMayCreate& mayCreate = {});
 

@@ -171,36 +171,31 @@ TEST_F(InstallFault, AKillAtAnyPointOfTheCloseLeavesTheProductOldOrNewAndNothing
         form->BitBtn1Click();
         ASSERT_EQ(messages, std::vector<std::string>{kSuccess});
     }
-    int killed = 0;
-    for (int n = 1;; ++n) {
-        SCOPED_TRACE(n);
-        ASSERT_LT(n, 500);
-        PutOldProduct(folder.Path());
-        WriteFile(folder / "DirevidUreziv.cab", package);
-        ASSERT_TRUE(MarkNotInstalled(QString::fromStdString((folder / "DirevidUreziv.cab").string())));
-        FaultyOps ops;
-        ops.killAfterCall = n;
-        const int status = RunInChild([&] { return InstallInChild(ops) ? 0 : 1; });
-        if (WIFEXITED(status)) {
-            // Fewer calls than n: the install ran to its end.
-            EXPECT_EQ(WEXITSTATUS(status), 0);
-            EXPECT_TRUE(InstalledNew());
-            break;
-        }
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-        ++killed;
-        MakeForm().reset(); // the next start
-        EXPECT_EQ(LeftoversOfOurs(folder.Path()), std::vector<std::string>());
-        if (StillOld()) {
-            // No package that the next "Start" could take for the installed version.
-            EXPECT_TRUE(!fs::exists(folder / "DirevidUreziv.cab") ||
-                        fs::last_write_time(folder / "DirevidUreziv.cab") <
-                            fs::file_time_type::clock::from_sys(
-                                std::chrono::sys_seconds(std::chrono::seconds(kServerTime))));
-        } else {
-            EXPECT_TRUE(InstalledNew());
-        }
-    }
+    const int killed = KillAtEveryCall(
+        [&] {
+            PutOldProduct(folder.Path());
+            WriteFile(folder / "DirevidUreziv.cab", package);
+            ASSERT_TRUE(MarkNotInstalled(QString::fromStdString((folder / "DirevidUreziv.cab").string())));
+        },
+        [&](TFileOps& ops) { return InstallInChild(ops); },
+        [&](bool wasKilled, bool installed) {
+            if (!wasKilled) {
+                EXPECT_TRUE(installed);
+                EXPECT_TRUE(InstalledNew());
+                return;
+            }
+            MakeForm().reset(); // the next start
+            EXPECT_EQ(LeftoversOfOurs(folder.Path()), std::vector<std::string>());
+            if (StillOld()) {
+                // No package that the next "Start" could take for the installed version.
+                EXPECT_TRUE(!fs::exists(folder / "DirevidUreziv.cab") ||
+                            fs::last_write_time(folder / "DirevidUreziv.cab") <
+                                fs::file_time_type::clock::from_sys(
+                                    std::chrono::sys_seconds(std::chrono::seconds(kServerTime))));
+            } else {
+                EXPECT_TRUE(InstalledNew());
+            }
+        });
     // The backup copy alone takes three steps; staging, journal, commit and
     // clean-up many more.
     EXPECT_GT(killed, 20);
@@ -307,8 +302,11 @@ TEST_F(InstallFault, ASecondUpdaterLeavesAnInstallUnderWayAlone) {
     WriteFile(folder / "version.txt", "Quorvel 2.0");
     const auto before = TakeSnapshot(folder.Path());
     {
-        const int other = open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_EQ(flock(other, LOCK_EX), 0);
+        // Another process's lock, as the other updater holds it.
+        const int other = open((folder / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        ASSERT_EQ(fcntl(other, F_OFD_SETLK, &whole), 0);
         MakeForm().reset();
         EXPECT_EQ(TakeSnapshot(folder.Path()), before);
         close(other);

@@ -121,7 +121,8 @@ protected:
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder.Path()))
-            names.push_back(entry.path().filename().string());
+            if (entry.path().filename() != kLockName)
+                names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

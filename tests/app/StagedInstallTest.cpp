@@ -195,11 +195,12 @@ TEST_F(StagedInstall, InstallsEveryFileKeepsPermissionsAndTouchesNothingElse) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(StagedInstall, FolderWhereAFileGoesUndoesTheFilesAlreadyCommitted) {
+TEST_F(StagedInstall, FolderWhereAFileGoesIsReplacedWhole) {
     WriteFile(folder / "zz_last.txt/inside.txt", "a folder, not a file");
-    const auto before = Product(folder.Path());
-    EXPECT_FALSE(Install());
-    ExpectRefused(before);
+    ASSERT_TRUE(Install());
+    ExpectInstalled(folder.Path());
+    EXPECT_FALSE(fs::exists(folder / "inside.txt"));
+    ExpectNoLeftovers(folder.Path());
 }
 
 TEST_F(StagedInstall, EveryFailedRenameLeavesTheFolderAsItWas) {
@@ -350,6 +351,7 @@ TEST_F(StagedInstall, StartClearsLeftoversOfAnInstallThatEndedWithoutAJournal) {
 TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
     TInstallPlan plan;
     plan.newFolders = {"new", "new/sub"};
+    plan.setAside = {"was/a file", "folder"};
     plan.files = {{"new/sub/a b.txt", false}, {"odd%name\nwith\rbreaks", true}, {"x/y", true}};
     const std::string text = TInstallJournal::Format(plan);
     TInstallPlan read;
@@ -361,7 +363,7 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
     ASSERT_TRUE(TInstallJournal::Write(holder.Get(), "j", "j.new", plan, TFileOps::System()));
     EXPECT_FALSE(fs::exists(dir / "j.new"));
     TInstallPlan fromFile;
-    ASSERT_TRUE(TInstallJournal::Read(holder.Get(), "j", fromFile));
+    ASSERT_EQ(TInstallJournal::Read(holder.Get(), "j", fromFile), TInstallJournal::TReadStatus::Read);
     EXPECT_EQ(fromFile, plan);
 
     const std::string header = text.substr(0, text.find('\n') + 1);
@@ -369,7 +371,8 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
              text.substr(0, text.size() - 4), text + "file 0 late\n", text.substr(0, text.size() - 1),
              header + "file 0 ../up\nend\n", header + "file 0 /abs\nend\n", header + "folder a//b\nend\n",
              header + "file 0 a\\b\nend\n", header + "file 2 a\nend\n", header + "file 0 %4\nend\n",
-             header + "folder %00\nend\n", "other header\nend\n", std::string()}) {
+             header + "folder %00\nend\n", header + "aside ../x\nend\n", "other header\nend\n",
+             std::string()}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(TInstallJournal::Parse(bad, read));
     }

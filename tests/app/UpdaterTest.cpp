@@ -1,3 +1,4 @@
+#include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
 #include "TempDir.h"
@@ -452,7 +453,7 @@ TEST_F(Updater, CancelledDownloadLeavesThePreviousPackageAndTheNextStartDownload
     // (a hidden file and its record beside the package); the previous
     // package is as it was, its date untouched.
     EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), "old package");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 4);
+    EXPECT_EQ(EntriesBesideTheLock(folder.Path()), 4);
     EXPECT_FALSE(Installed());
 
     // The program is started again: the server's copy is newer, "Start"
@@ -462,7 +463,7 @@ TEST_F(Updater, CancelledDownloadLeavesThePreviousPackageAndTheNextStartDownload
     Start(*form);
     EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
     EXPECT_EQ(ReadFile(folder / "DirevidUreziv.cab"), *slowPackage);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(EntriesBesideTheLock(folder.Path()), 2);
 }
 
 // Whatever the server sends that is not a whole package is a failed update:
@@ -501,8 +502,7 @@ TEST_F(Updater, AnEmptyShortForeignOrOversizedBodyIsAFailedUpdate) {
         EXPECT_EQ(messages, std::vector<std::string>{kError});
         EXPECT_TRUE(form.BitBtn1->isVisibleTo(&form) && form.BitBtn1->isEnabled());
         EXPECT_FALSE(form.HTMLButton1->isVisibleTo(&form));
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
-            << "only version.txt";
+        EXPECT_EQ(EntriesBesideTheLock(folder.Path()), 1) << "only version.txt";
         form.close();
         EXPECT_EQ(messages, std::vector<std::string>{kError});
         EXPECT_FALSE(Installed());

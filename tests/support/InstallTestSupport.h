@@ -21,7 +21,8 @@ struct SnapshotEntry {
 using FolderSnapshot = std::map<std::string, SnapshotEntry>;
 
 // Everything below root, links not followed; `without` names top-level
-// entries to leave out (with what is below them).
+// entries to leave out (with what is below them). The folder's lock file,
+// which stays once made, is left out too.
 FolderSnapshot TakeSnapshot(const std::filesystem::path& root, const std::vector<std::string>& without = {});
 
 // Packs files (name -> bytes) into the cabinet `cab` with gcab (MSZIP),
@@ -31,6 +32,12 @@ void MakeCabinetFile(const std::filesystem::path& cab, const std::filesystem::pa
 
 // Runs body in a forked child and returns its wait status.
 int RunInChild(const std::function<int()>& body);
+
+// The lock file of the test package's folder.
+inline const char* const kLockName = ".DirevidUreziv.lock";
+
+// How many entries stand in the folder, the lock file aside.
+std::ptrdiff_t EntriesBesideTheLock(const std::filesystem::path& root);
 
 // The names of ours an install or a download may leave in the update folder
 // that still stand below root (not those set aside on purpose).
@@ -60,3 +67,12 @@ private:
     int Called(int result);
     int CountedRename(int fromDir, const char* from, int toDir, const char* to, bool over);
 };
+
+// Kills an install at every file operation in turn: for n = 1, 2, ... lays
+// out the folder with `prepare`, runs `install` in a child whose operations
+// kill it right after the n-th call, and hands the outcome to `check`
+// (killed: true when the child was killed, false when it ran to its end,
+// which ends the loop; installed: what it returned then). Returns the
+// number of kills; fails the test past `limit` tries.
+int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bool(TFileOps&)>& install,
+                    const std::function<void(bool killed, bool installed)>& check, int limit = 500);

@@ -18,7 +18,7 @@ FolderSnapshot TakeSnapshot(const fs::path& root, const std::vector<std::string>
     FolderSnapshot entries;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
         const std::string name = fs::relative(it->path(), root).string();
-        if (std::find(without.begin(), without.end(), name) != without.end()) {
+        if (name == kLockName || std::find(without.begin(), without.end(), name) != without.end()) {
             if (std::error_code ec; it->is_directory(ec))
                 it.disable_recursion_pending();
             continue;
@@ -59,6 +59,34 @@ int RunInChild(const std::function<int()>& body) {
     return status;
 }
 
+std::ptrdiff_t EntriesBesideTheLock(const fs::path& root) {
+    return std::count_if(
+        fs::directory_iterator(root), fs::directory_iterator(),
+        [](const fs::directory_entry& entry) { return entry.path().filename() != kLockName; });
+}
+
+int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bool(TFileOps&)>& install,
+                    const std::function<void(bool killed, bool installed)>& check, int limit) {
+    int killed = 0;
+    for (int n = 1; n < limit; ++n) {
+        SCOPED_TRACE(n);
+        prepare();
+        FaultyOps ops;
+        ops.killAfterCall = n;
+        const int status = RunInChild([&] { return install(ops) ? 0 : 1; });
+        if (WIFEXITED(status)) {
+            // Fewer calls than n: the install ran to its end.
+            check(false, WEXITSTATUS(status) == 0);
+            return killed;
+        }
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        ++killed;
+        check(true, false);
+    }
+    ADD_FAILURE() << "the install was still killed after " << limit << " calls";
+    return killed;
+}
+
 std::vector<std::string> LeftoversOfOurs(const fs::path& root) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(root)) {
@@ -67,7 +95,7 @@ std::vector<std::string> LeftoversOfOurs(const fs::path& root) {
         if (name.find(".damaged-") != std::string::npos)
             continue;
         // The record of the installed release is kept with the product.
-        if (name == ".DirevidUreziv.release")
+        if (name == ".DirevidUreziv.release" || name == kLockName)
             continue;
         if (name == "DirevidUreziv_bu.cab" || name.starts_with(".DirevidUreziv"))
             found.push_back(name);
