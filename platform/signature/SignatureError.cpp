@@ -45,6 +45,8 @@ std::string Text(int code) {
         return "The key file is encrypted and its passphrase is missing or wrong";
     case kPackageMismatch:
         return "The package's size or SHA-512 digest is not the one the release statement gives";
+    case kOtherPackage:
+        return "The release statement is for another package or channel";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

@@ -145,6 +145,59 @@ TEST(ReleaseStatement, CountsWhenSignedByEitherKeyForTheProductAndNotExpired) {
     EXPECT_EQ(statement.CheckPackage(Facts().size, digest), SignatureError::kPackageMismatch);
 }
 
+TEST(ReleaseStatement, NamesItsPackageAndChannel) {
+    const TSigningKey key = NewKey();
+    auto facts = Facts();
+    facts.package = "DirevidUreziv.cab";
+    const std::string text = Make(key, facts).Text();
+    EXPECT_EQ(text.substr(0, text.find("release 7")),
+              "quorvel-release 2\nproduct Quorvel\npackage DirevidUreziv.cab\n");
+    auto beta = facts;
+    beta.channel = "beta";
+    const std::string betaText = Make(key, beta).Text();
+    EXPECT_NE(betaText.find("package DirevidUreziv.cab\nchannel beta\nrelease 7\n"), std::string::npos);
+    for (const auto& [written, expected] : {std::pair(text, facts), std::pair(betaText, beta)}) {
+        const auto parsed = TReleaseStatement::Parse(written);
+        ASSERT_TRUE(parsed) << written;
+        EXPECT_EQ(parsed->Facts(), expected);
+        EXPECT_EQ(parsed->Text(), written);
+    }
+    const std::vector<std::string> rejected = {
+        Replaced(text, "package DirevidUreziv.cab\n", ""),               // format 2 names one
+        Replaced(text, "quorvel-release 2", "quorvel-release 1"),        // format 1 names none
+        Replaced(text, "package DirevidUreziv.cab", "package ../x.cab"), // no path
+        Replaced(text, "package DirevidUreziv.cab", "package .hidden"),
+        Replaced(text, "package DirevidUreziv.cab", "package Direvid Ureziv.cab"),
+        Replaced(betaText, "package DirevidUreziv.cab\nchannel beta\n",
+                 "channel beta\npackage DirevidUreziv.cab\n"),
+        Replaced(betaText, "channel beta", "channel "),
+        Replaced(betaText, "channel beta\n", "channel beta\nchannel beta\n"),
+    };
+    for (const std::string& bad : rejected)
+        EXPECT_FALSE(TReleaseStatement::Parse(bad)) << bad;
+    auto stray = Facts();
+    stray.channel = "beta"; // a channel needs a package line to sit under
+    int error = -1;
+    EXPECT_FALSE(TReleaseStatement::Make(stray, key, error));
+
+    const std::vector<TPublicKey> keys = {key.PublicKey()};
+    const std::int64_t now = Facts().expires - 1;
+    const auto check = [&](const TReleaseStatement::TFacts& made, TReleaseStatement::TDemand demand) {
+        return Make(key, made).Check(keys, demand, now);
+    };
+    EXPECT_EQ(check(facts, {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kNone);
+    EXPECT_EQ(check(facts, {"Quorvel", "", ""}), SignatureError::kNone) << "no name demanded";
+    EXPECT_EQ(check(facts, {"Quorvel", "Other.cab", ""}), SignatureError::kOtherPackage);
+    EXPECT_EQ(check(Facts(), {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kOtherPackage)
+        << "a statement without a package never matches a demanded name";
+    EXPECT_EQ(check(Facts(), {"Quorvel", "", ""}), SignatureError::kNone) << "format 1 still counts";
+    EXPECT_EQ(check(beta, {"Quorvel", "DirevidUreziv.cab", "beta"}), SignatureError::kNone);
+    EXPECT_EQ(check(beta, {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kOtherPackage);
+    EXPECT_EQ(check(facts, {"Quorvel", "DirevidUreziv.cab", "beta"}), SignatureError::kOtherPackage);
+    EXPECT_EQ(Make(key, beta).Check(keys, "Quorvel", now), SignatureError::kOtherPackage)
+        << "a caller that follows no channel takes no channel's statement";
+}
+
 // The signature is plain Ed25519 over the statement's first six lines, so
 // the openssl tool checks ours, and it reads an encrypted key file of ours.
 TEST(ReleaseStatement, AgreesWithTheOpensslTool) {

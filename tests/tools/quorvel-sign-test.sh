@@ -26,6 +26,15 @@ days=$((($(date -u -d "$expires" +%s) - $(date -u +%s) + 3600) / 86400))
 [ "$days" = 30 ] || { echo "expires in $days days"; exit 1; }
 
 "$sign" check DirevidUreziv.cab --key "$(cat pub)" --product Quorvel
+# The statement names the package it was made for, and a renamed copy fails.
+grep -qx 'package DirevidUreziv.cab' DirevidUreziv.cab.release
+cp DirevidUreziv.cab Renamed.cab
+refuses "$sign" check Renamed.cab --key pub --statement DirevidUreziv.cab.release
+grep -q 'another package' err
+"$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass \
+  --channel beta --output beta.release
+refuses "$sign" check DirevidUreziv.cab --key pub --statement beta.release
+"$sign" check DirevidUreziv.cab --key pub --statement beta.release --channel beta
 refuses "$sign" check DirevidUreziv.cab --key pub --product 'Quorvel Pro'
 refuses "$sign" check DirevidUreziv.cab --key "$("$sign" keygen other.pem)"
 echo x >>DirevidUreziv.cab

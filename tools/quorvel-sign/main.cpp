@@ -32,21 +32,26 @@ published next to each update package, and checks statements.
                           replaced), the public key to KEYFILE.pub and to
                           standard output
   pubkey KEYFILE          print the public key of a private key
-  statement KEYFILE PACKAGE --product NAME --release N
+  statement KEYFILE PACKAGE --product NAME --release N [--package NAME]
+                          [--channel NAME]
                           [--expires YYYY-MM-DDTHH:MM:SSZ | --days D]
                           [--output FILE]
                           write the signed release statement of PACKAGE to
                           FILE (default: PACKAGE.release): the product, the
-                          release number (1 or more; each release's must be
-                          above the last), the package's size and SHA-512
-                          digest, and the expiry time (default: 30 days from
-                          now, UTC)
-  check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--statement FILE]
+                          package's file name (default: PACKAGE's own), the
+                          channel (when given), the release number (1 or
+                          more; each release's must be above the last), the
+                          package's size and SHA-512 digest, and the expiry
+                          time (default: 30 days from now, UTC)
+  check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--package NAME]
+                          [--channel NAME] [--statement FILE]
                           check a statement (default: PACKAGE.release): signed
-                          by one of the keys, for the product (when given), not
-                          expired, and stating PACKAGE's size and digest; PUBKEY
-                          is a base64 public key or a file holding one; exit
-                          status 0 when it holds
+                          by one of the keys, for the product (when given),
+                          the package (default: PACKAGE's file name, when the
+                          statement names one) and the channel (none unless
+                          given), not expired, and stating PACKAGE's size and
+                          digest; PUBKEY is a base64 public key or a file
+                          holding one; exit status 0 when it holds
   sign KEYFILE PACKAGE [SIGFILE], verify PUBKEY PACKAGE [SIGFILE]
                           the detached signature (default: PACKAGE.sig) that
                           updaters of earlier versions ask for instead of a
@@ -97,9 +102,9 @@ struct Arguments {
 };
 
 Arguments Split(const std::vector<std::string>& args) {
-    static const char* const kNames[] = {"--product",   "--release",        "--expires",
-                                         "--days",      "--output",         "--key",
-                                         "--statement", "--passphrase-env", "--passphrase-file"};
+    static const char* const kNames[] = {"--product", "--release", "--expires",        "--days",
+                                         "--output",  "--key",     "--statement",      "--passphrase-env",
+                                         "--package", "--channel", "--passphrase-file"};
     Arguments result;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (!args[i].starts_with("--")) {
@@ -263,6 +268,12 @@ std::optional<std::uint64_t> ReleaseNumber(const std::string& text) {
     }
 }
 
+// The last part of a path: the name a package is published under.
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 int Statement(const Arguments& args) {
     const std::string& keyFile = args.words[0];
     const std::string& package = args.words[1];
@@ -272,11 +283,17 @@ int Statement(const Arguments& args) {
         return Usage();
     TReleaseStatement::TFacts facts;
     facts.product = *product;
+    facts.package = args.Option("--package").value_or(BaseName(package));
+    facts.channel = args.Option("--channel").value_or("");
     const auto release = ReleaseNumber(*releaseText);
     const auto expires = Expiry(args);
     if (!TReleaseStatement::ValidProduct(facts.product))
         return FailWith(
             "--product: 1 to 64 of A-Z a-z 0-9 space . _ + -, not beginning or ending with a space");
+    if (!TReleaseStatement::ValidPackageName(facts.package))
+        return FailWith("--package: 1 to 128 of A-Z a-z 0-9 . _ + -, not beginning with a dot");
+    if (args.Option("--channel") && !TReleaseStatement::ValidChannel(facts.channel))
+        return FailWith("--channel: 1 to 64 of A-Z a-z 0-9 . _ + -");
     if (!release)
         return FailWith("--release: a whole number from 1 to 18446744073709551615");
     if (!expires || *expires <= UtcTime::Now())
@@ -297,8 +314,9 @@ int Statement(const Arguments& args) {
     const std::string output = args.Option("--output").value_or(package + ".release");
     if (!WriteReplacing(output, statement->Text()))
         return Fail(output, SignatureError::kCannotWrite);
-    std::cout << output << ": release " << facts.release << " of " << facts.product << ", " << facts.size
-              << " bytes, expires " << UtcTime::Format(facts.expires) << "\n";
+    std::cout << output << ": release " << facts.release << " of " << facts.product << ", package "
+              << facts.package << (facts.channel.empty() ? "" : ", channel " + facts.channel) << ", "
+              << facts.size << " bytes, expires " << UtcTime::Format(facts.expires) << "\n";
     return 0;
 }
 
@@ -326,7 +344,13 @@ int Check(const Arguments& args) {
         return Fail(statementFile, SignatureError::kBadStatement);
     const auto& facts = statement->Facts();
     const std::string product = args.Option("--product").value_or(facts.product);
-    if (const int checked = statement->Check(keys, product, UtcTime::Now()); checked != SignatureError::kNone)
+    // A statement that names a package must name this one; a name given
+    // is demanded of any statement.
+    const std::string packageName =
+        args.Option("--package").value_or(facts.package.empty() ? "" : BaseName(package));
+    const std::string channel = args.Option("--channel").value_or("");
+    const TReleaseStatement::TDemand demand{product, packageName, channel};
+    if (const int checked = statement->Check(keys, demand, UtcTime::Now()); checked != SignatureError::kNone)
         return Fail(statementFile, checked);
     FileDigest::Sha512 digest{};
     std::uint64_t size = 0;
