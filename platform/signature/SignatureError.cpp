@@ -47,6 +47,10 @@ std::string Text(int code) {
         return "The package's size or SHA-512 digest is not the one the release statement gives";
     case kOtherPackage:
         return "The release statement is for another package or channel";
+    case kOtherBase:
+        return "The release statement is for a delta package where a full one is wanted, or the reverse, or "
+               "for "
+               "a delta from another release";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

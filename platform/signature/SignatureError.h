@@ -19,6 +19,7 @@ constexpr int kExpired = 9;          // a release statement, signed, whose expir
 constexpr int kPassphrase = 10;      // an encrypted key file without its passphrase, or with a wrong one
 constexpr int kPackageMismatch = 11; // a package whose size or digest is not the one stated
 constexpr int kOtherPackage = 12;    // a release statement, signed, for another package or channel
+constexpr int kOtherBase = 13;       // a delta statement where a full one is wanted, or the reverse
 
 // Takes every pending error of the cryptography library off its per-thread
 // queue (so none is left for a later call to trip over) and gives ours:

@@ -20,8 +20,8 @@ bool ValidFacts(const TReleaseStatement::TFacts& facts) {
     return TReleaseStatement::ValidProduct(facts.product) &&
            (!named || TReleaseStatement::ValidPackageName(facts.package)) &&
            (facts.channel.empty() || (named && TReleaseStatement::ValidChannel(facts.channel))) &&
-           facts.release > 0 && facts.size <= TReleaseStatement::kMaxPackageSize &&
-           !UtcTime::Format(facts.expires).empty();
+           facts.release > 0 && (facts.base == 0 || (named && facts.base < facts.release)) &&
+           facts.size <= TReleaseStatement::kMaxPackageSize && !UtcTime::Format(facts.expires).empty();
 }
 
 // The facts of the lines before the signature, or nullopt when they are not
@@ -45,7 +45,12 @@ std::optional<TReleaseStatement::TFacts> ReadFacts(TStrictLines& lines) {
     }
     const auto releaseText = lines.Take("release");
     const auto release = releaseText ? StrictDecimal(*releaseText, UINT64_MAX) : std::nullopt;
-    const auto sizeText = release ? lines.Take("size") : std::nullopt;
+    std::optional<std::uint64_t> base = 0;
+    if (named && release)
+        if (const auto baseText = lines.Take("base"))
+            base = StrictDecimal(*baseText, UINT64_MAX).value_or(0) > 0 ? StrictDecimal(*baseText, UINT64_MAX)
+                                                                        : std::nullopt;
+    const auto sizeText = release && base ? lines.Take("size") : std::nullopt;
     const auto size = sizeText ? StrictDecimal(*sizeText, TReleaseStatement::kMaxPackageSize) : std::nullopt;
     const auto sha512Text = size ? lines.Take("sha512") : std::nullopt;
     const auto sha512 = sha512Text ? TSha512::FromHex(*sha512Text) : std::nullopt;
@@ -54,6 +59,7 @@ std::optional<TReleaseStatement::TFacts> ReadFacts(TStrictLines& lines) {
     if (!expires)
         return std::nullopt;
     facts.release = *release;
+    facts.base = *base;
     facts.size = *size;
     facts.sha512 = *sha512;
     facts.expires = *expires;
@@ -119,6 +125,8 @@ std::string TReleaseStatement::SignedText(const TFacts& facts) {
     if (!facts.channel.empty())
         line("channel", facts.channel);
     line("release", std::to_string(facts.release));
+    if (facts.base != 0)
+        line("base", std::to_string(facts.base));
     line("size", std::to_string(facts.size));
     line("sha512", TSha512::Hex(facts.sha512));
     line("expires", UtcTime::Format(facts.expires));
@@ -132,7 +140,7 @@ std::string TReleaseStatement::Text() const {
 
 int TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view product,
                              std::int64_t now) const {
-    return Check(keys, TDemand{product, {}, {}}, now);
+    return Check(keys, TDemand{product, {}, {}, 0}, now);
 }
 
 int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& demand,
@@ -147,6 +155,8 @@ int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& de
         return SignatureError::kOtherProduct;
     if ((!demand.package.empty() && m_facts.package != demand.package) || m_facts.channel != demand.channel)
         return SignatureError::kOtherPackage;
+    if (m_facts.base != demand.base)
+        return SignatureError::kOtherBase;
     if (now >= m_facts.expires)
         return SignatureError::kExpired;
     return SignatureError::kNone;

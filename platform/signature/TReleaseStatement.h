@@ -23,13 +23,16 @@ class TSigningKey;
 //   package DirevidUreziv.cab
 //   channel beta                  (optional)
 //   release 7
+//   base 6                        (optional)
 //   size 3000342
 //   sha512 <128 lower-case hexadecimal digits>
 //   expires 2026-02-14T10:00:00Z
 //   signature <base64 of the 64-byte Ed25519 signature>
 //
-// Format 1, still read and made (facts without a package), has neither the
-// package nor the channel line. The signature covers the exact bytes of the
+// A statement with a base describes a delta package: it turns the files of
+// release 6 into those of release 7 (the base is below the release).
+// Format 1, still read and made (facts without a package), has none of the
+// package, channel and base lines. The signature covers the exact bytes of the
 // lines before it, their line ends included. Every value has one spelling (decimal numbers without
 // leading zeros, UTC times as shown, canonical base64), so a statement has
 // exactly one text, and nothing else (a field unknown, repeated or out of
@@ -49,6 +52,7 @@ public:
         std::string package;       // the package's file name; empty: a format 1 statement
         std::string channel;       // empty: none (format 2 only)
         std::uint64_t release = 0; // 1 or more
+        std::uint64_t base = 0;    // a delta package's base release; 0: a full package
         std::uint64_t size = 0;    // of the package, in bytes
         TSha512::Digest sha512{};  // of the package
         std::int64_t expires = 0;  // seconds since 1970-01-01T00:00:00Z
@@ -70,6 +74,9 @@ public:
         // The channel the caller follows, matched exactly: empty takes only
         // statements without a channel.
         std::string_view channel;
+        // 0 demands a full package (no base line); N demands a delta
+        // package from release N.
+        std::uint64_t base = 0;
     };
 
     // A product name: 1 to 64 of the characters A-Z a-z 0-9 space . _ + -,
@@ -84,12 +91,15 @@ public:
     const TFacts& Facts() const { return m_facts; }
 
     // kNone when one of keys signed the statement, it names product (and no
-    // channel) and it has not expired at now (seconds since 1970); otherwise
-    // kMismatch (no key signed it), kOtherProduct, kOtherPackage or kExpired,
+    // channel), it is for a full package and it has not expired at now (seconds since 1970); otherwise
+    // kMismatch (no key signed it), kOtherProduct, kOtherPackage, kOtherBase or
+    // kExpired,
     // checked in that order.
     int Check(std::span<const TPublicKey> keys, std::string_view product, std::int64_t now) const;
     // The same, and the package and channel demanded (kOtherPackage when
-    // either differs), checked after the product.
+    // either differs) and the kind of package (kOtherBase when a full one
+    // is demanded of a delta statement, a delta of a full one, or a delta
+    // from another base), checked after the product.
     int Check(std::span<const TPublicKey> keys, const TDemand& demand, std::int64_t now) const;
     // kNone when a package of this size and digest is the one stated,
     // kPackageMismatch otherwise.

@@ -198,6 +198,39 @@ TEST(ReleaseStatement, NamesItsPackageAndChannel) {
         << "a caller that follows no channel takes no channel's statement";
 }
 
+TEST(ReleaseStatement, DescribesADeltaFromItsBase) {
+    const TSigningKey key = NewKey();
+    auto full = Facts();
+    full.package = "DirevidUreziv.cab";
+    auto delta = full;
+    delta.base = 6;
+    const std::string text = Make(key, delta).Text();
+    EXPECT_NE(text.find("\nrelease 7\nbase 6\nsize 3000342\n"), std::string::npos) << text;
+    const auto parsed = TReleaseStatement::Parse(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Facts().base, 6u);
+    for (const std::string& bad : {Replaced(text, "base 6", "base 7"), // not below the release
+                                   Replaced(text, "base 6", "base 0"), Replaced(text, "base 6", "base 06"),
+                                   Replaced(text, "release 7\nbase 6\n", "base 6\nrelease 7\n")})
+        EXPECT_FALSE(TReleaseStatement::Parse(bad)) << bad;
+    auto unnamed = Facts();
+    unnamed.base = 6; // format 1 carries no base
+    int error = -1;
+    EXPECT_FALSE(TReleaseStatement::Make(unnamed, key, error));
+
+    const std::vector<TPublicKey> keys = {key.PublicKey()};
+    const std::int64_t now = Facts().expires - 1;
+    const TReleaseStatement::TDemand wantFull{"Quorvel", "DirevidUreziv.cab", "", 0};
+    const TReleaseStatement::TDemand wantDeltaFrom6{"Quorvel", "DirevidUreziv.cab", "", 6};
+    const TReleaseStatement::TDemand wantDeltaFrom5{"Quorvel", "DirevidUreziv.cab", "", 5};
+    EXPECT_EQ(Make(key, delta).Check(keys, wantDeltaFrom6, now), SignatureError::kNone);
+    EXPECT_EQ(Make(key, delta).Check(keys, wantFull, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, delta).Check(keys, "Quorvel", now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, delta).Check(keys, wantDeltaFrom5, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, full).Check(keys, wantDeltaFrom6, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, full).Check(keys, wantFull, now), SignatureError::kNone);
+}
+
 // The signature is plain Ed25519 over the statement's first six lines, so
 // the openssl tool checks ours, and it reads an encrypted key file of ours.
 TEST(ReleaseStatement, AgreesWithTheOpensslTool) {

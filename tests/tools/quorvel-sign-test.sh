@@ -35,6 +35,13 @@ grep -q 'another package' err
   --channel beta --output beta.release
 refuses "$sign" check DirevidUreziv.cab --key pub --statement beta.release
 "$sign" check DirevidUreziv.cab --key pub --statement beta.release --channel beta
+# A delta statement is checked only as a delta from its base.
+"$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass \
+  --base 4 --output delta.release
+grep -qx 'base 4' delta.release
+refuses "$sign" check DirevidUreziv.cab --key pub --statement delta.release
+"$sign" check DirevidUreziv.cab --key pub --statement delta.release --base 4
+refuses "$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass --base 5
 refuses "$sign" check DirevidUreziv.cab --key pub --product 'Quorvel Pro'
 refuses "$sign" check DirevidUreziv.cab --key "$("$sign" keygen other.pem)"
 echo x >>DirevidUreziv.cab

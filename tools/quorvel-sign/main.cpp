@@ -33,23 +33,26 @@ published next to each update package, and checks statements.
                           standard output
   pubkey KEYFILE          print the public key of a private key
   statement KEYFILE PACKAGE --product NAME --release N [--package NAME]
-                          [--channel NAME]
+                          [--channel NAME] [--base N]
                           [--expires YYYY-MM-DDTHH:MM:SSZ | --days D]
                           [--output FILE]
                           write the signed release statement of PACKAGE to
                           FILE (default: PACKAGE.release): the product, the
                           package's file name (default: PACKAGE's own), the
                           channel (when given), the release number (1 or
-                          more; each release's must be above the last), the
+                          more; each release's must be above the last), for
+                          a delta package the release it applies to (a base
+                          below the release), the
                           package's size and SHA-512 digest, and the expiry
                           time (default: 30 days from now, UTC)
   check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--package NAME]
-                          [--channel NAME] [--statement FILE]
+                          [--channel NAME] [--base N] [--statement FILE]
                           check a statement (default: PACKAGE.release): signed
                           by one of the keys, for the product (when given),
                           the package (default: PACKAGE's file name, when the
-                          statement names one) and the channel (none unless
-                          given), not expired, and stating PACKAGE's size and
+                          statement names one), the channel (none unless
+                          given) and the base (a full package unless given),
+                          not expired, and stating PACKAGE's size and
                           digest; PUBKEY is a base64 public key or a file
                           holding one; exit status 0 when it holds
   sign KEYFILE PACKAGE [SIGFILE], verify PUBKEY PACKAGE [SIGFILE]
@@ -102,9 +105,9 @@ struct Arguments {
 };
 
 Arguments Split(const std::vector<std::string>& args) {
-    static const char* const kNames[] = {"--product", "--release", "--expires",        "--days",
-                                         "--output",  "--key",     "--statement",      "--passphrase-env",
-                                         "--package", "--channel", "--passphrase-file"};
+    static const char* const kNames[] = {"--product", "--release", "--expires",   "--days",
+                                         "--output",  "--key",     "--statement", "--passphrase-env",
+                                         "--package", "--channel", "--base",      "--passphrase-file"};
     Arguments result;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (!args[i].starts_with("--")) {
@@ -296,6 +299,12 @@ int Statement(const Arguments& args) {
         return FailWith("--channel: 1 to 64 of A-Z a-z 0-9 . _ + -");
     if (!release)
         return FailWith("--release: a whole number from 1 to 18446744073709551615");
+    if (const auto base = args.Option("--base")) {
+        const auto number = ReleaseNumber(*base);
+        if (!number || *number >= *release)
+            return FailWith("--base: a release number below --release");
+        facts.base = *number;
+    }
     if (!expires || *expires <= UtcTime::Now())
         return FailWith("--expires: a time to come, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 36500");
     facts.release = *release;
@@ -315,7 +324,8 @@ int Statement(const Arguments& args) {
     if (!WriteReplacing(output, statement->Text()))
         return Fail(output, SignatureError::kCannotWrite);
     std::cout << output << ": release " << facts.release << " of " << facts.product << ", package "
-              << facts.package << (facts.channel.empty() ? "" : ", channel " + facts.channel) << ", "
+              << facts.package << (facts.channel.empty() ? "" : ", channel " + facts.channel)
+              << (facts.base ? ", delta from release " + std::to_string(facts.base) : "") << ", "
               << facts.size << " bytes, expires " << UtcTime::Format(facts.expires) << "\n";
     return 0;
 }
@@ -349,7 +359,10 @@ int Check(const Arguments& args) {
     const std::string packageName =
         args.Option("--package").value_or(facts.package.empty() ? "" : BaseName(package));
     const std::string channel = args.Option("--channel").value_or("");
-    const TReleaseStatement::TDemand demand{product, packageName, channel};
+    const auto base = args.Option("--base") ? ReleaseNumber(*args.Option("--base")) : std::uint64_t{0};
+    if (!base)
+        return FailWith("--base: a release number");
+    const TReleaseStatement::TDemand demand{product, packageName, channel, *base};
     if (const int checked = statement->Check(keys, demand, UtcTime::Now()); checked != SignatureError::kNone)
         return Fail(statementFile, checked);
     FileDigest::Sha512 digest{};
