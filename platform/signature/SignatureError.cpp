@@ -51,6 +51,8 @@ std::string Text(int code) {
         return "The release statement is for a delta package where a full one is wanted, or the reverse, or "
                "for "
                "a delta from another release";
+    case kExpiresTooLate:
+        return "The statement expires too far ahead of now";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

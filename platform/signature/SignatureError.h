@@ -20,6 +20,7 @@ constexpr int kPassphrase = 10;      // an encrypted key file without its passph
 constexpr int kPackageMismatch = 11; // a package whose size or digest is not the one stated
 constexpr int kOtherPackage = 12;    // a release statement, signed, for another package or channel
 constexpr int kOtherBase = 13;       // a delta statement where a full one is wanted, or the reverse
+constexpr int kExpiresTooLate = 14;  // a statement, signed, whose expiry is further ahead than allowed
 
 // Takes every pending error of the cryptography library off its per-thread
 // queue (so none is left for a later call to trip over) and gives ours:

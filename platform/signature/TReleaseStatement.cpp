@@ -140,7 +140,7 @@ std::string TReleaseStatement::Text() const {
 
 int TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view product,
                              std::int64_t now) const {
-    return Check(keys, TDemand{product, {}, {}, 0}, now);
+    return Check(keys, TDemand{product, {}, {}, 0, kMaxExpiryAhead}, now);
 }
 
 int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& demand,
@@ -159,6 +159,8 @@ int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& de
         return SignatureError::kOtherBase;
     if (now >= m_facts.expires)
         return SignatureError::kExpired;
+    if (m_facts.expires - demand.maxExpiryAhead > now)
+        return SignatureError::kExpiresTooLate;
     return SignatureError::kNone;
 }
 

@@ -46,6 +46,10 @@ public:
     static constexpr std::size_t kMaxChannelSize = 64;
     // Sizes are those a file can have.
     static constexpr std::uint64_t kMaxPackageSize = INT64_MAX;
+    // How far ahead of now a statement signed by the one built-in release
+    // key may expire: a statement a hostile server replays keeps working
+    // at most this long.
+    static constexpr std::int64_t kMaxExpiryAhead = 45 * 24 * 60 * 60;
 
     struct TFacts {
         std::string product;
@@ -77,6 +81,10 @@ public:
         // 0 demands a full package (no base line); N demands a delta
         // package from release N.
         std::uint64_t base = 0;
+        // The latest expiry taken, in seconds after now: kExpiresTooLate
+        // beyond it. Key documents' release keys sign statements that a
+        // short-lived freshness statement keeps fresh: they take any.
+        std::int64_t maxExpiryAhead = kMaxExpiryAhead;
     };
 
     // A product name: 1 to 64 of the characters A-Z a-z 0-9 space . _ + -,
@@ -91,10 +99,10 @@ public:
     const TFacts& Facts() const { return m_facts; }
 
     // kNone when one of keys signed the statement, it names product (and no
-    // channel), it is for a full package and it has not expired at now (seconds since 1970); otherwise
-    // kMismatch (no key signed it), kOtherProduct, kOtherPackage, kOtherBase or
-    // kExpired,
-    // checked in that order.
+    // channel), it is for a full package, it has not expired at now (seconds
+    // since 1970) and expires at most kMaxExpiryAhead after now; otherwise
+    // kMismatch (no key signed it), kOtherProduct, kOtherPackage, kOtherBase,
+    // kExpired or kExpiresTooLate, checked in that order.
     int Check(std::span<const TPublicKey> keys, std::string_view product, std::int64_t now) const;
     // The same, and the package and channel demanded (kOtherPackage when
     // either differs) and the kind of package (kOtherBase when a full one

@@ -134,6 +134,14 @@ TEST(ReleaseStatement, CountsWhenSignedByEitherKeyForTheProductAndNotExpired) {
     other.product = "Quorvel Pro";
     EXPECT_EQ(Make(current, other).Check(keys, "Quorvel", before), SignatureError::kOtherProduct);
     EXPECT_EQ(Make(current).Check(keys, "Quorvel", before + 1), SignatureError::kExpired);
+    // A statement lasting far into the future would let a server replay it
+    // for as long: at most 45 days ahead counts.
+    const std::int64_t limit = 45 * 86400;
+    EXPECT_EQ(Make(current).Check(keys, "Quorvel", Facts().expires - limit), SignatureError::kNone);
+    EXPECT_EQ(Make(current).Check(keys, "Quorvel", Facts().expires - limit - 1),
+              SignatureError::kExpiresTooLate);
+    const TReleaseStatement::TDemand anyExpiry{"Quorvel", "", "", 0, INT64_MAX};
+    EXPECT_EQ(Make(current).Check(keys, anyExpiry, 0), SignatureError::kNone);
     EXPECT_EQ(Make(stranger, other).Check(keys, "Quorvel", before + 1), SignatureError::kMismatch)
         << "nothing unsigned is believed, not even which product";
 

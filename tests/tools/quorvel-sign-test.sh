@@ -24,6 +24,11 @@ echo 'correct horse' >pass
 expires=$(sed -n 's/^expires //p' DirevidUreziv.cab.release)
 days=$((($(date -u -d "$expires" +%s) - $(date -u +%s) + 3600) / 86400))
 [ "$days" = 30 ] || { echo "expires in $days days"; exit 1; }
+# Updaters take statements expiring at most 45 days ahead; so does the tool.
+refuses "$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass --days 46
+refuses "$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass \
+  --expires "$(date -u -d '+46 days' +%Y-%m-%dT%H:%M:%SZ)"
+grep -q '45 days' err
 
 "$sign" check DirevidUreziv.cab --key "$(cat pub)" --product Quorvel
 # The statement names the package it was made for, and a renamed copy fails.

@@ -44,7 +44,8 @@ published next to each update package, and checks statements.
                           a delta package the release it applies to (a base
                           below the release), the
                           package's size and SHA-512 digest, and the expiry
-                          time (default: 30 days from now, UTC)
+                          time (default: 30 days from now, UTC; at most 45
+                          days ahead, as updaters refuse later ones)
   check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--package NAME]
                           [--channel NAME] [--base N] [--statement FILE]
                           check a statement (default: PACKAGE.release): signed
@@ -89,6 +90,8 @@ Exit status: 0 success, 1 failure (the reason goes to standard error), 2 wrong u
 )help";
 
 constexpr std::int64_t kDefaultDays = 30;
+// Updaters refuse a statement that expires further ahead.
+constexpr std::int64_t kMaxDays = TReleaseStatement::kMaxExpiryAhead / (24 * 60 * 60);
 constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
 
 // The command line past the command: the words in order, and the options
@@ -251,7 +254,7 @@ std::optional<std::int64_t> Expiry(const Arguments& args) {
         try {
             std::size_t used = 0;
             days = std::stoll(*given, &used);
-            if (used != given->size() || days < 1 || days > 36500)
+            if (used != given->size() || days < 1 || days > kMaxDays)
                 return std::nullopt;
         } catch (const std::exception&) {
             return std::nullopt;
@@ -305,8 +308,10 @@ int Statement(const Arguments& args) {
             return FailWith("--base: a release number below --release");
         facts.base = *number;
     }
-    if (!expires || *expires <= UtcTime::Now())
-        return FailWith("--expires: a time to come, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 36500");
+    if (!expires || *expires <= UtcTime::Now() ||
+        *expires > UtcTime::Now() + TReleaseStatement::kMaxExpiryAhead)
+        return FailWith(
+            "--expires: a time within the next 45 days, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 45");
     facts.release = *release;
     facts.expires = *expires;
     int result = 1;
