@@ -53,6 +53,8 @@ std::string Text(int code) {
                "a delta from another release";
     case kExpiresTooLate:
         return "The statement expires too far ahead of now";
+    case kReleaseTooFar:
+        return "The release is further above the installed one than one update may go";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

@@ -21,6 +21,7 @@ constexpr int kPackageMismatch = 11; // a package whose size or digest is not th
 constexpr int kOtherPackage = 12;    // a release statement, signed, for another package or channel
 constexpr int kOtherBase = 13;       // a delta statement where a full one is wanted, or the reverse
 constexpr int kExpiresTooLate = 14;  // a statement, signed, whose expiry is further ahead than allowed
+constexpr int kReleaseTooFar = 15;   // a release further above the installed one than one update may go
 
 // Takes every pending error of the cryptography library off its per-thread
 // queue (so none is left for a later call to trip over) and gives ours:

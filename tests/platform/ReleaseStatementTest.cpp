@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include "FileDigest.h"
+#include "ReleaseJump.h"
 #include "SignatureError.h"
 #include "TReleaseStatement.h"
 #include "TSigningKey.h"
@@ -237,6 +238,18 @@ TEST(ReleaseStatement, DescribesADeltaFromItsBase) {
     EXPECT_EQ(Make(key, delta).Check(keys, wantDeltaFrom5, now), SignatureError::kOtherBase);
     EXPECT_EQ(Make(key, full).Check(keys, wantDeltaFrom6, now), SignatureError::kOtherBase);
     EXPECT_EQ(Make(key, full).Check(keys, wantFull, now), SignatureError::kNone);
+}
+
+// A stolen key's statement for the last release number would leave nothing
+// newer for ever: one update moves at most a bound.
+TEST(ReleaseJump, AnUpdateMovesAtMostTheBound) {
+    EXPECT_EQ(ReleaseJump::Check(0, 1000), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(0, 1001), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(7, UINT64_MAX), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(20260214, 20260314, 100), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(20260214, 20260315, 100), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(UINT64_MAX - 5, UINT64_MAX, 5), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(9, 3), SignatureError::kNone) << "not newer is no jump";
 }
 
 // The signature is plain Ed25519 over the statement's first six lines, so
