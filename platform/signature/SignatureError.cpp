@@ -55,6 +55,18 @@ std::string Text(int code) {
         return "The statement expires too far ahead of now";
     case kReleaseTooFar:
         return "The release is further above the installed one than one update may go";
+    case kNoKeyDocument:
+        return "No key document has been taken yet";
+    case kBadDocument:
+        return "The key document or freshness statement is malformed";
+    case kNotNextDocument:
+        return "The key document is not the next one";
+    case kTooFewSigners:
+        return "The key document is not signed by enough root keys";
+    case kKeysBehind:
+        return "The freshness statement names a key document newer than the newest one taken";
+    case kNotNewest:
+        return "The release statement is not of the newest release the freshness statement names";
     default:
         return "Unknown signature error " + std::to_string(code);
     }
