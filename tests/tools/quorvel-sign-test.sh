@@ -52,4 +52,35 @@ refuses "$sign" check DirevidUreziv.cab --key "$("$sign" keygen other.pem)"
 echo x >>DirevidUreziv.cab
 refuses "$sign" check DirevidUreziv.cab --key pub
 grep -q 'digest' err
+
+# Key documents: two roots (both must sign), a release key, a freshness key.
+for k in root1 root2 rel rel2 fr; do "$sign" keygen $k.pem >/dev/null; done
+roots=(--product Quorvel --root root1.pem.pub --root root2.pem.pub --threshold 2)
+"$sign" keys 1.keys --number 1 "${roots[@]}" --release-key rel.pem.pub --freshness-key fr.pem.pub \
+  --max-jump 3 --sign root1.pem
+refuses "$sign" check-keys 1.keys "${roots[@]}"
+grep -q 'not signed by enough root keys' err
+"$sign" cosign 1.keys root2.pem
+"$sign" check-keys 1.keys "${roots[@]}" | grep -qx "release $(cat rel.pem.pub)"
+"$sign" statement rel.pem DirevidUreziv.cab --product Quorvel --release 6 --roles --days 400 --output role.release
+"$sign" fresh fr.pem --product Quorvel --package DirevidUreziv.cab --release 6 --keys 1
+role=(--statement role.release --root root1.pem.pub --root root2.pem.pub --threshold 2 --product Quorvel)
+"$sign" check DirevidUreziv.cab "${role[@]}" --chain 1.keys --installed 3
+refuses "$sign" check DirevidUreziv.cab "${role[@]}" --chain 1.keys --installed 2
+grep -q 'further above the installed one' err
+# Document 2 revokes the release key: its statements no longer count, and a
+# freshness statement naming document 2 is refused by a copy not shown it.
+"$sign" keys 2.keys --number 2 "${roots[@]}" --release-key rel2.pem.pub --freshness-key fr.pem.pub \
+  --sign root1.pem --sign root2.pem
+"$sign" fresh fr.pem --product Quorvel --package DirevidUreziv.cab --release 6 --keys 2
+refuses "$sign" check DirevidUreziv.cab "${role[@]}" --chain 1.keys
+grep -q 'newer than the newest one taken' err
+refuses "$sign" check DirevidUreziv.cab "${role[@]}" --chain 1.keys --chain 2.keys
+grep -q 'does not verify' err
+refuses "$sign" fresh fr.pem --product Quorvel --package DirevidUreziv.cab --release 6 --keys 2 --days 46
+# Files are replaced whole and never written through a link.
+echo kept >elsewhere
+ln -s elsewhere linked.fresh
+"$sign" fresh fr.pem --product Quorvel --package DirevidUreziv.cab --release 6 --keys 2 --output linked.fresh
+[ "$(cat elsewhere)" = kept ] && [ ! -L linked.fresh ] && grep -q '^quorvel-fresh 1$' linked.fresh
 echo "quorvel-sign: ok"

@@ -1,7 +1,10 @@
 // quorvel-sign: makes the vendor's key pair and the signed release statements
 // published next to update packages, and checks them. The work is done by the
 // signature layer.
+#include "Arguments.h"
+#include "DurableWrite.h"
 #include "FileDigest.h"
+#include "RoleCommands.h"
 #include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
@@ -56,6 +59,38 @@ published next to each update package, and checks statements.
                           not expired, and stating PACKAGE's size and
                           digest; PUBKEY is a base64 public key or a file
                           holding one; exit status 0 when it holds
+
+With key documents (root keys built in, release keys offline, an online
+freshness key; see the README):
+  keys OUTPUT --product NAME --number N --root PUB... --threshold T
+       --release-key PUB... --freshness-key PUB [--max-jump J]
+       [--expires TIME | --days D] [--sign KEYFILE...]
+                          write key document N (default: expires in 365
+                          days; max-jump 1000), signed by the root key files
+                          given; it must be signed by a threshold of the
+                          previous document's roots (of the built-in ones for
+                          document 1) and, when the roots change, of its own
+  cosign DOCUMENT KEYFILE add KEYFILE's signature to a key document
+  statement ... --roles   a release statement for such updaters: signed by a
+                          release key, it may expire up to 3650 days ahead
+                          (default 365)
+  fresh KEYFILE --product NAME --package NAME [--channel NAME] --release M
+       --keys N [--expires TIME | --days D] [--output FILE]
+                          write the freshness statement (default:
+                          PACKAGE.fresh) saying release M is the newest and N
+                          the newest key document, signed by the freshness
+                          key; default 7 days, at most 45
+  check-keys DOCUMENT... --product NAME --root PUB... --threshold T
+                          walk key documents 1, 2, ... from the built-in
+                          roots and show the keys of the newest
+  check PACKAGE --product NAME --root PUB... --threshold T --chain DOCUMENT...
+       [--fresh FILE] [--statement FILE] [--installed N] [--package NAME]
+       [--channel NAME] [--base N]
+                          check as such an updater does: the chain, the
+                          freshness statement (default PACKAGE.fresh), the
+                          release statement of its release, the jump from
+                          release N when given, and PACKAGE's size and digest
+
   sign KEYFILE PACKAGE [SIGFILE], verify PUBKEY PACKAGE [SIGFILE]
                           the detached signature (default: PACKAGE.sig) that
                           updaters of earlier versions ask for instead of a
@@ -64,7 +99,8 @@ published next to each update package, and checks statements.
   --help                  show this text
   --version               show the version
 
-Passphrase of an encrypted private key, for keygen, pubkey, statement and sign:
+Passphrase of an encrypted private key, for keygen, pubkey, statement, sign,
+keys, cosign and fresh:
   --passphrase-env NAME   read it from the environment variable NAME
   --passphrase-file FILE  read it from the first line of FILE
 It is never taken from the command line itself.
@@ -90,128 +126,14 @@ Exit status: 0 success, 1 failure (the reason goes to standard error), 2 wrong u
 )help";
 
 constexpr std::int64_t kDefaultDays = 30;
-// Updaters refuse a statement that expires further ahead.
+// Updaters with the one built-in key refuse a statement that expires further
+// ahead; under key documents freshness statements keep statements fresh.
 constexpr std::int64_t kMaxDays = TReleaseStatement::kMaxExpiryAhead / (24 * 60 * 60);
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+constexpr std::int64_t kRolesDefaultDays = 365;
+constexpr std::int64_t kRolesMaxDays = 3650;
 
-// The command line past the command: the words in order, and the options
-// (each "--name value"; --key may come more than once).
-struct Arguments {
-    std::vector<std::string> words;
-    std::multimap<std::string, std::string> options;
-    bool valid = true;
-
-    std::optional<std::string> Option(const std::string& name) const {
-        const auto found = options.find(name);
-        return found == options.end() ? std::nullopt : std::optional(found->second);
-    }
-};
-
-Arguments Split(const std::vector<std::string>& args) {
-    static const char* const kNames[] = {"--product", "--release", "--expires",   "--days",
-                                         "--output",  "--key",     "--statement", "--passphrase-env",
-                                         "--package", "--channel", "--base",      "--passphrase-file"};
-    Arguments result;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].starts_with("--")) {
-            result.words.push_back(args[i]);
-            continue;
-        }
-        const bool known = std::find(std::begin(kNames), std::end(kNames), args[i]) != std::end(kNames);
-        const bool repeated = args[i] != "--key" && result.options.count(args[i]) > 0;
-        if (!known || repeated || i + 1 == args.size()) {
-            result.valid = false;
-            return result;
-        }
-        result.options.emplace(args[i], args[i + 1]);
-        ++i;
-    }
-    return result;
-}
-
-int Fail(const std::string& what, int code) {
-    std::cerr << "quorvel-sign: " << what << ": " << SignatureError::Text(code) << "\n";
-    return 1;
-}
-
-int FailWith(const std::string& message) {
-    std::cerr << "quorvel-sign: " << message << "\n";
-    return 1;
-}
-
-int Usage() {
-    std::cerr << "quorvel-sign: wrong arguments; see quorvel-sign --help\n";
-    return 2;
-}
-
-// Reads a short text file (a key, a statement, a passphrase); nullopt when it
-// cannot be read or is longer than limit.
-std::optional<std::string> ReadShort(const std::string& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string text(limit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad() || static_cast<std::size_t>(in.gcount()) > limit)
-        return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
-}
-
-// Writes next to the target, then renames, so a reader never sees half a file.
-bool WriteReplacing(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-// The passphrase the options name: none when neither option is given; an
-// error message in problem when the one given cannot be read or is empty.
-std::optional<std::string> Passphrase(const Arguments& args, std::string& problem) {
-    std::optional<std::string> passphrase;
-    if (const auto name = args.Option("--passphrase-env")) {
-        const char* value = std::getenv(name->c_str());
-        if (!value)
-            problem = "the environment variable " + *name + " is not set";
-        passphrase = value ? std::optional<std::string>(value) : std::nullopt;
-    } else if (const auto file = args.Option("--passphrase-file")) {
-        passphrase = ReadShort(*file, 4096);
-        if (!passphrase)
-            problem = *file + ": cannot read the passphrase";
-        else
-            passphrase->resize(passphrase->find_first_of("\r\n") == std::string::npos
-                                   ? passphrase->size()
-                                   : passphrase->find_first_of("\r\n"));
-    }
-    if (passphrase && passphrase->empty() && problem.empty())
-        problem = "the passphrase is empty";
-    return passphrase;
-}
-
-std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& args, int& result) {
-    std::string problem;
-    const auto passphrase = Passphrase(args, problem);
-    if (!problem.empty()) {
-        result = FailWith(problem);
-        return std::nullopt;
-    }
-    int error = 0;
-    auto key = TSigningKey::Load(keyFile, error, passphrase);
-    if (!key)
-        result = Fail(keyFile, error);
-    return key;
+bool WritePublic(const std::string& path, const std::string& text) {
+    return DurableWrite::ReplacePath(path, text, 0644);
 }
 
 int KeyGen(const Arguments& args) {
@@ -229,7 +151,7 @@ int KeyGen(const Arguments& args) {
     if (const int saved = key->Save(keyFile, passphrase); saved != SignatureError::kNone)
         return Fail(keyFile, saved);
     const std::string publicKey = key->PublicKey().Base64();
-    if (!WriteReplacing(keyFile + ".pub", publicKey + "\n"))
+    if (!WritePublic(keyFile + ".pub", publicKey + "\n"))
         return Fail(keyFile + ".pub", SignatureError::kCannotWrite);
     std::cout << publicKey << "\n";
     return 0;
@@ -244,42 +166,6 @@ int PubKey(const Arguments& args) {
     return 0;
 }
 
-// The expiry the options ask for: --expires as given, or --days (default 30)
-// from now.
-std::optional<std::int64_t> Expiry(const Arguments& args) {
-    if (const auto at = args.Option("--expires"))
-        return args.Option("--days") ? std::nullopt : UtcTime::Parse(*at);
-    std::int64_t days = kDefaultDays;
-    if (const auto given = args.Option("--days")) {
-        try {
-            std::size_t used = 0;
-            days = std::stoll(*given, &used);
-            if (used != given->size() || days < 1 || days > kMaxDays)
-                return std::nullopt;
-        } catch (const std::exception&) {
-            return std::nullopt;
-        }
-    }
-    return UtcTime::Now() + days * kSecondsPerDay;
-}
-
-std::optional<std::uint64_t> ReleaseNumber(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    try {
-        const unsigned long long value = std::stoull(text);
-        return value > 0 ? std::optional<std::uint64_t>(value) : std::nullopt;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-// The last part of a path: the name a package is published under.
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int Statement(const Arguments& args) {
     const std::string& keyFile = args.words[0];
     const std::string& package = args.words[1];
@@ -291,8 +177,10 @@ int Statement(const Arguments& args) {
     facts.product = *product;
     facts.package = args.Option("--package").value_or(BaseName(package));
     facts.channel = args.Option("--channel").value_or("");
-    const auto release = ReleaseNumber(*releaseText);
-    const auto expires = Expiry(args);
+    const auto release = PositiveNumber(*releaseText);
+    const bool roles = args.Has("--roles");
+    const auto expires =
+        Expiry(args, roles ? kRolesDefaultDays : kDefaultDays, roles ? kRolesMaxDays : kMaxDays);
     if (!TReleaseStatement::ValidProduct(facts.product))
         return FailWith(
             "--product: 1 to 64 of A-Z a-z 0-9 space . _ + -, not beginning or ending with a space");
@@ -303,13 +191,14 @@ int Statement(const Arguments& args) {
     if (!release)
         return FailWith("--release: a whole number from 1 to 18446744073709551615");
     if (const auto base = args.Option("--base")) {
-        const auto number = ReleaseNumber(*base);
+        const auto number = PositiveNumber(*base);
         if (!number || *number >= *release)
             return FailWith("--base: a release number below --release");
         facts.base = *number;
     }
-    if (!expires || *expires <= UtcTime::Now() ||
-        *expires > UtcTime::Now() + TReleaseStatement::kMaxExpiryAhead)
+    if (!expires && roles)
+        return FailWith("--expires: a time within the next 3650 days; --days: 1 to 3650");
+    if (!expires)
         return FailWith(
             "--expires: a time within the next 45 days, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 45");
     facts.release = *release;
@@ -326,7 +215,7 @@ int Statement(const Arguments& args) {
     if (!statement)
         return Fail(package, error);
     const std::string output = args.Option("--output").value_or(package + ".release");
-    if (!WriteReplacing(output, statement->Text()))
+    if (!WritePublic(output, statement->Text()))
         return Fail(output, SignatureError::kCannotWrite);
     std::cout << output << ": release " << facts.release << " of " << facts.product << ", package "
               << facts.package << (facts.channel.empty() ? "" : ", channel " + facts.channel)
@@ -337,15 +226,13 @@ int Statement(const Arguments& args) {
 
 int Check(const Arguments& args) {
     const std::string& package = args.words[0];
+    if (args.Has("--root"))
+        return RoleCommands::CheckUpdate(args);
     std::vector<TPublicKey> keys;
-    for (auto [at, end] = args.options.equal_range("--key"); at != end; ++at) {
-        std::optional<TPublicKey> key = TPublicKey::FromBase64(at->second);
-        if (!key) {
-            const auto fromFile = ReadShort(at->second, 256);
-            key = fromFile ? TPublicKey::FromBase64(*fromFile) : std::nullopt;
-        }
+    for (const std::string& text : args.All("--key")) {
+        const auto key = ReadPublicKey(text);
         if (!key)
-            return Fail(at->second, SignatureError::kBadKey);
+            return Fail(text, SignatureError::kBadKey);
         keys.push_back(*key);
     }
     if (keys.empty() || keys.size() > 2)
@@ -364,10 +251,11 @@ int Check(const Arguments& args) {
     const std::string packageName =
         args.Option("--package").value_or(facts.package.empty() ? "" : BaseName(package));
     const std::string channel = args.Option("--channel").value_or("");
-    const auto base = args.Option("--base") ? ReleaseNumber(*args.Option("--base")) : std::uint64_t{0};
+    const auto base = args.Has("--base") ? PositiveNumber(*args.Option("--base")) : std::uint64_t{0};
     if (!base)
         return FailWith("--base: a release number");
-    const TReleaseStatement::TDemand demand{product, packageName, channel, *base};
+    const TReleaseStatement::TDemand demand{product, packageName, channel, *base,
+                                            TReleaseStatement::kMaxExpiryAhead};
     if (const int checked = statement->Check(keys, demand, UtcTime::Now()); checked != SignatureError::kNone)
         return Fail(statementFile, checked);
     FileDigest::Sha512 digest{};
@@ -393,7 +281,7 @@ int Sign(const Arguments& args) {
     if (const int signed_ = key->SignFile(package, signature); signed_ != SignatureError::kNone)
         return Fail(package, signed_);
     const std::string sigFile = args.words.size() == 3 ? args.words[2] : package + ".sig";
-    if (!WriteReplacing(sigFile, signature->Text()))
+    if (!WritePublic(sigFile, signature->Text()))
         return Fail(sigFile, SignatureError::kCannotWrite);
     return 0;
 }
@@ -402,11 +290,7 @@ int Verify(const Arguments& args) {
     const std::string& publicKeyText = args.words[0];
     const std::string& package = args.words[1];
     const std::string sigFile = args.words.size() == 3 ? args.words[2] : package + ".sig";
-    std::optional<TPublicKey> key = TPublicKey::FromBase64(publicKeyText);
-    if (!key) {
-        const auto fromFile = ReadShort(publicKeyText, 256);
-        key = fromFile ? TPublicKey::FromBase64(*fromFile) : std::nullopt;
-    }
+    const auto key = ReadPublicKey(publicKeyText);
     if (!key)
         return Fail(publicKeyText, SignatureError::kBadKey);
     const auto text = ReadShort(sigFile, TSignature::kMaxTextSize);
@@ -452,5 +336,13 @@ int main(int argc, char** argv) {
         return Sign(args);
     if (command == "verify" && (words == 2 || words == 3))
         return Verify(args);
+    if (command == "keys" && words == 1)
+        return RoleCommands::Keys(args);
+    if (command == "cosign" && words == 2)
+        return RoleCommands::Cosign(args);
+    if (command == "fresh" && words == 1)
+        return RoleCommands::Fresh(args);
+    if (command == "check-keys" && words >= 1)
+        return RoleCommands::CheckKeys(args);
     return Usage();
 }
