@@ -4,7 +4,6 @@
 #include "UtcTime.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -18,7 +17,7 @@ const char* const kValued[] = {
     "--number",    "--root",           "--threshold", "--release-key", "--freshness-key", "--max-jump",
     "--sign",      "--chain",          "--fresh",     "--installed",   "--keys"};
 const char* const kRepeated[] = {"--key", "--root", "--release-key", "--sign", "--chain"};
-const char* const kFlags[] = {"--roles"};
+const char* const kFlags[] = {"--roles", "--no-passphrase"};
 
 bool In(const auto& names, const std::string& name) {
     return std::find(std::begin(names), std::end(names), name) != std::end(names);
@@ -89,39 +88,6 @@ std::optional<TPublicKey> ReadPublicKey(const std::string& text) {
         return key;
     const auto fromFile = ReadShort(text, 256);
     return fromFile ? TPublicKey::FromBase64(*fromFile) : std::nullopt;
-}
-
-std::optional<std::string> Passphrase(const Arguments& args, std::string& problem) {
-    std::optional<std::string> passphrase;
-    if (const auto name = args.Option("--passphrase-env")) {
-        const char* value = std::getenv(name->c_str());
-        if (!value)
-            problem = "the environment variable " + *name + " is not set";
-        passphrase = value ? std::optional<std::string>(value) : std::nullopt;
-    } else if (const auto file = args.Option("--passphrase-file")) {
-        passphrase = ReadShort(*file, 4096);
-        if (!passphrase)
-            problem = *file + ": cannot read the passphrase";
-        else
-            passphrase->resize(std::min(passphrase->size(), passphrase->find_first_of("\r\n")));
-    }
-    if (passphrase && passphrase->empty() && problem.empty())
-        problem = "the passphrase is empty";
-    return passphrase;
-}
-
-std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& args, int& result) {
-    std::string problem;
-    const auto passphrase = Passphrase(args, problem);
-    if (!problem.empty()) {
-        result = FailWith(problem);
-        return std::nullopt;
-    }
-    int error = 0;
-    auto key = TSigningKey::Load(keyFile, error, passphrase);
-    if (!key)
-        result = Fail(keyFile, error);
-    return key;
 }
 
 std::string BaseName(const std::string& path) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TPublicKey.h"
-#include "TSigningKey.h"
 
 #include <cstdint>
 #include <map>
@@ -34,13 +33,6 @@ int Usage();
 std::optional<std::string> ReadShort(const std::string& path, std::size_t limit);
 // A public key given as its base64 or as a file holding it.
 std::optional<TPublicKey> ReadPublicKey(const std::string& text);
-// The private key of keyFile, with the passphrase the options name; on
-// failure result is the exit status.
-std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& args, int& result);
-// The passphrase the options name: none when neither option is given; an
-// error message in problem when the one given cannot be read or is empty.
-std::optional<std::string> Passphrase(const Arguments& args, std::string& problem);
-
 // The last part of a path: the name a package is published under.
 std::string BaseName(const std::string& path);
 // A whole number from 1 to 2^64 - 1.

@@ -2,6 +2,7 @@
 
 #include "DurableWrite.h"
 #include "FileDigest.h"
+#include "Passphrase.h"
 #include "SignatureError.h"
 #include "TFreshnessStatement.h"
 #include "TKeyDocument.h"
@@ -39,7 +40,7 @@ bool WritePublic(const std::string& path, const std::string& text) {
 int SignWith(TKeyDocument& document, const std::vector<std::string>& keyFiles, const Arguments& args) {
     for (const std::string& keyFile : keyFiles) {
         int result = 1;
-        const auto key = LoadKey(keyFile, args, result);
+        const auto key = Passphrase::LoadKey(keyFile, args, result);
         if (!key)
             return result;
         if (const int signed_ = document.Sign(*key); signed_ != SignatureError::kNone)
@@ -145,7 +146,7 @@ int Fresh(const Arguments& args) {
                                             *keys,
                                             *expires};
     int result = 1;
-    const auto key = LoadKey(args.words[0], args, result);
+    const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
     int error = 0;

@@ -4,6 +4,7 @@
 #include "Arguments.h"
 #include "DurableWrite.h"
 #include "FileDigest.h"
+#include "Passphrase.h"
 #include "RoleCommands.h"
 #include "SignatureError.h"
 #include "TPublicKey.h"
@@ -29,11 +30,13 @@ const char* const kHelp = R"help(Usage: quorvel-sign COMMAND ARGUMENTS [OPTIONS]
 Makes the key pair of a product's releases and the signed release statement
 published next to each update package, and checks statements.
 
-  keygen KEYFILE          make a new key pair: the private key goes to KEYFILE
-                          (PEM, readable by its owner only, encrypted when a
-                          passphrase is given; an existing file is never
-                          replaced), the public key to KEYFILE.pub and to
-                          standard output
+  keygen KEYFILE [--no-passphrase]
+                          make a new key pair (release, root or freshness
+                          key alike): the private key goes to KEYFILE (PEM,
+                          readable by its owner only, encrypted under the
+                          passphrase; unencrypted only with --no-passphrase;
+                          an existing file is never replaced), the public
+                          key to KEYFILE.pub and to standard output
   pubkey KEYFILE          print the public key of a private key
   statement KEYFILE PACKAGE --product NAME --release N [--package NAME]
                           [--channel NAME] [--base N]
@@ -103,6 +106,7 @@ Passphrase of an encrypted private key, for keygen, pubkey, statement, sign,
 keys, cosign and fresh:
   --passphrase-env NAME   read it from the environment variable NAME
   --passphrase-file FILE  read it from the first line of FILE
+Without either, it is typed on the terminal (twice for keygen), without echo.
 It is never taken from the command line itself.
 
 The public key is the base64 of its 32 bytes: the value of the updater's build
@@ -136,20 +140,57 @@ bool WritePublic(const std::string& path, const std::string& text) {
     return DurableWrite::ReplacePath(path, text, 0644);
 }
 
+// The passphrase of a new key: from the options, or typed twice on the
+// terminal; none only when --no-passphrase asks for a plain key file. The
+// outer nullopt (after saying why) when there is none to be had.
+std::optional<std::optional<std::string>> NewPassphrase(const std::string& keyFile, const Arguments& args) {
+    std::string problem;
+    auto passphrase = Passphrase::FromOptions(args, problem);
+    if (!problem.empty()) {
+        FailWith(problem);
+        return std::nullopt;
+    }
+    if (args.Has("--no-passphrase")) {
+        if (!passphrase)
+            return std::optional<std::string>();
+        Passphrase::Wipe(*passphrase);
+        FailWith("--no-passphrase and a passphrase option exclude each other");
+        return std::nullopt;
+    }
+    if (passphrase)
+        return passphrase;
+    passphrase = Passphrase::FromTerminal("Passphrase of the new key " + keyFile + ": ");
+    if (!passphrase) {
+        FailWith("a new key needs a passphrase: --passphrase-file FILE, --passphrase-env NAME or typed on a "
+                 "terminal; --no-passphrase writes the key unencrypted");
+        return std::nullopt;
+    }
+    auto again = Passphrase::FromTerminal("The same passphrase again: ");
+    const bool same = again && *again == *passphrase;
+    if (again)
+        Passphrase::Wipe(*again);
+    if (!same) {
+        Passphrase::Wipe(*passphrase);
+        FailWith("the two passphrases differ");
+        return std::nullopt;
+    }
+    return passphrase;
+}
+
 int KeyGen(const Arguments& args) {
     const std::string& keyFile = args.words[0];
     if (std::ifstream(keyFile))
         return FailWith(keyFile + ": already exists; a key file is never replaced");
-    std::string problem;
-    const auto passphrase = Passphrase(args, problem);
-    if (!problem.empty())
-        return FailWith(problem);
+    auto passphrase = NewPassphrase(keyFile, args);
+    if (!passphrase)
+        return 1;
     int error = 0;
     const auto key = TSigningKey::Generate(error);
-    if (!key)
-        return Fail("cannot make a key", error);
-    if (const int saved = key->Save(keyFile, passphrase); saved != SignatureError::kNone)
-        return Fail(keyFile, saved);
+    const int saved = key ? key->Save(keyFile, *passphrase) : error;
+    if (*passphrase)
+        Passphrase::Wipe(**passphrase);
+    if (saved != SignatureError::kNone)
+        return Fail(key ? keyFile : "cannot make a key", saved);
     const std::string publicKey = key->PublicKey().Base64();
     if (!WritePublic(keyFile + ".pub", publicKey + "\n"))
         return Fail(keyFile + ".pub", SignatureError::kCannotWrite);
@@ -159,7 +200,7 @@ int KeyGen(const Arguments& args) {
 
 int PubKey(const Arguments& args) {
     int result = 1;
-    const auto key = LoadKey(args.words[0], args, result);
+    const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
     std::cout << key->PublicKey().Base64() << "\n";
@@ -204,7 +245,7 @@ int Statement(const Arguments& args) {
     facts.release = *release;
     facts.expires = *expires;
     int result = 1;
-    const auto key = LoadKey(keyFile, args, result);
+    const auto key = Passphrase::LoadKey(keyFile, args, result);
     if (!key)
         return result;
     if (const int read = FileDigest::OfFile(package, facts.sha512, &facts.size);
@@ -264,6 +305,9 @@ int Check(const Arguments& args) {
         return Fail(package, read);
     if (const int matched = statement->CheckPackage(size, digest); matched != SignatureError::kNone)
         return Fail(package, matched);
+    if (!args.Has("--product"))
+        std::cerr << "quorvel-sign: no --product given: accepted the statement's own product, "
+                  << facts.product << "; an updater accepts only its own\n";
     std::cout << package << ": release " << facts.release << " of " << facts.product << ", expires "
               << UtcTime::Format(facts.expires) << ": verified\n";
     return 0;
@@ -273,7 +317,7 @@ int Check(const Arguments& args) {
 // ask for: the release that moves them to statements must carry one.
 int Sign(const Arguments& args) {
     int result = 1;
-    const auto key = LoadKey(args.words[0], args, result);
+    const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
     const std::string& package = args.words[1];
