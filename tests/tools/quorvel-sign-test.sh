@@ -69,6 +69,11 @@ grep -qx 'package DirevidUreziv.cab' DirevidUreziv.cab.release
 cp DirevidUreziv.cab Renamed.cab
 refuses "$sign" check Renamed.cab --key pub --statement DirevidUreziv.cab.release
 grep -q 'another package' err
+# Updaters of earlier versions read the earlier format, without the package.
+"$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass \
+  --format-1 --output old.release
+head -1 old.release | grep -qx 'quorvel-release 1'
+"$sign" check Renamed.cab --key pub --statement old.release >/dev/null 2>&1
 "$sign" statement key.pem DirevidUreziv.cab --product Quorvel --release 5 --passphrase-file pass \
   --channel beta --output beta.release
 refuses "$sign" check DirevidUreziv.cab --key pub --statement beta.release

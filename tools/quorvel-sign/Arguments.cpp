@@ -17,7 +17,7 @@ const char* const kValued[] = {
     "--number",    "--root",           "--threshold", "--release-key", "--freshness-key", "--max-jump",
     "--sign",      "--chain",          "--fresh",     "--installed",   "--keys"};
 const char* const kRepeated[] = {"--key", "--root", "--release-key", "--sign", "--chain"};
-const char* const kFlags[] = {"--roles", "--no-passphrase"};
+const char* const kFlags[] = {"--roles", "--no-passphrase", "--format-1"};
 
 bool In(const auto& names, const std::string& name) {
     return std::find(std::begin(names), std::end(names), name) != std::end(names);

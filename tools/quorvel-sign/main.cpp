@@ -39,7 +39,7 @@ published next to each update package, and checks statements.
                           key to KEYFILE.pub and to standard output
   pubkey KEYFILE          print the public key of a private key
   statement KEYFILE PACKAGE --product NAME --release N [--package NAME]
-                          [--channel NAME] [--base N]
+                          [--channel NAME] [--base N] [--format-1]
                           [--expires YYYY-MM-DDTHH:MM:SSZ | --days D]
                           [--output FILE]
                           write the signed release statement of PACKAGE to
@@ -51,7 +51,9 @@ published next to each update package, and checks statements.
                           below the release), the
                           package's size and SHA-512 digest, and the expiry
                           time (default: 30 days from now, UTC; at most 45
-                          days ahead, as updaters refuse later ones)
+                          days ahead, as updaters refuse later ones);
+                          --format-1 writes the earlier format without the
+                          package, which updaters of earlier versions read
   check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--package NAME]
                           [--channel NAME] [--base N] [--statement FILE]
                           check a statement (default: PACKAGE.release): signed
@@ -227,6 +229,12 @@ int Statement(const Arguments& args) {
             "--product: 1 to 64 of A-Z a-z 0-9 space . _ + -, not beginning or ending with a space");
     if (!TReleaseStatement::ValidPackageName(facts.package))
         return FailWith("--package: 1 to 128 of A-Z a-z 0-9 . _ + -, not beginning with a dot");
+    // Updaters of earlier versions read format 1 only: it names no package.
+    if (args.Has("--format-1")) {
+        if (args.Has("--package") || args.Has("--channel") || args.Has("--base"))
+            return FailWith("--format-1 names no package, channel or base");
+        facts.package.clear();
+    }
     if (args.Option("--channel") && !TReleaseStatement::ValidChannel(facts.channel))
         return FailWith("--channel: 1 to 64 of A-Z a-z 0-9 . _ + -");
     if (!release)
