@@ -10,6 +10,7 @@
 #include "TReleaseStatement.h"
 #include "UtcTime.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace RoleCommands {
@@ -93,14 +94,10 @@ int Keys(const Arguments& args) {
             "more) and --freshness-key, each valid");
     if (!expires)
         return FailWith("--expires: a time within the next 3650 days; --days: 1 to 3650");
-    facts = {*args.Option("--product"),
-             *number,
-             *expires,
-             *roots,
-             static_cast<unsigned>(std::min<std::uint64_t>(*threshold, 1000)),
-             *releaseKeys,
-             *freshness,
-             *maxJump};
+    facts = {*args.Option("--product"), *number, *expires, *roots,
+             // Beyond any number of roots, so refused below, yet no wrap.
+             static_cast<unsigned>(std::min<std::uint64_t>(*threshold, TKeyDocument::kMaxKeys + 1)),
+             *releaseKeys, *freshness, *maxJump};
     int error = 0;
     auto document = TKeyDocument::Make(facts, error);
     if (!document)
