@@ -90,8 +90,9 @@ int TKeyState::CheckRelease(const TReleaseStatement& statement, TReleaseStatemen
 
 int TKeyState::CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
                            const TReleaseStatement::TDemand& demand, std::uint64_t installed,
-                           std::int64_t now) const {
-    if (const int checked = CheckFreshness(fresh, demand.package, demand.channel, now);
+                           std::int64_t now, std::string_view freshPackage) const {
+    const std::string_view package = freshPackage.empty() ? demand.package : freshPackage;
+    if (const int checked = CheckFreshness(fresh, package, demand.channel, now);
         checked != SignatureError::kNone)
         return checked;
     if (const int checked = CheckRelease(statement, demand, now); checked != SignatureError::kNone)

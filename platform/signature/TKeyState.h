@@ -77,9 +77,11 @@ public:
     // otherwise: an old statement replayed), and that release is at most the
     // document's max-jump above installed (kReleaseTooFar). Whether it is
     // above installed at all is the caller's question.
+    // For a delta package, freshPackage names the full package the freshness
+    // statement speaks of (empty: demand's package).
     int CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
-                    const TReleaseStatement::TDemand& demand, std::uint64_t installed,
-                    std::int64_t now) const;
+                    const TReleaseStatement::TDemand& demand, std::uint64_t installed, std::int64_t now,
+                    std::string_view freshPackage = {}) const;
 
 private:
     // The roots and threshold that must sign the next document.

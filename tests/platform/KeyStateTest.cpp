@@ -213,6 +213,17 @@ TEST(KeyState, AnUpdateNeedsAFreshWordOnTheNewestRelease) {
     const TReleaseStatement far = Statement(keys.release1, 108);
     EXPECT_EQ(update(far, Fresh(keys.fresh1, 108), 8), SignatureError::kNone) << "max-jump 100 from 8";
     EXPECT_EQ(update(far, Fresh(keys.fresh1, 108), 7), SignatureError::kReleaseTooFar);
+    // A delta package from 7 to 8, named on its own, under the full package's freshness.
+    TReleaseStatement::TFacts deltaFacts = eight.Facts();
+    deltaFacts.package = "DirevidUreziv-7-8.cab";
+    deltaFacts.base = 7;
+    int error = -1;
+    const auto delta = TReleaseStatement::Make(deltaFacts, keys.release2, error);
+    const TReleaseStatement::TDemand deltaDemand{"Quorvel", "DirevidUreziv-7-8.cab", "", 7};
+    EXPECT_EQ(state.CheckUpdate(*delta, Fresh(keys.fresh1, 8), deltaDemand, 7, kNow, "DirevidUreziv.cab"),
+              SignatureError::kNone);
+    EXPECT_EQ(state.CheckUpdate(*delta, Fresh(keys.fresh1, 8), demand, 7, kNow),
+              SignatureError::kOtherPackage);
     EXPECT_EQ(update(eight, Fresh(keys.fresh1, 8), 7, kNow + 400 * kDay), SignatureError::kExpired)
         << "the key document itself has expired";
 
