@@ -45,6 +45,28 @@ std::string Text(int code) {
         return "The key file is encrypted and its passphrase is missing or wrong";
     case kPackageMismatch:
         return "The package's size or SHA-512 digest is not the one the release statement gives";
+    case kOtherPackage:
+        return "The release statement is for another package or channel";
+    case kOtherBase:
+        return "The release statement is for a delta package where a full one is wanted, or the reverse, or "
+               "for "
+               "a delta from another release";
+    case kExpiresTooLate:
+        return "The statement expires too far ahead of now";
+    case kReleaseTooFar:
+        return "The release is further above the installed one than one update may go";
+    case kNoKeyDocument:
+        return "No key document has been taken yet";
+    case kBadDocument:
+        return "The key document or freshness statement is malformed";
+    case kNotNextDocument:
+        return "The key document is not the next one";
+    case kTooFewSigners:
+        return "The key document is not signed by enough root keys";
+    case kKeysBehind:
+        return "The freshness statement names a key document newer than the newest one taken";
+    case kNotNewest:
+        return "The release statement is not of the newest release the freshness statement names";
     default:
         return "Unknown signature error " + std::to_string(code);
     }

@@ -18,6 +18,16 @@ constexpr int kOtherProduct = 8;     // a release statement, signed, for another
 constexpr int kExpired = 9;          // a release statement, signed, whose expiry time has passed
 constexpr int kPassphrase = 10;      // an encrypted key file without its passphrase, or with a wrong one
 constexpr int kPackageMismatch = 11; // a package whose size or digest is not the one stated
+constexpr int kOtherPackage = 12;    // a release statement, signed, for another package or channel
+constexpr int kOtherBase = 13;       // a delta statement where a full one is wanted, or the reverse
+constexpr int kExpiresTooLate = 14;  // a statement, signed, whose expiry is further ahead than allowed
+constexpr int kReleaseTooFar = 15;   // a release further above the installed one than one update may go
+constexpr int kNoKeyDocument = 16;   // statements asked about before any key document was taken
+constexpr int kBadDocument = 17;     // a key document or freshness statement that is not one
+constexpr int kNotNextDocument = 18; // a key document not numbered one above the current one
+constexpr int kTooFewSigners = 19;   // a key document signed by fewer root keys than the threshold
+constexpr int kKeysBehind = 20;      // a freshness statement naming a key document not yet taken
+constexpr int kNotNewest = 21;       // a release statement not of the release the freshness statement names
 
 // Takes every pending error of the cryptography library off its per-thread
 // queue (so none is left for a later call to trip over) and gives ours:

@@ -2,97 +2,101 @@
 
 #include "Base64.h"
 #include "SignatureError.h"
+#include "StrictLines.h"
 #include "TSigningKey.h"
 #include "UtcTime.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
-const char* const kFormat = "1";
-
-// The fields in their one order.
-enum Field { kHeader, kProduct, kRelease, kSize, kSha512, kExpires, kSignature, kFieldCount };
-constexpr std::array<std::string_view, kFieldCount> kNames = {
-    "quorvel-release", "product", "release", "size", "sha512", "expires", "signature"};
-
-// A decimal number without sign, blanks or leading zeros, up to max.
-std::optional<std::uint64_t> Decimal(std::string_view text, std::uint64_t max) {
-    if (text.empty() || text.size() > 20 || (text.size() > 1 && text[0] == '0'))
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (max - digit) / 10)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-// The values of the seven lines, or nullopt when the lines are not exactly
-// the seven "NAME VALUE\n" in order.
-std::optional<std::array<std::string_view, kFieldCount>> Lines(std::string_view text) {
-    std::array<std::string_view, kFieldCount> values;
-    for (std::size_t field = 0; field < kFieldCount; ++field) {
-        const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        const std::string_view line = text.substr(0, end);
-        const std::string_view name = kNames[field];
-        if (line.size() <= name.size() + 1 || !line.starts_with(name) || line[name.size()] != ' ')
-            return std::nullopt;
-        values[field] = line.substr(name.size() + 1);
-        text.remove_prefix(end + 1);
-    }
-    if (!text.empty())
-        return std::nullopt;
-    return values;
-}
+// Format 1 has no package line; format 2 names the package and may name a
+// channel.
+const char* const kFormat1 = "1";
+const char* const kFormat2 = "2";
 
 bool ValidFacts(const TReleaseStatement::TFacts& facts) {
-    return TReleaseStatement::ValidProduct(facts.product) && facts.release > 0 &&
+    const bool named = !facts.package.empty();
+    return TReleaseStatement::ValidProduct(facts.product) &&
+           (!named || TReleaseStatement::ValidPackageName(facts.package)) &&
+           (facts.channel.empty() || (named && TReleaseStatement::ValidChannel(facts.channel))) &&
+           facts.release > 0 && (facts.base == 0 || (named && facts.base < facts.release)) &&
            facts.size <= TReleaseStatement::kMaxPackageSize && !UtcTime::Format(facts.expires).empty();
+}
+
+// The facts of the lines before the signature, or nullopt when they are not
+// exactly those of format 1 or 2.
+std::optional<TReleaseStatement::TFacts> ReadFacts(TStrictLines& lines) {
+    const auto format = lines.Take("quorvel-release");
+    if (!format || (*format != kFormat1 && *format != kFormat2))
+        return std::nullopt;
+    const bool named = *format == kFormat2;
+    TReleaseStatement::TFacts facts;
+    const auto product = lines.Take("product");
+    if (!product)
+        return std::nullopt;
+    facts.product = std::string(*product);
+    if (named) {
+        const auto package = lines.Take("package");
+        if (!package)
+            return std::nullopt;
+        facts.package = std::string(*package);
+        facts.channel = std::string(lines.Take("channel").value_or(""));
+    }
+    const auto releaseText = lines.Take("release");
+    const auto release = releaseText ? StrictDecimal(*releaseText, UINT64_MAX) : std::nullopt;
+    std::optional<std::uint64_t> base = 0;
+    if (named && release)
+        if (const auto baseText = lines.Take("base"))
+            base = StrictDecimal(*baseText, UINT64_MAX).value_or(0) > 0 ? StrictDecimal(*baseText, UINT64_MAX)
+                                                                        : std::nullopt;
+    const auto sizeText = release && base ? lines.Take("size") : std::nullopt;
+    const auto size = sizeText ? StrictDecimal(*sizeText, TReleaseStatement::kMaxPackageSize) : std::nullopt;
+    const auto sha512Text = size ? lines.Take("sha512") : std::nullopt;
+    const auto sha512 = sha512Text ? TSha512::FromHex(*sha512Text) : std::nullopt;
+    const auto expiresText = sha512 ? lines.Take("expires") : std::nullopt;
+    const auto expires = expiresText ? UtcTime::Parse(*expiresText) : std::nullopt;
+    if (!expires)
+        return std::nullopt;
+    facts.release = *release;
+    facts.base = *base;
+    facts.size = *size;
+    facts.sha512 = *sha512;
+    facts.expires = *expires;
+    // A format 2 statement always names a package, so an empty name is no
+    // statement; ValidFacts checks the rest.
+    if ((named && facts.package.empty()) || !ValidFacts(facts))
+        return std::nullopt;
+    return facts;
 }
 
 } // namespace
 
 bool TReleaseStatement::ValidProduct(std::string_view name) {
-    const auto allowed = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' ||
-               c == '.' || c == '_' || c == '+' || c == '-';
-    };
-    return !name.empty() && name.size() <= kMaxProductSize && name.front() != ' ' && name.back() != ' ' &&
-           std::all_of(name.begin(), name.end(), allowed);
+    return StrictName(name, kMaxProductSize, true);
+}
+
+bool TReleaseStatement::ValidPackageName(std::string_view name) {
+    return StrictName(name, kMaxPackageNameSize, false) && name.front() != '.';
+}
+
+bool TReleaseStatement::ValidChannel(std::string_view name) {
+    return StrictName(name, kMaxChannelSize, false);
 }
 
 std::optional<TReleaseStatement> TReleaseStatement::Parse(std::string_view text) {
     if (text.size() > kMaxTextSize)
         return std::nullopt;
-    const auto values = Lines(text);
-    if (!values || (*values)[kHeader] != kFormat)
-        return std::nullopt;
-    TFacts facts;
-    facts.product = std::string((*values)[kProduct]);
-    const auto release = Decimal((*values)[kRelease], UINT64_MAX);
-    const auto size = Decimal((*values)[kSize], kMaxPackageSize);
-    const auto sha512 = TSha512::FromHex((*values)[kSha512]);
-    const auto expires = UtcTime::Parse((*values)[kExpires]);
-    const auto signature = Base64::DecodeExact((*values)[kSignature], TSignature::kSize);
-    if (!release || !size || !sha512 || !expires || !signature)
-        return std::nullopt;
-    facts.release = *release;
-    facts.size = *size;
-    facts.sha512 = *sha512;
-    facts.expires = *expires;
-    if (!ValidFacts(facts))
+    TStrictLines lines(text);
+    auto facts = ReadFacts(lines);
+    const auto signatureText = facts ? lines.Take("signature") : std::nullopt;
+    const auto signature =
+        signatureText ? Base64::DecodeExact(*signatureText, TSignature::kSize) : std::nullopt;
+    if (!signature || !lines.AtEnd())
         return std::nullopt;
     TSignature::Bytes bytes{};
     std::copy(signature->begin(), signature->end(), bytes.begin());
-    return TReleaseStatement(std::move(facts), TSignature(bytes));
+    return TReleaseStatement(std::move(*facts), TSignature(bytes));
 }
 
 std::optional<TReleaseStatement> TReleaseStatement::Make(const TFacts& facts, const TSigningKey& key,
@@ -110,24 +114,36 @@ std::optional<TReleaseStatement> TReleaseStatement::Make(const TFacts& facts, co
 
 std::string TReleaseStatement::SignedText(const TFacts& facts) {
     std::string text;
-    const auto line = [&text](Field field, const std::string& value) {
-        text.append(kNames[field]).append(" ").append(value).append("\n");
+    const auto line = [&text](std::string_view name, const std::string& value) {
+        text.append(name).append(" ").append(value).append("\n");
     };
-    line(kHeader, kFormat);
-    line(kProduct, facts.product);
-    line(kRelease, std::to_string(facts.release));
-    line(kSize, std::to_string(facts.size));
-    line(kSha512, TSha512::Hex(facts.sha512));
-    line(kExpires, UtcTime::Format(facts.expires));
+    const bool named = !facts.package.empty();
+    line("quorvel-release", named ? kFormat2 : kFormat1);
+    line("product", facts.product);
+    if (named)
+        line("package", facts.package);
+    if (!facts.channel.empty())
+        line("channel", facts.channel);
+    line("release", std::to_string(facts.release));
+    if (facts.base != 0)
+        line("base", std::to_string(facts.base));
+    line("size", std::to_string(facts.size));
+    line("sha512", TSha512::Hex(facts.sha512));
+    line("expires", UtcTime::Format(facts.expires));
     return text;
 }
 
 std::string TReleaseStatement::Text() const {
     const std::string signature(reinterpret_cast<const char*>(m_signature.Data().data()), TSignature::kSize);
-    return SignedText(m_facts) + std::string(kNames[kSignature]) + " " + Base64::Encode(signature) + "\n";
+    return SignedText(m_facts) + "signature " + Base64::Encode(signature) + "\n";
 }
 
 int TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view product,
+                             std::int64_t now) const {
+    return Check(keys, TDemand{product, {}, {}, 0, kMaxExpiryAhead}, now);
+}
+
+int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& demand,
                              std::int64_t now) const {
     const std::string signedText = SignedText(m_facts);
     const bool signedByOne = std::any_of(keys.begin(), keys.end(), [&](const TPublicKey& key) {
@@ -135,10 +151,16 @@ int TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view 
     });
     if (!signedByOne)
         return SignatureError::kMismatch;
-    if (m_facts.product != product)
+    if (m_facts.product != demand.product)
         return SignatureError::kOtherProduct;
+    if ((!demand.package.empty() && m_facts.package != demand.package) || m_facts.channel != demand.channel)
+        return SignatureError::kOtherPackage;
+    if (m_facts.base != demand.base)
+        return SignatureError::kOtherBase;
     if (now >= m_facts.expires)
         return SignatureError::kExpired;
+    if (m_facts.expires - demand.maxExpiryAhead > now)
+        return SignatureError::kExpiresTooLate;
     return SignatureError::kNone;
 }
 

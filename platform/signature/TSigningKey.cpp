@@ -81,6 +81,8 @@ int WriteNewPrivateFile(const std::string& path, const char* text, long length) 
         ok = n > 0;
         done += ok ? n : 0;
     }
+    // Flushed before it is reported written: the key may be the only copy.
+    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
         ::unlink(path.c_str());

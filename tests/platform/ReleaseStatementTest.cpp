@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include "FileDigest.h"
+#include "ReleaseJump.h"
 #include "SignatureError.h"
 #include "TReleaseStatement.h"
 #include "TSigningKey.h"
@@ -134,6 +135,14 @@ TEST(ReleaseStatement, CountsWhenSignedByEitherKeyForTheProductAndNotExpired) {
     other.product = "Quorvel Pro";
     EXPECT_EQ(Make(current, other).Check(keys, "Quorvel", before), SignatureError::kOtherProduct);
     EXPECT_EQ(Make(current).Check(keys, "Quorvel", before + 1), SignatureError::kExpired);
+    // A statement lasting far into the future would let a server replay it
+    // for as long: at most 45 days ahead counts.
+    const std::int64_t limit = 45 * 86400;
+    EXPECT_EQ(Make(current).Check(keys, "Quorvel", Facts().expires - limit), SignatureError::kNone);
+    EXPECT_EQ(Make(current).Check(keys, "Quorvel", Facts().expires - limit - 1),
+              SignatureError::kExpiresTooLate);
+    const TReleaseStatement::TDemand anyExpiry{"Quorvel", "", "", 0, INT64_MAX};
+    EXPECT_EQ(Make(current).Check(keys, anyExpiry, 0), SignatureError::kNone);
     EXPECT_EQ(Make(stranger, other).Check(keys, "Quorvel", before + 1), SignatureError::kMismatch)
         << "nothing unsigned is believed, not even which product";
 
@@ -143,6 +152,104 @@ TEST(ReleaseStatement, CountsWhenSignedByEitherKeyForTheProductAndNotExpired) {
     auto digest = Facts().sha512;
     digest[63] ^= 1;
     EXPECT_EQ(statement.CheckPackage(Facts().size, digest), SignatureError::kPackageMismatch);
+}
+
+TEST(ReleaseStatement, NamesItsPackageAndChannel) {
+    const TSigningKey key = NewKey();
+    auto facts = Facts();
+    facts.package = "DirevidUreziv.cab";
+    const std::string text = Make(key, facts).Text();
+    EXPECT_EQ(text.substr(0, text.find("release 7")),
+              "quorvel-release 2\nproduct Quorvel\npackage DirevidUreziv.cab\n");
+    auto beta = facts;
+    beta.channel = "beta";
+    const std::string betaText = Make(key, beta).Text();
+    EXPECT_NE(betaText.find("package DirevidUreziv.cab\nchannel beta\nrelease 7\n"), std::string::npos);
+    for (const auto& [written, expected] : {std::pair(text, facts), std::pair(betaText, beta)}) {
+        const auto parsed = TReleaseStatement::Parse(written);
+        ASSERT_TRUE(parsed) << written;
+        EXPECT_EQ(parsed->Facts(), expected);
+        EXPECT_EQ(parsed->Text(), written);
+    }
+    const std::vector<std::string> rejected = {
+        Replaced(text, "package DirevidUreziv.cab\n", ""),               // format 2 names one
+        Replaced(text, "quorvel-release 2", "quorvel-release 1"),        // format 1 names none
+        Replaced(text, "package DirevidUreziv.cab", "package ../x.cab"), // no path
+        Replaced(text, "package DirevidUreziv.cab", "package .hidden"),
+        Replaced(text, "package DirevidUreziv.cab", "package Direvid Ureziv.cab"),
+        Replaced(betaText, "package DirevidUreziv.cab\nchannel beta\n",
+                 "channel beta\npackage DirevidUreziv.cab\n"),
+        Replaced(betaText, "channel beta", "channel "),
+        Replaced(betaText, "channel beta\n", "channel beta\nchannel beta\n"),
+    };
+    for (const std::string& bad : rejected)
+        EXPECT_FALSE(TReleaseStatement::Parse(bad)) << bad;
+    auto stray = Facts();
+    stray.channel = "beta"; // a channel needs a package line to sit under
+    int error = -1;
+    EXPECT_FALSE(TReleaseStatement::Make(stray, key, error));
+
+    const std::vector<TPublicKey> keys = {key.PublicKey()};
+    const std::int64_t now = Facts().expires - 1;
+    const auto check = [&](const TReleaseStatement::TFacts& made, TReleaseStatement::TDemand demand) {
+        return Make(key, made).Check(keys, demand, now);
+    };
+    EXPECT_EQ(check(facts, {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kNone);
+    EXPECT_EQ(check(facts, {"Quorvel", "", ""}), SignatureError::kNone) << "no name demanded";
+    EXPECT_EQ(check(facts, {"Quorvel", "Other.cab", ""}), SignatureError::kOtherPackage);
+    EXPECT_EQ(check(Facts(), {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kOtherPackage)
+        << "a statement without a package never matches a demanded name";
+    EXPECT_EQ(check(Facts(), {"Quorvel", "", ""}), SignatureError::kNone) << "format 1 still counts";
+    EXPECT_EQ(check(beta, {"Quorvel", "DirevidUreziv.cab", "beta"}), SignatureError::kNone);
+    EXPECT_EQ(check(beta, {"Quorvel", "DirevidUreziv.cab", ""}), SignatureError::kOtherPackage);
+    EXPECT_EQ(check(facts, {"Quorvel", "DirevidUreziv.cab", "beta"}), SignatureError::kOtherPackage);
+    EXPECT_EQ(Make(key, beta).Check(keys, "Quorvel", now), SignatureError::kOtherPackage)
+        << "a caller that follows no channel takes no channel's statement";
+}
+
+TEST(ReleaseStatement, DescribesADeltaFromItsBase) {
+    const TSigningKey key = NewKey();
+    auto full = Facts();
+    full.package = "DirevidUreziv.cab";
+    auto delta = full;
+    delta.base = 6;
+    const std::string text = Make(key, delta).Text();
+    EXPECT_NE(text.find("\nrelease 7\nbase 6\nsize 3000342\n"), std::string::npos) << text;
+    const auto parsed = TReleaseStatement::Parse(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Facts().base, 6u);
+    for (const std::string& bad : {Replaced(text, "base 6", "base 7"), // not below the release
+                                   Replaced(text, "base 6", "base 0"), Replaced(text, "base 6", "base 06"),
+                                   Replaced(text, "release 7\nbase 6\n", "base 6\nrelease 7\n")})
+        EXPECT_FALSE(TReleaseStatement::Parse(bad)) << bad;
+    auto unnamed = Facts();
+    unnamed.base = 6; // format 1 carries no base
+    int error = -1;
+    EXPECT_FALSE(TReleaseStatement::Make(unnamed, key, error));
+
+    const std::vector<TPublicKey> keys = {key.PublicKey()};
+    const std::int64_t now = Facts().expires - 1;
+    const TReleaseStatement::TDemand wantFull{"Quorvel", "DirevidUreziv.cab", "", 0};
+    const TReleaseStatement::TDemand wantDeltaFrom6{"Quorvel", "DirevidUreziv.cab", "", 6};
+    const TReleaseStatement::TDemand wantDeltaFrom5{"Quorvel", "DirevidUreziv.cab", "", 5};
+    EXPECT_EQ(Make(key, delta).Check(keys, wantDeltaFrom6, now), SignatureError::kNone);
+    EXPECT_EQ(Make(key, delta).Check(keys, wantFull, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, delta).Check(keys, "Quorvel", now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, delta).Check(keys, wantDeltaFrom5, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, full).Check(keys, wantDeltaFrom6, now), SignatureError::kOtherBase);
+    EXPECT_EQ(Make(key, full).Check(keys, wantFull, now), SignatureError::kNone);
+}
+
+// A stolen key's statement for the last release number would leave nothing
+// newer for ever: one update moves at most a bound.
+TEST(ReleaseJump, AnUpdateMovesAtMostTheBound) {
+    EXPECT_EQ(ReleaseJump::Check(0, 1000), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(0, 1001), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(7, UINT64_MAX), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(20260214, 20260314, 100), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(20260214, 20260315, 100), SignatureError::kReleaseTooFar);
+    EXPECT_EQ(ReleaseJump::Check(UINT64_MAX - 5, UINT64_MAX, 5), SignatureError::kNone);
+    EXPECT_EQ(ReleaseJump::Check(9, 3), SignatureError::kNone) << "not newer is no jump";
 }
 
 // The signature is plain Ed25519 over the statement's first six lines, so

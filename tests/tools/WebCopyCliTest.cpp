@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 
@@ -56,7 +57,9 @@ TEST(WebCopyCli, BadCommandLinesExitWith2) {
              {"--protocol", "gopher"},
              {"--protocol", "ftp", "--port", "99999", "--url", "a"},
              {"--protocol", "file", "--url", "a", "--newer-than", "yesterday"},
-             {"--protocol", "http"}}) {
+             {"--protocol", "http"},
+             {"--protocol", "ftp", "--url", "a", "--password-env", "WEBCOPY_TEST_UNSET"},
+             {"--protocol", "ftp", "--url", "a", "--password-file", "/nonexistent/password"}}) {
         const Outcome r = Cli(args);
         EXPECT_EQ(r.code, 2);
         EXPECT_TRUE(Has(r.err, "webcopy: "));
@@ -132,10 +135,20 @@ TEST(WebCopyCli, FtpDownloadAndUploadWithAUser) {
     EXPECT_EQ(ReadFile(local / "f.txt"), "via ftp");
     EXPECT_TRUE(Has(r.out, "\r\033[KProgress : 7 bytes of 7 bytes"));
 
-    r = Cli({"--protocol", "ftp-upload", "--host", "127.0.0.1", "--port", port, "--user", "u", "--password",
-             "p", "--url", (local / "f.txt").string(), "--target-dir", "in", "--target-name", "g.txt"});
+    // The password kept off the command line: from a file's first line, or
+    // from the environment.
+    TempDir secrets;
+    WriteFile(secrets / "password", "p\nnot this line\n");
+    r = Cli({"--protocol", "ftp-upload", "--host", "127.0.0.1", "--port", port, "--user", "u",
+             "--password-file", (secrets / "password").string(), "--url", (local / "f.txt").string(),
+             "--target-dir", "in", "--target-name", "g.txt"});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_EQ(ReadFile(remote / "in" / "g.txt"), "via ftp");
+    setenv("WEBCOPY_TEST_PASSWORD", "p", 1);
+    r = Cli({"--protocol", "ftp", "--host", "127.0.0.1", "--port", port, "--user", "u", "--password-env",
+             "WEBCOPY_TEST_PASSWORD", "--url", "/in/g.txt", "--target-dir", secrets.Slash()});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(ReadFile(secrets / "g.txt"), "via ftp");
 
     r = Cli({"--protocol", "ftp", "--host", "127.0.0.1", "--port", port, "--url", "/f.txt", "--target-dir",
              local.Slash()});

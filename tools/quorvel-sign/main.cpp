@@ -1,7 +1,11 @@
 // quorvel-sign: makes the vendor's key pair and the signed release statements
 // published next to update packages, and checks them. The work is done by the
 // signature layer.
+#include "Arguments.h"
+#include "DurableWrite.h"
 #include "FileDigest.h"
+#include "Passphrase.h"
+#include "RoleCommands.h"
 #include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
@@ -10,11 +14,9 @@
 #include "UtcTime.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,27 +28,72 @@ const char* const kHelp = R"help(Usage: quorvel-sign COMMAND ARGUMENTS [OPTIONS]
 Makes the key pair of a product's releases and the signed release statement
 published next to each update package, and checks statements.
 
-  keygen KEYFILE          make a new key pair: the private key goes to KEYFILE
-                          (PEM, readable by its owner only, encrypted when a
-                          passphrase is given; an existing file is never
-                          replaced), the public key to KEYFILE.pub and to
-                          standard output
+  keygen KEYFILE [--no-passphrase]
+                          make a new key pair (release, root or freshness
+                          key alike): the private key goes to KEYFILE (PEM,
+                          readable by its owner only, encrypted under the
+                          passphrase; unencrypted only with --no-passphrase;
+                          an existing file is never replaced), the public
+                          key to KEYFILE.pub and to standard output
   pubkey KEYFILE          print the public key of a private key
-  statement KEYFILE PACKAGE --product NAME --release N
+  statement KEYFILE PACKAGE --product NAME --release N [--package NAME]
+                          [--channel NAME] [--base N] [--format-1]
                           [--expires YYYY-MM-DDTHH:MM:SSZ | --days D]
                           [--output FILE]
                           write the signed release statement of PACKAGE to
                           FILE (default: PACKAGE.release): the product, the
-                          release number (1 or more; each release's must be
-                          above the last), the package's size and SHA-512
-                          digest, and the expiry time (default: 30 days from
-                          now, UTC)
-  check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--statement FILE]
+                          package's file name (default: PACKAGE's own), the
+                          channel (when given), the release number (1 or
+                          more; each release's must be above the last), for
+                          a delta package the release it applies to (a base
+                          below the release), the
+                          package's size and SHA-512 digest, and the expiry
+                          time (default: 30 days from now, UTC; at most 45
+                          days ahead, as updaters refuse later ones);
+                          --format-1 writes the earlier format without the
+                          package, which updaters of earlier versions read
+  check PACKAGE --key PUBKEY [--key PUBKEY] [--product NAME] [--package NAME]
+                          [--channel NAME] [--base N] [--statement FILE]
                           check a statement (default: PACKAGE.release): signed
-                          by one of the keys, for the product (when given), not
-                          expired, and stating PACKAGE's size and digest; PUBKEY
-                          is a base64 public key or a file holding one; exit
-                          status 0 when it holds
+                          by one of the keys, for the product (when given),
+                          the package (default: PACKAGE's file name, when the
+                          statement names one), the channel (none unless
+                          given) and the base (a full package unless given),
+                          not expired, and stating PACKAGE's size and
+                          digest; PUBKEY is a base64 public key or a file
+                          holding one; exit status 0 when it holds
+
+With key documents (root keys built in, release keys offline, an online
+freshness key; see the README):
+  keys OUTPUT --product NAME --number N --root PUB... --threshold T
+       --release-key PUB... --freshness-key PUB [--max-jump J]
+       [--expires TIME | --days D] [--sign KEYFILE...]
+                          write key document N (default: expires in 365
+                          days; max-jump 1000), signed by the root key files
+                          given; it must be signed by a threshold of the
+                          previous document's roots (of the built-in ones for
+                          document 1) and, when the roots change, of its own
+  cosign DOCUMENT KEYFILE add KEYFILE's signature to a key document
+  statement ... --roles   a release statement for such updaters: signed by a
+                          release key, it may expire up to 3650 days ahead
+                          (default 365)
+  fresh KEYFILE --product NAME --package NAME [--channel NAME] --release M
+       --keys N [--expires TIME | --days D] [--output FILE]
+                          write the freshness statement (default:
+                          PACKAGE.fresh) saying release M is the newest and N
+                          the newest key document, signed by the freshness
+                          key; default 7 days, at most 45
+  check-keys DOCUMENT... --product NAME --root PUB... --threshold T
+                          walk key documents 1, 2, ... from the built-in
+                          roots and show the keys of the newest
+  check PACKAGE --product NAME --root PUB... --threshold T --chain DOCUMENT...
+       [--fresh FILE] [--statement FILE] [--installed N] [--package NAME]
+       [--channel NAME] [--base N]
+                          check as such an updater does: the chain, the
+                          freshness statement (default PACKAGE.fresh), the
+                          release statement of its release, the jump from
+                          release N when given, and PACKAGE's size and digest
+
   sign KEYFILE PACKAGE [SIGFILE], verify PUBKEY PACKAGE [SIGFILE]
                           the detached signature (default: PACKAGE.sig) that
                           updaters of earlier versions ask for instead of a
@@ -55,9 +102,11 @@ published next to each update package, and checks statements.
   --help                  show this text
   --version               show the version
 
-Passphrase of an encrypted private key, for keygen, pubkey, statement and sign:
+Passphrase of an encrypted private key, for keygen, pubkey, statement, sign,
+keys, cosign and fresh:
   --passphrase-env NAME   read it from the environment variable NAME
   --passphrase-file FILE  read it from the first line of FILE
+Without either, it is typed on the terminal (twice for keygen), without echo.
 It is never taken from the command line itself.
 
 The public key is the base64 of its 32 bytes: the value of the updater's build
@@ -81,144 +130,69 @@ Exit status: 0 success, 1 failure (the reason goes to standard error), 2 wrong u
 )help";
 
 constexpr std::int64_t kDefaultDays = 30;
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+// Updaters with the one built-in key refuse a statement that expires further
+// ahead; under key documents freshness statements keep statements fresh.
+constexpr std::int64_t kMaxDays = TReleaseStatement::kMaxExpiryAhead / (24 * 60 * 60);
+constexpr std::int64_t kRolesDefaultDays = 365;
+constexpr std::int64_t kRolesMaxDays = 3650;
 
-// The command line past the command: the words in order, and the options
-// (each "--name value"; --key may come more than once).
-struct Arguments {
-    std::vector<std::string> words;
-    std::multimap<std::string, std::string> options;
-    bool valid = true;
-
-    std::optional<std::string> Option(const std::string& name) const {
-        const auto found = options.find(name);
-        return found == options.end() ? std::nullopt : std::optional(found->second);
-    }
-};
-
-Arguments Split(const std::vector<std::string>& args) {
-    static const char* const kNames[] = {"--product",   "--release",        "--expires",
-                                         "--days",      "--output",         "--key",
-                                         "--statement", "--passphrase-env", "--passphrase-file"};
-    Arguments result;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!args[i].starts_with("--")) {
-            result.words.push_back(args[i]);
-            continue;
-        }
-        const bool known = std::find(std::begin(kNames), std::end(kNames), args[i]) != std::end(kNames);
-        const bool repeated = args[i] != "--key" && result.options.count(args[i]) > 0;
-        if (!known || repeated || i + 1 == args.size()) {
-            result.valid = false;
-            return result;
-        }
-        result.options.emplace(args[i], args[i + 1]);
-        ++i;
-    }
-    return result;
+bool WritePublic(const std::string& path, const std::string& text) {
+    return DurableWrite::ReplacePath(path, text, 0644);
 }
 
-int Fail(const std::string& what, int code) {
-    std::cerr << "quorvel-sign: " << what << ": " << SignatureError::Text(code) << "\n";
-    return 1;
-}
-
-int FailWith(const std::string& message) {
-    std::cerr << "quorvel-sign: " << message << "\n";
-    return 1;
-}
-
-int Usage() {
-    std::cerr << "quorvel-sign: wrong arguments; see quorvel-sign --help\n";
-    return 2;
-}
-
-// Reads a short text file (a key, a statement, a passphrase); nullopt when it
-// cannot be read or is longer than limit.
-std::optional<std::string> ReadShort(const std::string& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string text(limit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad() || static_cast<std::size_t>(in.gcount()) > limit)
-        return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
-}
-
-// Writes next to the target, then renames, so a reader never sees half a file.
-bool WriteReplacing(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-// The passphrase the options name: none when neither option is given; an
-// error message in problem when the one given cannot be read or is empty.
-std::optional<std::string> Passphrase(const Arguments& args, std::string& problem) {
-    std::optional<std::string> passphrase;
-    if (const auto name = args.Option("--passphrase-env")) {
-        const char* value = std::getenv(name->c_str());
-        if (!value)
-            problem = "the environment variable " + *name + " is not set";
-        passphrase = value ? std::optional<std::string>(value) : std::nullopt;
-    } else if (const auto file = args.Option("--passphrase-file")) {
-        passphrase = ReadShort(*file, 4096);
-        if (!passphrase)
-            problem = *file + ": cannot read the passphrase";
-        else
-            passphrase->resize(passphrase->find_first_of("\r\n") == std::string::npos
-                                   ? passphrase->size()
-                                   : passphrase->find_first_of("\r\n"));
-    }
-    if (passphrase && passphrase->empty() && problem.empty())
-        problem = "the passphrase is empty";
-    return passphrase;
-}
-
-std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& args, int& result) {
+// The passphrase of a new key: from the options, or typed twice on the
+// terminal; none only when --no-passphrase asks for a plain key file. The
+// outer nullopt (after saying why) when there is none to be had.
+std::optional<std::optional<std::string>> NewPassphrase(const std::string& keyFile, const Arguments& args) {
     std::string problem;
-    const auto passphrase = Passphrase(args, problem);
+    auto passphrase = Passphrase::FromOptions(args, problem);
     if (!problem.empty()) {
-        result = FailWith(problem);
+        FailWith(problem);
         return std::nullopt;
     }
-    int error = 0;
-    auto key = TSigningKey::Load(keyFile, error, passphrase);
-    if (!key)
-        result = Fail(keyFile, error);
-    return key;
+    if (args.Has("--no-passphrase")) {
+        if (!passphrase)
+            return std::optional<std::string>();
+        Passphrase::Wipe(*passphrase);
+        FailWith("--no-passphrase and a passphrase option exclude each other");
+        return std::nullopt;
+    }
+    if (passphrase)
+        return passphrase;
+    passphrase = Passphrase::FromTerminal("Passphrase of the new key " + keyFile + ": ");
+    if (!passphrase) {
+        FailWith("a new key needs a passphrase: --passphrase-file FILE, --passphrase-env NAME or typed on a "
+                 "terminal; --no-passphrase writes the key unencrypted");
+        return std::nullopt;
+    }
+    auto again = Passphrase::FromTerminal("The same passphrase again: ");
+    const bool same = again && *again == *passphrase;
+    if (again)
+        Passphrase::Wipe(*again);
+    if (!same) {
+        Passphrase::Wipe(*passphrase);
+        FailWith("the two passphrases differ");
+        return std::nullopt;
+    }
+    return passphrase;
 }
 
 int KeyGen(const Arguments& args) {
     const std::string& keyFile = args.words[0];
     if (std::ifstream(keyFile))
         return FailWith(keyFile + ": already exists; a key file is never replaced");
-    std::string problem;
-    const auto passphrase = Passphrase(args, problem);
-    if (!problem.empty())
-        return FailWith(problem);
+    auto passphrase = NewPassphrase(keyFile, args);
+    if (!passphrase)
+        return 1;
     int error = 0;
     const auto key = TSigningKey::Generate(error);
-    if (!key)
-        return Fail("cannot make a key", error);
-    if (const int saved = key->Save(keyFile, passphrase); saved != SignatureError::kNone)
-        return Fail(keyFile, saved);
+    const int saved = key ? key->Save(keyFile, *passphrase) : error;
+    if (*passphrase)
+        Passphrase::Wipe(**passphrase);
+    if (saved != SignatureError::kNone)
+        return Fail(key ? keyFile : "cannot make a key", saved);
     const std::string publicKey = key->PublicKey().Base64();
-    if (!WriteReplacing(keyFile + ".pub", publicKey + "\n"))
+    if (!WritePublic(keyFile + ".pub", publicKey + "\n"))
         return Fail(keyFile + ".pub", SignatureError::kCannotWrite);
     std::cout << publicKey << "\n";
     return 0;
@@ -226,41 +200,11 @@ int KeyGen(const Arguments& args) {
 
 int PubKey(const Arguments& args) {
     int result = 1;
-    const auto key = LoadKey(args.words[0], args, result);
+    const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
     std::cout << key->PublicKey().Base64() << "\n";
     return 0;
-}
-
-// The expiry the options ask for: --expires as given, or --days (default 30)
-// from now.
-std::optional<std::int64_t> Expiry(const Arguments& args) {
-    if (const auto at = args.Option("--expires"))
-        return args.Option("--days") ? std::nullopt : UtcTime::Parse(*at);
-    std::int64_t days = kDefaultDays;
-    if (const auto given = args.Option("--days")) {
-        try {
-            std::size_t used = 0;
-            days = std::stoll(*given, &used);
-            if (used != given->size() || days < 1 || days > 36500)
-                return std::nullopt;
-        } catch (const std::exception&) {
-            return std::nullopt;
-        }
-    }
-    return UtcTime::Now() + days * kSecondsPerDay;
-}
-
-std::optional<std::uint64_t> ReleaseNumber(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    try {
-        const unsigned long long value = std::stoull(text);
-        return value > 0 ? std::optional<std::uint64_t>(value) : std::nullopt;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
 }
 
 int Statement(const Arguments& args) {
@@ -272,19 +216,42 @@ int Statement(const Arguments& args) {
         return Usage();
     TReleaseStatement::TFacts facts;
     facts.product = *product;
-    const auto release = ReleaseNumber(*releaseText);
-    const auto expires = Expiry(args);
+    facts.package = args.Option("--package").value_or(BaseName(package));
+    facts.channel = args.Option("--channel").value_or("");
+    const auto release = PositiveNumber(*releaseText);
+    const bool roles = args.Has("--roles");
+    const auto expires =
+        Expiry(args, roles ? kRolesDefaultDays : kDefaultDays, roles ? kRolesMaxDays : kMaxDays);
     if (!TReleaseStatement::ValidProduct(facts.product))
         return FailWith(
             "--product: 1 to 64 of A-Z a-z 0-9 space . _ + -, not beginning or ending with a space");
+    if (!TReleaseStatement::ValidPackageName(facts.package))
+        return FailWith("--package: 1 to 128 of A-Z a-z 0-9 . _ + -, not beginning with a dot");
+    // Updaters of earlier versions read format 1 only: it names no package.
+    if (args.Has("--format-1")) {
+        if (args.Has("--package") || args.Has("--channel") || args.Has("--base"))
+            return FailWith("--format-1 names no package, channel or base");
+        facts.package.clear();
+    }
+    if (args.Option("--channel") && !TReleaseStatement::ValidChannel(facts.channel))
+        return FailWith("--channel: 1 to 64 of A-Z a-z 0-9 . _ + -");
     if (!release)
         return FailWith("--release: a whole number from 1 to 18446744073709551615");
-    if (!expires || *expires <= UtcTime::Now())
-        return FailWith("--expires: a time to come, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 36500");
+    if (const auto base = args.Option("--base")) {
+        const auto number = PositiveNumber(*base);
+        if (!number || *number >= *release)
+            return FailWith("--base: a release number below --release");
+        facts.base = *number;
+    }
+    if (!expires && roles)
+        return FailWith("--expires: a time within the next 3650 days; --days: 1 to 3650");
+    if (!expires)
+        return FailWith(
+            "--expires: a time within the next 45 days, as YYYY-MM-DDTHH:MM:SSZ (UTC); --days: 1 to 45");
     facts.release = *release;
     facts.expires = *expires;
     int result = 1;
-    const auto key = LoadKey(keyFile, args, result);
+    const auto key = Passphrase::LoadKey(keyFile, args, result);
     if (!key)
         return result;
     if (const int read = FileDigest::OfFile(package, facts.sha512, &facts.size);
@@ -295,24 +262,24 @@ int Statement(const Arguments& args) {
     if (!statement)
         return Fail(package, error);
     const std::string output = args.Option("--output").value_or(package + ".release");
-    if (!WriteReplacing(output, statement->Text()))
+    if (!WritePublic(output, statement->Text()))
         return Fail(output, SignatureError::kCannotWrite);
-    std::cout << output << ": release " << facts.release << " of " << facts.product << ", " << facts.size
-              << " bytes, expires " << UtcTime::Format(facts.expires) << "\n";
+    std::cout << output << ": release " << facts.release << " of " << facts.product << ", package "
+              << facts.package << (facts.channel.empty() ? "" : ", channel " + facts.channel)
+              << (facts.base ? ", delta from release " + std::to_string(facts.base) : "") << ", "
+              << facts.size << " bytes, expires " << UtcTime::Format(facts.expires) << "\n";
     return 0;
 }
 
 int Check(const Arguments& args) {
     const std::string& package = args.words[0];
+    if (args.Has("--root"))
+        return RoleCommands::CheckUpdate(args);
     std::vector<TPublicKey> keys;
-    for (auto [at, end] = args.options.equal_range("--key"); at != end; ++at) {
-        std::optional<TPublicKey> key = TPublicKey::FromBase64(at->second);
-        if (!key) {
-            const auto fromFile = ReadShort(at->second, 256);
-            key = fromFile ? TPublicKey::FromBase64(*fromFile) : std::nullopt;
-        }
+    for (const std::string& text : args.All("--key")) {
+        const auto key = ReadPublicKey(text);
         if (!key)
-            return Fail(at->second, SignatureError::kBadKey);
+            return Fail(text, SignatureError::kBadKey);
         keys.push_back(*key);
     }
     if (keys.empty() || keys.size() > 2)
@@ -326,7 +293,17 @@ int Check(const Arguments& args) {
         return Fail(statementFile, SignatureError::kBadStatement);
     const auto& facts = statement->Facts();
     const std::string product = args.Option("--product").value_or(facts.product);
-    if (const int checked = statement->Check(keys, product, UtcTime::Now()); checked != SignatureError::kNone)
+    // A statement that names a package must name this one; a name given
+    // is demanded of any statement.
+    const std::string packageName =
+        args.Option("--package").value_or(facts.package.empty() ? "" : BaseName(package));
+    const std::string channel = args.Option("--channel").value_or("");
+    const auto base = args.Has("--base") ? PositiveNumber(*args.Option("--base")) : std::uint64_t{0};
+    if (!base)
+        return FailWith("--base: a release number");
+    const TReleaseStatement::TDemand demand{product, packageName, channel, *base,
+                                            TReleaseStatement::kMaxExpiryAhead};
+    if (const int checked = statement->Check(keys, demand, UtcTime::Now()); checked != SignatureError::kNone)
         return Fail(statementFile, checked);
     FileDigest::Sha512 digest{};
     std::uint64_t size = 0;
@@ -334,6 +311,9 @@ int Check(const Arguments& args) {
         return Fail(package, read);
     if (const int matched = statement->CheckPackage(size, digest); matched != SignatureError::kNone)
         return Fail(package, matched);
+    if (!args.Has("--product"))
+        std::cerr << "quorvel-sign: no --product given: accepted the statement's own product, "
+                  << facts.product << "; an updater accepts only its own\n";
     std::cout << package << ": release " << facts.release << " of " << facts.product << ", expires "
               << UtcTime::Format(facts.expires) << ": verified\n";
     return 0;
@@ -343,7 +323,7 @@ int Check(const Arguments& args) {
 // ask for: the release that moves them to statements must carry one.
 int Sign(const Arguments& args) {
     int result = 1;
-    const auto key = LoadKey(args.words[0], args, result);
+    const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
     const std::string& package = args.words[1];
@@ -351,7 +331,7 @@ int Sign(const Arguments& args) {
     if (const int signed_ = key->SignFile(package, signature); signed_ != SignatureError::kNone)
         return Fail(package, signed_);
     const std::string sigFile = args.words.size() == 3 ? args.words[2] : package + ".sig";
-    if (!WriteReplacing(sigFile, signature->Text()))
+    if (!WritePublic(sigFile, signature->Text()))
         return Fail(sigFile, SignatureError::kCannotWrite);
     return 0;
 }
@@ -360,11 +340,7 @@ int Verify(const Arguments& args) {
     const std::string& publicKeyText = args.words[0];
     const std::string& package = args.words[1];
     const std::string sigFile = args.words.size() == 3 ? args.words[2] : package + ".sig";
-    std::optional<TPublicKey> key = TPublicKey::FromBase64(publicKeyText);
-    if (!key) {
-        const auto fromFile = ReadShort(publicKeyText, 256);
-        key = fromFile ? TPublicKey::FromBase64(*fromFile) : std::nullopt;
-    }
+    const auto key = ReadPublicKey(publicKeyText);
     if (!key)
         return Fail(publicKeyText, SignatureError::kBadKey);
     const auto text = ReadShort(sigFile, TSignature::kMaxTextSize);
@@ -410,5 +386,13 @@ int main(int argc, char** argv) {
         return Sign(args);
     if (command == "verify" && (words == 2 || words == 3))
         return Verify(args);
+    if (command == "keys" && words == 1)
+        return RoleCommands::Keys(args);
+    if (command == "cosign" && words == 2)
+        return RoleCommands::Cosign(args);
+    if (command == "fresh" && words == 1)
+        return RoleCommands::Fresh(args);
+    if (command == "check-keys" && words >= 1)
+        return RoleCommands::CheckKeys(args);
     return Usage();
 }

@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -28,6 +31,27 @@ bool ParseDate(const std::string& text, TDateTime& date) {
     const QDateTime utc(value.date(), value.time(), Qt::UTC);
     date = DateTime::FromUnixUtc(utc.toSecsSinceEpoch());
     return true;
+}
+
+// A password given by reference: the first line of a file, or the value of
+// an environment variable; why not in problem.
+std::string SecretFrom(const std::string& option, const std::string& value, std::string& problem) {
+    if (option.ends_with("-env")) {
+        const char* set = std::getenv(value.c_str());
+        if (!set)
+            problem = "the environment variable " + value + " (" + option + ") is not set";
+        return set ? set : "";
+    }
+    // At most a short line is read: a password file is no stream.
+    constexpr std::size_t kMaxLine = 4096;
+    std::ifstream in(value, std::ios::binary);
+    std::string text(kMaxLine + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(in ? text.size() : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    const std::size_t end = text.find_first_of("\r\n");
+    if (!in.is_open() || in.bad() || (end == std::string::npos && text.size() > kMaxLine))
+        problem = "cannot read the password file " + value + " (" + option + ")";
+    return text.substr(0, end);
 }
 
 bool ParsePort(const std::string& text, int& port) {
@@ -90,6 +114,13 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
             line.proxyPassword = value;
             continue;
         }
+        std::string problem;
+        if (option == "--proxy-password-file" || option == "--proxy-password-env") {
+            line.proxyPassword = SecretFrom(option, value, problem);
+            if (!problem.empty())
+                return fail(problem);
+            continue;
+        }
         if (line.jobs.empty())
             return fail("option " + option + " comes before the first --protocol");
         TCommandLineJob& job = line.jobs.back();
@@ -101,7 +132,11 @@ TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
             job.user = value;
         else if (option == "--password")
             job.password = value;
-        else if (option == "--target-dir")
+        else if (option == "--password-file" || option == "--password-env") {
+            job.password = SecretFrom(option, value, problem);
+            if (!problem.empty())
+                return fail(problem);
+        } else if (option == "--target-dir")
             job.targetDir = value;
         else if (option == "--target-name")
             job.targetName = value;
@@ -147,7 +182,10 @@ Job options (they belong to the job started last):
   --port N            ftp, ftp-upload: the server's port (default 21)
   --user TEXT         login of the FTP server or the share
   --password TEXT     password of the FTP server or the share (anonymous FTP
-                      unless both user and password are given)
+                      unless both user and password are given); other users
+                      of the machine can see a command line, so prefer:
+  --password-file F   the password is the first line of the file F
+  --password-env NAME the password is the value of environment variable NAME
   --target-dir DIR    downloads and copies: the folder to write into;
                       ftp-upload: the remote folder (created if one level is
                       missing); http-upload: the folder of the file to send
@@ -163,6 +201,7 @@ Settings (for all jobs):
                       asks the server for the rest
   --proxy HOST[:PORT]
                       an HTTP proxy; --proxy-user, --proxy-password its login
+                      (or --proxy-password-file F, --proxy-password-env NAME)
   -h, --help          this text
   --version           the version of webcopy
 
