@@ -1,6 +1,7 @@
 // quorvel-sign: makes the vendor's key pair and the signed release statements
 // published next to update packages, and checks them. The work is done by the
 // signature layer.
+#include "DeltaCommand.h"
 #include "FileDigest.h"
 #include "SignatureError.h"
 #include "TPublicKey.h"
@@ -386,6 +387,8 @@ int main(int argc, char** argv) {
     if (all.empty())
         return Usage();
     const std::string& command = all[0];
+    if (command == "delta" || command == "check-delta")
+        return RunDeltaCommand(all);
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kHelp;
         return 0;
