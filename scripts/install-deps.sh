@@ -7,9 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang-format
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libcurl4-openssl-dev libmspack-dev libsmbclient-dev libssl-dev
+  libzstd-dev libgcab-dev
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
   clang libclang-rt-14-dev
-  gcab cabextract curl openssl python3 python3-pyftpdlib samba smbclient acl
+  gcab cabextract zstd curl openssl python3 python3-pyftpdlib samba smbclient acl
   fonts-dejavu-core fonts-liberation
   xvfb xdotool imagemagick x11-utils
   help2man lintian

@@ -3,6 +3,7 @@
 // signature layer.
 #include "Arguments.h"
 #include "DurableWrite.h"
+#include "DeltaCommand.h"
 #include "FileDigest.h"
 #include "Passphrase.h"
 #include "RoleCommands.h"
@@ -362,6 +363,8 @@ int main(int argc, char** argv) {
     if (all.empty())
         return Usage();
     const std::string& command = all[0];
+    if (command == "delta" || command == "check-delta")
+        return RunDeltaCommand(all);
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << kHelp;
         return 0;
