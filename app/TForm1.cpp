@@ -117,6 +117,13 @@ void TForm1::BitBtn1Click() {
     // The settings as they are now (tests change the bound or the file
     // operations after the window is made); the run's one job.
     m_update.SetSettings(UpdateSettings());
+    // One updater per folder: another one at work there leaves this window
+    // as it was, with a word why.
+    if (!m_hold.Held() && m_update.HoldFolder(m_hold) != TFolderLock::TState::Held) {
+        ShowInformation(m_hold.State() == TFolderLock::TState::Busy ? UpdateTexts::kBusy
+                                                                    : UpdateTexts::kError);
+        return;
+    }
     m_update.PrepareRun(*WebCopy1);
     // Two runs must never share the engine's job list: "Start" stays disabled
     // until the run reports its end (file-done or copy-done enable it again).

@@ -112,6 +112,7 @@ private:
     TWindowUpdates m_updates;
     QString m_key, m_nextKey;
     TUpdate m_update;
+    TFolderLock m_hold; // the update folder, from the first "Start" to the window's end
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -24,7 +24,7 @@ QString BackupTempName(const QString& backupName) {
 void DeclareNames(TStagedInstall& install, const QString& packageName, const QString& backupName) {
     install.AddLeftover(backupName);
     install.AddLeftover(BackupTempName(backupName));
-    install.Reserve(ReleaseRecord::Name(packageName));
+    install.Own(ReleaseRecord::Name(packageName));
 }
 
 // The package's bytes into the backup, a few MiB per call, so that a kill

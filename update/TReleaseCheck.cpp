@@ -1,68 +1,88 @@
 #include "TReleaseCheck.h"
 
 #include "FileDigest.h"
-#include "InetRequest.h"
-#include "InetSession.h"
+#include "KeyWalk.h"
+#include "ReleaseJump.h"
 #include "SignatureError.h"
+#include "TFreshnessStatement.h"
+#include "TKeyState.h"
+#include "TextFetch.h"
 #include "UtcTime.h"
 
 namespace {
 
-// The text at url, or nullopt: no answer, a status other than 200, a body
-// longer than a statement can be, a failed read or a cancel.
-std::optional<std::string> FetchText(const std::string& url, const std::string& proxy,
-                                     const std::atomic<bool>& cancelled) {
-    const auto session = InetSession::Open("WebCopy", proxy, &cancelled);
-    if (!session || cancelled)
-        return std::nullopt;
-    InetRequest* request = session->OpenUrl(url, false);
-    std::uint32_t status = 0;
-    if (!request || !request->QueryStatusCode(status) || status != 200)
-        return std::nullopt;
-    std::uint64_t length = 0;
-    if (request->QueryContentLength(length) && length > TReleaseStatement::kMaxTextSize)
-        return std::nullopt;
-    std::string text;
-    char block[512];
-    for (;;) {
-        std::size_t got = 0;
-        if (cancelled || !request->Read(block, sizeof block, got))
-            return std::nullopt;
-        if (got == 0)
-            return text;
-        text.append(block, got);
-        if (text.size() > TReleaseStatement::kMaxTextSize)
-            return std::nullopt;
-    }
+void AddKey(const QString& text, std::vector<TPublicKey>& to, bool& required) {
+    if (text.isEmpty())
+        return;
+    required = true;
+    if (const auto parsed = TPublicKey::FromBase64(text.toStdString()))
+        to.push_back(*parsed);
 }
 
 } // namespace
 
-TReleaseCheck::TReleaseCheck(const QString& key, const QString& nextKey, const QString& product)
-    : m_product(product.toStdString()) {
-    for (const QString& text : {key, nextKey}) {
-        if (text.isEmpty())
-            continue;
-        m_required = true;
-        if (const auto parsed = TPublicKey::FromBase64(text.toStdString()))
-            m_keys.push_back(*parsed);
+TReleaseCheck::TReleaseCheck(const TKeys& keys, const QString& product, const QString& package,
+                             const QString& channel)
+    : m_threshold(keys.threshold), m_product(product.toStdString()), m_package(package.toStdString()),
+      m_channel(channel.toStdString()) {
+    for (const QString& root : keys.rootKeys)
+        AddKey(root, m_roots, m_required);
+    if (m_roots.empty()) {
+        AddKey(keys.key, m_keys, m_required);
+        AddKey(keys.nextKey, m_keys, m_required);
+    } else if (m_roots.size() != static_cast<std::size_t>(keys.rootKeys.size())) {
+        // A root that is not a key: nothing is accepted rather than fewer roots.
+        m_roots.clear();
+        m_keys.clear();
     }
 }
 
 TReleaseCheck::TOutcome TReleaseCheck::Fetch(const QString& url, const QString& proxy,
                                              const std::atomic<bool>& cancelled,
-                                             std::uint64_t installedRelease) {
+                                             std::uint64_t installedRelease, const QString& folder,
+                                             const QString& keptKeys) {
     Forget();
-    const auto text = FetchText(url.toStdString(), proxy.toStdString(), cancelled);
+    const std::string packageUrl = url.toStdString();
+    const auto text =
+        FetchText(packageUrl + ".release", proxy.toStdString(), cancelled, TReleaseStatement::kMaxTextSize);
     if (cancelled)
         return TOutcome::Cancelled;
     auto statement = text ? TReleaseStatement::Parse(*text) : std::nullopt;
-    if (!statement || statement->Check(m_keys, m_product, UtcTime::Now()) != SignatureError::kNone)
+    m_refusal = statement ? Judge(*statement, packageUrl, proxy.toStdString(), cancelled, installedRelease,
+                                  folder, keptKeys)
+                          : SignatureError::kBadStatement;
+    if (cancelled)
+        return TOutcome::Cancelled;
+    if (m_refusal != SignatureError::kNone)
         return TOutcome::Refused;
     if (statement->Facts().release <= installedRelease)
         return TOutcome::UpToDate;
     m_statement = std::move(statement);
     return TOutcome::Newer;
+}
+
+// SignatureError::kNone when the statement vouches for an update of this
+// package from installed: signed as the keys say, for this product, package
+// and channel, fresh, and not beyond the bound one update may move.
+int TReleaseCheck::Judge(const TReleaseStatement& statement, const std::string& url, const std::string& proxy,
+                         const std::atomic<bool>& cancelled, std::uint64_t installed, const QString& folder,
+                         const QString& keptKeys) {
+    TReleaseStatement::TDemand demand;
+    demand.product = m_product;
+    demand.package = m_package;
+    demand.channel = m_channel;
+    if (!Roles()) {
+        const int code = statement.Check(m_keys, demand, UtcTime::Now());
+        return code != SignatureError::kNone ? code
+                                             : ReleaseJump::Check(installed, statement.Facts().release);
+    }
+    TKeyState state(m_product, m_roots, m_threshold);
+    KeyWalk::Walk(state, url, proxy, cancelled, folder, keptKeys);
+    const auto freshText = FetchText(url + ".fresh", proxy, cancelled, TFreshnessStatement::kMaxTextSize);
+    const auto fresh = freshText ? TFreshnessStatement::Parse(*freshText) : std::nullopt;
+    if (!fresh)
+        return SignatureError::kBadDocument;
+    return state.CheckUpdate(statement, *fresh, demand, installed, UtcTime::Now());
 }
 
 void TReleaseCheck::Add(const char* data, std::size_t size) {
@@ -86,4 +106,5 @@ bool TReleaseCheck::CopyMatches(int fd) const {
 void TReleaseCheck::Forget() {
     m_statement.reset();
     m_digest.Reset();
+    m_refusal = SignatureError::kNone;
 }

@@ -7,9 +7,13 @@
 #include "ReleaseRecord.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
+#include "TFolderLock.h"
+#include "TStagedInstall.h"
 #include "UpdateTexts.h"
 #include "UrlHelpers.h"
 #include "WebCopy.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <filesystem>
@@ -44,15 +48,15 @@ QString MessageOf(TUpdateReason reason) {
 
 } // namespace
 
-TUpdate::TUpdate(TUpdateSettings settings)
-    : m_settings(std::move(settings)), m_release(m_settings.key, m_settings.nextKey, m_settings.product) {
-    m_settings.folder = WithSlash(m_settings.folder);
+TUpdate::TUpdate(TUpdateSettings settings) : m_settings(std::move(settings)) {
+    SetSettings(m_settings);
 }
 
 void TUpdate::SetSettings(TUpdateSettings settings) {
     m_settings = std::move(settings);
     m_settings.folder = WithSlash(m_settings.folder);
-    m_release = TReleaseCheck(m_settings.key, m_settings.nextKey, m_settings.product);
+    m_release = TReleaseCheck({m_settings.key, m_settings.nextKey, m_settings.rootKeys, m_settings.threshold},
+                              m_settings.product, m_settings.packageName, m_settings.channel);
 }
 
 QString TUpdate::PackagePath() const {
@@ -109,10 +113,41 @@ TUpdate::TDateRule TUpdate::DateRule(TDateTime serverDate) const {
     return serverDate >= localAge ? TDateRule::Newer : TDateRule::Older;
 }
 
+std::optional<std::uint64_t> TUpdate::InstalledRelease() const {
+    const ReleaseRecord::TReadResult record =
+        ReleaseRecord::ReadRecord(m_settings.folder, m_settings.packageName);
+    switch (record.status) {
+    case ReleaseRecord::TStatus::Found:
+        return std::max(record.release, m_settings.release);
+    case ReleaseRecord::TStatus::Missing:
+        return m_settings.release;
+    case ReleaseRecord::TStatus::Untrusted:
+    case ReleaseRecord::TStatus::Unreadable:
+    case ReleaseRecord::TStatus::Malformed:
+        break;
+    }
+    // What is installed cannot be told: nothing is taken for newer.
+    return std::nullopt;
+}
+
+QString TUpdate::KeptKeysName() const {
+    QString stem = m_settings.packageName;
+    if (stem.endsWith(QStringLiteral(".cab"), Qt::CaseInsensitive))
+        stem.chop(4);
+    return QLatin1Char('.') + stem + QStringLiteral(".keys");
+}
+
+TReleaseCheck::TOutcome TUpdate::FetchStatement(const QString& proxy, const std::atomic<bool>& cancelled) {
+    const std::optional<std::uint64_t> installed = InstalledRelease();
+    if (!installed) {
+        m_release.Forget();
+        return TReleaseCheck::TOutcome::Refused;
+    }
+    return m_release.Fetch(m_settings.url, proxy, cancelled, *installed, m_settings.folder, KeptKeysName());
+}
+
 TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
-    const std::uint64_t installed = ReleaseRecord::Read(m_settings.folder, m_settings.packageName);
-    const TReleaseCheck::TOutcome outcome = m_release.Fetch(m_settings.url + QStringLiteral(".release"),
-                                                            engine.Proxy, engine.Cancelled, installed);
+    const TReleaseCheck::TOutcome outcome = FetchStatement(engine.Proxy, engine.Cancelled);
     if (outcome == TReleaseCheck::TOutcome::Newer) {
         // The engine reads the bound when the download begins, on this
         // thread. An empty package has no bound of 0 (none): one byte is
@@ -148,7 +183,18 @@ bool TUpdate::Install() {
     // names is recorded with the product's files, in the same install.
     TBackupCheck check;
     std::vector<TOwnFile> ownFiles;
+    // Another updater may have installed a newer release since this one
+    // read the record: under the folder's lock, the statement must still be
+    // above what is installed, so two updaters never roll each other back.
+    TFolderLock hold;
+    if (HoldFolder(hold) != TFolderLock::TState::Held)
+        return false;
     if (m_release.Required()) {
+        const std::optional<std::uint64_t> installed = InstalledRelease();
+        if (!installed || m_release.Release() <= *installed) {
+            RemovePackage();
+            return false;
+        }
         check = [this](int backup) { return m_release.CopyMatches(backup); };
         ownFiles.push_back(
             {ReleaseRecord::Name(m_settings.packageName), ReleaseRecord::Text(m_release.Release())});
@@ -160,6 +206,23 @@ bool TUpdate::Install() {
 }
 
 // ---- the whole job ----
+
+TFolderLock::TState TUpdate::HoldFolder(TFolderLock& lock) const {
+    return lock.Acquire(QFile::encodeName(m_settings.folder).toStdString(),
+                        QFile::encodeName(TStagedInstall::LockName(m_settings.packageName)).toStdString());
+}
+
+// The outcome of a folder that could not be held, or nothing when it is.
+std::optional<TUpdateReason> TUpdate::HoldRefusal(TFolderLock& lock) const {
+    switch (HoldFolder(lock)) {
+    case TFolderLock::TState::Held:
+        return std::nullopt;
+    case TFolderLock::TState::Busy:
+        return TUpdateReason::Busy;
+    default:
+        return TUpdateReason::RecoveryFailed;
+    }
+}
 
 void TUpdate::BindEngine(TWebCopy& engine) {
     auto fail = [this](int code) {
@@ -225,6 +288,9 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
         return Check();
     if (OnStarted)
         OnStarted();
+    TFolderLock hold;
+    if (const auto refusal = HoldRefusal(hold))
+        return Finish(*refusal);
     TUpdateOutcome failure;
     if (!Recover(&failure))
         return Finish(failure.reason);
@@ -261,14 +327,15 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
 TUpdateOutcome TUpdate::Check() {
     if (OnStarted)
         OnStarted();
+    TFolderLock hold;
+    if (const auto refusal = HoldRefusal(hold))
+        return Finish(*refusal);
     TUpdateOutcome failure;
     if (!Recover(&failure))
         return Finish(failure.reason);
     if (!Signed())
         return CheckDate();
-    const std::uint64_t installed = ReleaseRecord::Read(m_settings.folder, m_settings.packageName);
-    switch (m_release.Fetch(m_settings.url + QStringLiteral(".release"), m_settings.proxy, m_cancelled,
-                            installed)) {
+    switch (FetchStatement(m_settings.proxy, m_cancelled)) {
     case TReleaseCheck::TOutcome::Newer:
         return Finish(TUpdateReason::UpdateAvailable);
     case TReleaseCheck::TOutcome::UpToDate:

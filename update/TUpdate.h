@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateTime.h"
+#include "TFolderLock.h"
 #include "TReleaseCheck.h"
 #include "TUpdateOutcome.h"
 #include "TUpdateSettings.h"
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class TWebCopy;
 
@@ -60,6 +62,12 @@ public:
 
     // ---- the rules, one step at a time ----
 
+    // Takes the update folder for one updater: Held, or Busy when another
+    // process holds it (Untrusted, Unavailable: no lock of ours can be
+    // taken there). A window holds it from its first "Start" to its end;
+    // Run and Check hold it while they run.
+    TFolderLock::TState HoldFolder(TFolderLock& lock) const;
+
     // At start: an install that a kill or a crash interrupted is undone, so
     // the product is whole again. False, with the outcome filled in
     // (RecoveryFailed), when the undo failed or the folder is not ours to
@@ -100,8 +108,15 @@ public:
     // the product's files are the package's.
     bool Install();
 
+    // The installed release: the larger of the built-in one and the record;
+    // nullopt when the record is there but cannot be believed or read.
+    std::optional<std::uint64_t> InstalledRelease() const;
+
 private:
+    TReleaseCheck::TOutcome FetchStatement(const QString& proxy, const std::atomic<bool>& cancelled);
+    QString KeptKeysName() const;
     TUpdateOutcome Finish(TUpdateReason reason, int engineError = 0);
+    std::optional<TUpdateReason> HoldRefusal(TFolderLock& lock) const;
     void BindEngine(TWebCopy& engine);
     TUpdateOutcome CheckDate();
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -21,6 +22,16 @@ struct TUpdateSettings {
     // decides what is new.
     QString key;
     QString nextKey;
+    // Base64 root keys and the threshold of them that signs a key document:
+    // any root turns roles on (key documents beside the package name the
+    // release keys and the freshness key), and the two keys above go unused.
+    QStringList rootKeys;
+    unsigned threshold = 1;
+    // The release the product was built as: the least the updater accepts
+    // when no release is recorded yet (a fresh install is not release 0).
+    std::uint64_t release = 0;
+    // The channel release statements must name (empty: none).
+    QString channel;
     // The product release statements must name.
     QString product = QStringLiteral("Quorvel");
     // The largest package downloaded, in bytes (0: no bound).

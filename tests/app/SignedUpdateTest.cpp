@@ -72,6 +72,7 @@ protected:
                                  std::int64_t expires = UtcTime::Now() + 86400) {
         TReleaseStatement::TFacts facts;
         facts.product = product;
+        facts.package = "DirevidUreziv.cab";
         facts.release = release;
         facts.size = bytes.size();
         TSha512 sha;

@@ -50,6 +50,7 @@ protected:
     static std::string Statement(const TSigningKey& signer, const std::string& bytes, std::uint64_t release) {
         TReleaseStatement::TFacts facts;
         facts.product = "Quorvel";
+        facts.package = "DirevidUreziv.cab";
         facts.release = release;
         facts.size = bytes.size();
         TSha512 sha;
