@@ -1,4 +1,5 @@
 #include "CabTestSupport.h"
+#include "TestBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -97,18 +98,6 @@ Tree TwoFileCabinet(const fs::path& cab) {
     MakeGcab(cab, src.Path(), {"hello.c", "welcome.c"}, false);
     return files;
 }
-
-namespace {
-
-// Bytes that differ from block to block, so a misplaced block shows.
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 2654435761u + seed) >> 13);
-    return bytes;
-}
-
-} // namespace
 
 CabLayout MixedLayout(Tree& files) {
     const Tree stored = {{"readme.txt", "stored in the first folder\n"}, {"sub/dir/deep.txt", "nested\n"}};
