@@ -16,10 +16,6 @@
 
 namespace {
 
-// The component whose file is being written; the write callback gets no
-// user value, so it finds the component here.
-TCABFile* g_current = nullptr;
-
 // A handle of 0 means "skip this file" to the decompression layer, so a
 // created file must never get descriptor 0 (when standard input is closed).
 int AwayFromZero(int fd) {
@@ -62,7 +58,6 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     cab.CurrentFileName = QString::fromUtf8(name.c_str());
     cab.CurrentBytesWritten = 0;
     cab.CurrentFileSize = n.cb;
-    g_current = &cab;
 
     std::vector<std::string> parts;
     if (!TTargetFolder::SplitEntryName(name, parts))
@@ -148,11 +143,10 @@ std::int64_t CabRead(Fdi::FileHandle handle, void* buffer, std::uint32_t count) 
     return done;
 }
 
-std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t count) {
+std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t count, TCABFile* cab) {
     std::uint32_t done = 0;
     int error = 0;
-    TCABFile* const writer = g_current;
-    TFileOps& ops = writer && writer->FileOps ? *writer->FileOps : TFileOps::System();
+    TFileOps& ops = cab && cab->FileOps ? *cab->FileOps : TFileOps::System();
     while (done < count) {
         const ssize_t put =
             ops.Write(static_cast<int>(handle), static_cast<const char*>(buffer) + done, count - done);
@@ -164,7 +158,7 @@ std::int64_t CabWrite(Fdi::FileHandle handle, const void* buffer, std::uint32_t 
         }
         done += static_cast<std::uint32_t>(put);
     }
-    if (TCABFile* cab = writer) {
+    if (cab) {
         cab->CurrentBytesWritten += count;
         if (cab->OnDecompressProgress)
             cab->OnDecompressProgress(cab, cab->CurrentFileName, cab->CurrentBytesWritten,
@@ -200,15 +194,9 @@ Fdi::FileHandle CabNotify(Fdi::TNotificationType type, Fdi::TNotification& notif
     }
 }
 
-Fdi::TCallbacks CabCallbacks() {
-    return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, CabWrite, CabClose, CabSeek};
-}
-
-TCABFile* CurrentExtraction() {
-    return g_current;
-}
-
-void ForgetExtraction(const TCABFile* component) {
-    if (g_current == component)
-        g_current = nullptr;
+Fdi::TCallbacks CabCallbacks(TCABFile* cab) {
+    auto write = [cab](Fdi::FileHandle handle, const void* buffer, std::uint32_t count) {
+        return CabWrite(handle, buffer, count, cab);
+    };
+    return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, write, CabClose, CabSeek};
 }

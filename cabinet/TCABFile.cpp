@@ -17,9 +17,7 @@ constexpr quint32 kVersion = 0x01040000;
 
 TCABFile::TCABFile(QObject* owner) : TComponent(owner), m_contents(new TCABFileContents(this)) {}
 
-TCABFile::~TCABFile() {
-    ForgetExtraction(this);
-}
+TCABFile::~TCABFile() = default;
 
 QString TCABFile::Version() const {
     return QStringLiteral("%1.%2.%3.%4")
@@ -56,7 +54,7 @@ int TCABFile::ProcessCabinet() {
         return -1;
     int result = -1;
     Fdi::TErf erf;
-    const Fdi::TCallbacks callbacks = source.Callbacks(CabCallbacks());
+    const Fdi::TCallbacks callbacks = source.Callbacks(CabCallbacks(this));
     if (Fdi::HFDI fdi = Fdi::Create(callbacks, Fdi::TCpuType::cpu80386, &erf)) {
         const Fdi::FileHandle handle = callbacks.open(folder + name, O_RDONLY, 0);
         Fdi::TCabinetInfo info;

@@ -1,4 +1,5 @@
 #include "CabBuilder.h"
+#include "CabLayout.h"
 
 #include <fstream>
 
@@ -12,26 +13,6 @@ void Put16(std::string& out, unsigned v) {
 void Put32(std::string& out, std::uint32_t v) {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
-}
-
-// The cabinet data-block checksum: 32-bit little-endian words XORed, the
-// tail bytes folded in most significant first.
-std::uint32_t Checksum(const unsigned char* p, std::size_t n, std::uint32_t seed) {
-    std::uint32_t sum = seed;
-    for (std::size_t words = n / 4; words > 0; --words, p += 4)
-        sum ^= p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    std::uint32_t tail = 0;
-    switch (n % 4) {
-    case 3:
-        tail |= static_cast<std::uint32_t>(*p++) << 16;
-        [[fallthrough]];
-    case 2:
-        tail |= static_cast<std::uint32_t>(*p++) << 8;
-        [[fallthrough]];
-    case 1:
-        tail |= *p;
-    }
-    return sum ^ tail;
 }
 
 } // namespace
@@ -62,8 +43,8 @@ std::string CabBuilder::Build() const {
         Put16(sizes, static_cast<unsigned>(data.size()));
         std::uint32_t sum = 0;
         if (checksums) {
-            sum = Checksum(reinterpret_cast<const unsigned char*>(data.data()), data.size(), 0);
-            sum = Checksum(reinterpret_cast<const unsigned char*>(sizes.data()), 4, sum);
+            sum = CabChecksum(reinterpret_cast<const unsigned char*>(data.data()), data.size(), 0);
+            sum = CabChecksum(reinterpret_cast<const unsigned char*>(sizes.data()), 4, sum);
         }
         if (static_cast<int>(count) == corruptBlock)
             data[data.size() / 2] = static_cast<char>(data[data.size() / 2] ^ 0x5A);

@@ -71,7 +71,9 @@ TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
     Fdi::TErf erf;
     Fdi::HFDI fdi = Fdi::Create(rec.Callbacks(), Fdi::TCpuType::cpu80386, &erf);
     ASSERT_NE(fdi, nullptr);
-    const fs::path cab = SharedCab("normal_2files_1folder.cab");
+    TempDir work;
+    const fs::path cab = work / "two.cab";
+    const Tree files = TwoFileCabinet(cab);
     std::vector<Event> events;
     Fdi::FileHandle next = 1000;
     int marker = 0;
@@ -91,7 +93,7 @@ TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
     EXPECT_EQ(events[0].n.psz3, Folder(cab));
     EXPECT_EQ(events[1].type, Fdi::fdintCOPY_FILE);
     EXPECT_EQ(events[1].n.psz1, "hello.c");
-    EXPECT_EQ(events[1].n.cb, 77);
+    EXPECT_EQ(events[1].n.cb, static_cast<std::int64_t>(files.at("hello.c").size()));
     EXPECT_EQ(events[1].n.date, ((1997 - 1980) << 9) | (3 << 5) | 12);
     EXPECT_EQ(events[1].n.time, (11 << 11) | (13 << 5) | (52 / 2));
     EXPECT_EQ(events[2].type, Fdi::fdintCLOSE_FILE_INFO);
@@ -99,9 +101,8 @@ TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
     EXPECT_EQ(events[3].n.psz1, "welcome.c");
     EXPECT_EQ(events[4].n.hf, 1001);
     EXPECT_EQ(events[5].type, Fdi::fdintENUMERATE);
-    EXPECT_EQ(rec.written[1000].size(), 77u);
-    EXPECT_EQ(rec.written[1001].size(), 74u);
-    EXPECT_EQ(rec.written[1000].rfind("#include", 0), 0u);
+    EXPECT_EQ(rec.written[1000], files.at("hello.c"));
+    EXPECT_EQ(rec.written[1001], files.at("welcome.c"));
     ASSERT_FALSE(rec.opened.empty());
     for (const std::string& name : rec.opened)
         EXPECT_EQ(name, cab.string());
@@ -112,7 +113,9 @@ TEST(FdiLayer, ReportsEveryFileAndRoutesAllInputAndOutputThroughTheCallbacks) {
 TEST(FdiLayer, SkipAndAbortAnswers) {
     Recorder rec;
     Fdi::HFDI fdi = Fdi::Create(rec.Callbacks(), Fdi::TCpuType::cpu80386, nullptr);
-    const fs::path cab = SharedCab("normal_2files_1folder.cab");
+    TempDir work;
+    const fs::path cab = work / "two.cab";
+    TwoFileCabinet(cab);
     int copies = 0;
     EXPECT_TRUE(Fdi::Copy(
         fdi, cab.filename().string(), Folder(cab), 0,
@@ -141,16 +144,24 @@ TEST(FdiLayer, IsCabinetReadsTheHeader) {
     Recorder rec;
     Fdi::HFDI fdi = Fdi::Create(rec.Callbacks(), Fdi::TCpuType::cpu80386, nullptr);
     Fdi::TCabinetInfo info;
-    const int cab = ::open(SharedCab("multi_basic_pt2.cab").c_str(), O_RDONLY);
+    TempDir set;
+    Tree first, last;
+    MakeSet(set.Path(), first, last);
+    const int cab = ::open((set / "set3.cab").c_str(), O_RDONLY);
     EXPECT_TRUE(Fdi::IsCabinet(fdi, cab, &info));
-    EXPECT_EQ(info.cFiles, 3);
-    EXPECT_EQ(info.iCabinet, 1);
+    EXPECT_EQ(info.cFiles, 2);
+    EXPECT_EQ(info.cFolders, 2);
+    EXPECT_EQ(info.iCabinet, 2);
     EXPECT_TRUE(info.hasprev);
-    EXPECT_TRUE(info.hasnext);
+    EXPECT_FALSE(info.hasnext);
     ::close(cab);
-    for (const char* name :
-         {"bad_signature.cab", "partial_shortheader.cab", "search_basic.cab", "README.md"}) {
-        const int fd = ::open(SharedCab(name).c_str(), O_RDONLY);
+    const auto damaged = DamagedCabinets();
+    WriteFile(set / "bad_signature", damaged.at("bad_signature"));
+    WriteFile(set / "short_header", damaged.at("short_header"));
+    WriteFile(set / "embedded", "x" + ReadFile(set / "set1.cab"));
+    WriteFile(set / "text", "MSC is not enough");
+    for (const char* name : {"bad_signature", "short_header", "embedded", "text"}) {
+        const int fd = ::open((set / name).c_str(), O_RDONLY);
         EXPECT_FALSE(Fdi::IsCabinet(fdi, fd, &info)) << name;
         ::close(fd);
     }
@@ -158,7 +169,10 @@ TEST(FdiLayer, IsCabinetReadsTheHeader) {
 }
 
 TEST(FdiLayer, FailingCallbacksEndInAnErrorNotACrash) {
-    const fs::path cab = SharedCab("mszip_lzx_qtm.cab");
+    TempDir work;
+    const fs::path cab = work / "mixed.cab";
+    Tree files;
+    WriteFile(cab, MixedLayout(files).Build());
     auto answer = [](Fdi::TNotificationType type, Fdi::TNotification&) -> Fdi::FileHandle {
         return type == Fdi::fdintCOPY_FILE ? 2000 : type == Fdi::fdintCLOSE_FILE_INFO ? 1 : 0;
     };
