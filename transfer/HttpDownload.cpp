@@ -105,8 +105,14 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
             target.ReportWriteFailure();
             return false;
         }
-        target.Checkpoint();
         received += readCount;
+        // A body past its announced length is no file the server meant.
+        if (total > 0 && received > total) {
+            engine.ReportError(WebCopyError::kShortBody,
+                               QStringLiteral("File longer than announced received ") + targetPath);
+            return false;
+        }
+        target.Checkpoint();
         TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload,
                                     resumed);
         TransferSteps::ProcessPendingInput(engine, window.get());
@@ -180,7 +186,8 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
         request.Reset(session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication, headers));
         if (!request.get() || kept.start == 0)
             break;
-        const HttpResume::Answer answer = HttpResume::Judge(*request.get(), kept.start, kept.record.total);
+        const HttpResume::Answer answer =
+            HttpResume::Judge(*request.get(), kept.start, kept.record.total, kept.record.validator);
         if (answer == HttpResume::Answer::Append || answer == HttpResume::Answer::Other)
             break;
         // The server's file changed, or it serves no ranges: from byte 0.
