@@ -217,12 +217,13 @@ void TForm1::WebCopy1CopyProgress() {
     });
 }
 
-void TForm1::WebCopy1VerifyFile(const QString& tempPath, bool& accept) {
+void TForm1::WebCopy1VerifyFile(int fd, const QString& tempPath, bool& accept) {
     // The download is whole but has not replaced the package yet: only a
     // whole cabinet (and, with a key, the one the statement names: its size
-    // and digest, taken while it arrived) does.
+    // and digest, taken while it arrived) does. The cabinet is read from the
+    // engine's open file, the one that is renamed into place.
     TCABFile cabinet;
-    cabinet.SetCABFile(tempPath);
+    cabinet.SetCABFileDescriptor(fd);
     accept = (!m_release.Required() || m_release.PackageMatches()) && cabinet.IsWholeCabinet();
     // Until it is installed, the package must not count as the installed version.
     if (accept)
