@@ -174,23 +174,21 @@ void TProgressWindow::EndRun(bool keep, bool cancelled, const QString& lastFile,
 
 void TProgressWindow::PressCancel() {
     TWebCopy* engine = nullptr;
-    bool raiseHere = false;
     {
         std::lock_guard lock(m_mutex);
-        engine = m_engine;
-        // During a run the worker raises OnCopyCancel at its next pending-input
-        // step; after the run nobody else will, so it is raised here.
-        if (m_runActive)
-            m_cancelPressed = true;
-        else
-            raiseHere = true;
         m_state.Visible = false;
+        // A window kept after its run only closes: the engine may be in
+        // another run by now, which is not this window's to cancel.
+        if (!m_runActive)
+            m_state.Closed = true;
+        else {
+            // The worker raises OnCopyCancel at its next pending-input step.
+            m_cancelPressed = true;
+            engine = m_engine;
+        }
     }
-    if (engine) {
+    if (engine)
         engine->Cancelled = true;
-        if (raiseHere && engine->OnCopyCancel)
-            engine->OnCopyCancel(engine);
-    }
     PostUpdate();
 }
 

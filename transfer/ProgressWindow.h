@@ -97,8 +97,10 @@ public:
     // run was going on.
     bool TakeCancelPress();
 
-    // Button presses, from the GUI thread (or a test). Cancel sets the
-    // engine's Cancelled flag at once and hides the window.
+    // Button presses, from the GUI thread (or a test). Cancel during the run
+    // sets the engine's Cancelled flag at once and hides the window; after
+    // the run (the Close button, Escape, the title bar's close) it only
+    // closes the window.
     void PressCancel();
     void PressOpenFile();
     void PressOpenFolder();
