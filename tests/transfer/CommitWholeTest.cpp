@@ -2,6 +2,7 @@
 #include "EngineRecorder.h"
 #include "InetError.h"
 #include "InetSession.h"
+#include "JobDeadline.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
 #include "TestBytes.h"
@@ -167,6 +168,36 @@ TEST_F(CommitWholeTest, TricklingServerFailsAsAStall) {
     ASSERT_EQ(rec.EventsOf("Error ").size(), 1u);
     EXPECT_EQ(rec.EventsOf("Error ")[0], "Error " + std::to_string(InetError::kTimeout));
     EXPECT_EQ(ReadFile(dir / "slow.cab"), "previous");
+}
+
+// A job with an expected size and a least average rate fails as a stall does
+// once a steady but too slow download passes its deadline; one fast enough
+// for its rate arrives whole.
+TEST_F(CommitWholeTest, ADownloadSlowerThanItsLeastRateFailsAtItsDeadline) {
+    const std::string payload = Pattern(100000);
+    server.Server().Get("/steady.cab", [&payload](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(payload.size(), "application/octet-stream",
+                                 [&payload](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     // About 100 KB a second: a second for the whole file.
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                     return sink.write(payload.data() + offset,
+                                                       std::min<std::size_t>(2000, payload.size() - offset));
+                                 });
+    });
+    WriteFile(dir / "steady.cab", "previous");
+    JobDeadline::SetGrace(std::chrono::milliseconds(200));
+    job->MaxSize = payload.size();
+    job->MinAverageRate = 10'000'000; // a deadline of 0.21 s
+    Fetch("/steady.cab");
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("Error "), (Events{"Error " + std::to_string(InetError::kTimeout)}));
+    EXPECT_EQ(ReadFile(dir / "steady.cab"), "previous");
+
+    job->MinAverageRate = 10'000; // 10.2 s
+    Fetch("/steady.cab");
+    JobDeadline::SetGrace(std::chrono::milliseconds(0));
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "steady.cab") == payload);
 }
 
 // OnDataBlock sees every byte in file order; OnVerifyFile sees the whole file

@@ -271,6 +271,26 @@ TEST_F(ResumeTest, AWholeAnswerToARangeRequestStartsOver) {
     EXPECT_EQ(rec.EventsOf("ErrorInfo").back().substr(0, 12), "ErrorInfo 7 ");
 }
 
+// A part kept for a file that a later run's date rule refuses (the handler
+// says no, or the server's copy is not newer) goes with its record.
+TEST_F(ResumeTest, APartTheDateRuleRefusesGoes) {
+    for (const bool byHandler : {true, false}) {
+        SCOPED_TRACE(byHandler ? "OnFileDateCheck" : "CopyNewerOnly");
+        engine.OnFileDateCheck = nullptr;
+        job->CopyNewerOnly = false;
+        SetResource([](Resource& r) { r.cuts = {50000}; });
+        Run();
+        ASSERT_EQ(Names().size(), 2u);
+        if (byHandler)
+            engine.OnFileDateCheck = [](TWebCopy*, int, TDateTime, bool& allow) { allow = false; };
+        job->CopyNewerOnly = !byHandler;
+        job->FileDate = SystemTimeToDate(TDateFields{2023, 11, 14, 22, 13, 20, 0});
+        Run();
+        EXPECT_FALSE(job->CopySucceeded);
+        EXPECT_TRUE(Names().empty());
+    }
+}
+
 // Anything inconsistent starts over: a 206 for another range than asked is
 // asked again without a range, and a torn record is not trusted.
 TEST_F(ResumeTest, AnythingInconsistentStartsOver) {
