@@ -40,6 +40,12 @@ bool LockWhole(int fd) {
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
+// Whether another open file description holds a lock on the file (anything
+// that cannot be locked at all, such as a FIFO put at the name, is not).
+bool LockedByAnother(int fd) {
+    return !LockWhole(fd) && (errno == EAGAIN || errno == EACCES);
+}
+
 int CloseFd(int& fd) {
     int rc = 0;
     if (fd >= 0)
@@ -115,7 +121,7 @@ bool TargetFile::Create() {
     // A leftover that another run still writes is left alone; holding its
     // lock while it goes keeps a third run from taking it meanwhile.
     int leftover = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (leftover >= 0 && !LockWhole(leftover)) {
+    if (leftover >= 0 && LockedByAnother(leftover)) {
         m_inUse = true;
         CloseFd(leftover);
         return false;
@@ -156,7 +162,7 @@ bool TargetFile::Reopen(std::uint64_t keep) {
     m_inUse = false;
     m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (m_fd >= 0 && !LockWhole(m_fd)) {
-        m_inUse = true;
+        m_inUse = errno == EAGAIN || errno == EACCES;
         CloseFd(m_fd);
         return false;
     }
