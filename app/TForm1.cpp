@@ -228,8 +228,8 @@ void TForm1::WebCopy1CopyProgress() {
     });
 }
 
-void TForm1::WebCopy1VerifyFile(const QString& tempPath, bool& accept) {
-    accept = m_update.AcceptDownload(tempPath);
+void TForm1::WebCopy1VerifyFile(int fd, const QString& tempPath, bool& accept) {
+    accept = m_update.AcceptDownload(fd, tempPath);
 }
 
 void TForm1::WebCopy1FileDone() {

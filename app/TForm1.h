@@ -50,7 +50,7 @@ public:
     void WebCopy1ConnectError();
     void WebCopy1URLNotFound();
     void WebCopy1NoNewFileFound();
-    void WebCopy1VerifyFile(const QString& tempPath, bool& accept);
+    void WebCopy1VerifyFile(int fd, const QString& tempPath, bool& accept);
     // With keys: the release statement before the package, and the
     // package's bytes as they arrive.
     void WebCopy1FileStart();

@@ -102,8 +102,8 @@ const std::vector<THandler>& Handlers() {
              };
          })},
         {"WebCopy1VerifyFile", "OnVerifyFile", OnEngine([](TForm1& f, TWebCopy& e) {
-             e.OnVerifyFile = [&f](TWebCopy*, int, const QString& tempPath, bool& accept) {
-                 f.WebCopy1VerifyFile(tempPath, accept);
+             e.OnVerifyFile = [&f](TWebCopy*, int, int fd, const QString& tempPath, bool& accept) {
+                 f.WebCopy1VerifyFile(fd, tempPath, accept);
              };
          })},
     };

@@ -2,14 +2,17 @@
 # headers their main headers include and a CMake package, so that another
 # program writes
 #   find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet Captions Pictures Widgets Install Update)
-# and links Quorvel::Transfer and the others. The platform layers they link
-# install too, exported under their own names but not offered as components.
+# and links Quorvel::Transfer and the others. Transfer needs Qt Core alone;
+# a program that links Quorvel::ProgressDialog too gets the engine's progress
+# window on screen. The platform layers they link install too, exported under
+# their own names but not offered as components.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # Component, its target, its main header.
 set(_quorvel_components
     Transfer transfer WebCopy.h
+    ProgressDialog progressdialog ProgressDialog.h
     Cabinet cabinet cabfiles.h
     Captions htmlcaption htmlbtns.h
     Pictures pictures PictureContainer.h

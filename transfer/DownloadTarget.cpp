@@ -41,7 +41,11 @@ void DownloadTarget::Name(const QString& key) {
 bool DownloadTarget::Create() {
     if (m_file.Create())
         return true;
-    m_engine.ReportError(WebCopyError::kCannotCreateFile, m_words.createText);
+    if (m_file.InUse())
+        m_engine.ReportError(WebCopyError::kInUse,
+                             QStringLiteral("File in use by another transfer ") + m_targetPath);
+    else
+        m_engine.ReportError(WebCopyError::kCannotCreateFile, m_words.createText);
     return false;
 }
 
@@ -83,7 +87,8 @@ bool DownloadTarget::Finish() {
     }
     if (m_engine.OnVerifyFile) {
         bool accept = true;
-        m_engine.OnVerifyFile(&m_engine, m_idx, QString::fromStdString(m_file.TemporaryPath()), accept);
+        m_engine.OnVerifyFile(&m_engine, m_idx, m_file.Descriptor(),
+                              QString::fromStdString(m_file.TemporaryPath()), accept);
         if (!accept) {
             m_file.Discard();
             m_engine.ReportError(WebCopyError::kRefused, QStringLiteral("File refused ") + m_source);

@@ -34,7 +34,7 @@ public:
     bool AllowsSize(std::uint64_t announced);
     // Creates the temporary file, named after the target and key (the source
     // when empty), so a leftover is matched to its job; reports error 3 when
-    // it cannot.
+    // it cannot, error 14 when another run of the job holds it.
     bool Open(const QString& key = QString());
     // The same in two steps, for a download that may resume: Name (touches
     // nothing, so the kept file's record can be read through File()), then

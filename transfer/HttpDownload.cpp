@@ -3,6 +3,7 @@
 #include "InetError.h"
 #include "InetRequest.h"
 #include "InetSession.h"
+#include "JobDeadline.h"
 #include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
@@ -37,6 +38,24 @@ private:
     InetRequest* m_request;
 };
 
+// The session's deadline for one job, cleared when the job ends.
+class DeadlineGuard {
+public:
+    DeadlineGuard(InetSession* session, const TWebCopy& engine, int idx) : m_session(session) {
+        if (m_session && idx >= 0 && idx < engine.Items().Count())
+            m_session->SetDeadline(JobDeadline::For(*engine.Items()[idx]));
+    }
+    ~DeadlineGuard() {
+        if (m_session)
+            m_session->SetDeadline(std::nullopt);
+    }
+    DeadlineGuard(const DeadlineGuard&) = delete;
+    DeadlineGuard& operator=(const DeadlineGuard&) = delete;
+
+private:
+    InetSession* m_session;
+};
+
 // The target is written through a buffer of sixteen blocks.
 constexpr std::size_t kTargetBuffer = 16 * kBlockSize;
 
@@ -45,8 +64,10 @@ DownloadTarget::Words WriteWords(const QString& targetPath) {
             QStringLiteral("Cannot create file ") + targetPath};
 }
 
-// Outcome of the date check: go on, or end the job with the given result.
-enum class DateCheck { Proceed, Stop };
+// Outcome of the date check: go on, end the job on a failure, or end it
+// because the date rule wants no new file (the server's is not newer, or the
+// handler refused it).
+enum class DateCheck { Proceed, Stop, Refused };
 
 DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const QString& url,
                           const QString& shortName, bool copyNewerOnly, TDateTime& date, bool& noNewFile) {
@@ -66,7 +87,7 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
         date = serverDate;
         bool allow = true;
         engine.OnFileDateCheck(&engine, idx, serverDate, allow);
-        return allow ? DateCheck::Proceed : DateCheck::Stop;
+        return allow ? DateCheck::Proceed : DateCheck::Refused;
     }
     if (copyNewerOnly && serverDate > date) {
         date = serverDate;
@@ -76,7 +97,7 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     date = serverDate;
     if (engine.OnNoNewFileFound)
         engine.OnNoNewFileFound(&engine, shortName, date, serverDate);
-    return DateCheck::Stop;
+    return DateCheck::Refused;
 }
 
 // Reads the body block by block into the target's temporary file, after
@@ -105,8 +126,14 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
             target.ReportWriteFailure();
             return false;
         }
-        target.Checkpoint();
         received += readCount;
+        // A body past its announced length is no file the server meant.
+        if (total > 0 && received > total) {
+            engine.ReportError(WebCopyError::kShortBody,
+                               QStringLiteral("File longer than announced received ") + targetPath);
+            return false;
+        }
+        target.Checkpoint();
         TransferSteps::ProgressStep(engine, window.get(), received, total, startTick, engine.DlgDwnload,
                                     resumed);
         TransferSteps::ProcessPendingInput(engine, window.get());
@@ -171,6 +198,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
 
     TransferSteps::ProcessPendingInput(engine);
     InetSession* session = engine.Session.get();
+    const DeadlineGuard deadline(session, engine, idx);
     RequestGuard request(session, nullptr);
     // At most twice: a range request whose answer does not fit the kept file
     // is asked again for the whole file.
@@ -180,7 +208,8 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
         request.Reset(session->OpenUrl(fullUrl.toStdString(), engine.HTTPKeepAliveAuthentication, headers));
         if (!request.get() || kept.start == 0)
             break;
-        const HttpResume::Answer answer = HttpResume::Judge(*request.get(), kept.start, kept.record.total);
+        const HttpResume::Answer answer =
+            HttpResume::Judge(*request.get(), kept.start, kept.record.total, kept.record.validator);
         if (answer == HttpResume::Answer::Append || answer == HttpResume::Answer::Other)
             break;
         // The server's file changed, or it serves no ranges: from byte 0.
@@ -207,10 +236,15 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
                            QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }
-    if ((copyNewerOnly || engine.OnFileDateCheck) &&
-        CheckServerDate(engine, idx, *request.get(), fullUrl, shortName, copyNewerOnly, date, noNewFile) ==
-            DateCheck::Stop)
-        return false;
+    if (copyNewerOnly || engine.OnFileDateCheck) {
+        const DateCheck check =
+            CheckServerDate(engine, idx, *request.get(), fullUrl, shortName, copyNewerOnly, date, noNewFile);
+        // A part kept for a file the job no longer wants would stay forever.
+        if (check == DateCheck::Refused)
+            target.DropResume();
+        if (check != DateCheck::Proceed)
+            return false;
+    }
     // A cancel asked for before the first block (for example by the date
     // check handler) ends the job here, before any file is made.
     if (engine.Cancelled)

@@ -1,5 +1,7 @@
 #include "HttpResume.h"
 
+#include "DateTime.h"
+#include "HttpDate.h"
 #include "InetRequest.h"
 #include "KeptFileText.h"
 
@@ -11,18 +13,58 @@ namespace {
 
 const auto Number = KeptFileText::ParseDecimal;
 
+bool IsStrongEtag(const std::string& value) {
+    return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+}
+
+// An HTTP date header as seconds since 1970; false when missing or no date.
+bool HeaderSeconds(const InetRequest& request, const char* name, std::string& text, std::int64_t& seconds) {
+    TDateFields fields;
+    if (!request.QueryHeader(name, text) || !HttpDate::Parse(text, fields))
+        return false;
+    try {
+        seconds = DateTime::ToUnixUtc(DateTime::Encode(fields));
+    } catch (const EConvertError&) {
+        return false;
+    }
+    return true;
+}
+
+// The response's Last-Modified when it is a strong validator: the file was
+// not changed within the second the server answered in, so another version
+// cannot carry the same date. Empty otherwise.
+std::string StrongLastModified(const InetRequest& request) {
+    std::string modified, date;
+    std::int64_t modifiedSeconds = 0, dateSeconds = 0;
+    if (!HeaderSeconds(request, "Last-Modified", modified, modifiedSeconds) ||
+        !HeaderSeconds(request, "Date", date, dateSeconds) || dateSeconds < modifiedSeconds + 1)
+        return {};
+    return modified;
+}
+
+// Whether a 206 is a part of the file the kept bytes came from: its strong
+// ETag, or its strong Last-Modified, is the recorded validator. A server or
+// cache that honours Range but not If-Range would otherwise hand back the
+// end of another file.
+bool SameFile(const InetRequest& request, const std::string& validator) {
+    if (validator.empty())
+        return false;
+    if (IsStrongEtag(validator)) {
+        std::string etag;
+        return request.QueryHeader("ETag", etag) && etag == validator;
+    }
+    return StrongLastModified(request) == validator;
+}
+
 } // namespace
 
 std::string Validator(const InetRequest& request) {
     std::string value;
     // A weak ETag never matches in If-Range: the server would send the whole
     // file every time.
-    if (request.QueryHeader("ETag", value) && value.size() >= 2 && value.front() == '"' &&
-        value.back() == '"')
+    if (request.QueryHeader("ETag", value) && IsStrongEtag(value))
         return value;
-    if (request.QueryHeader("Last-Modified", value))
-        return value;
-    return {};
+    return StrongLastModified(request);
 }
 
 std::vector<std::string> RangeHeaders(std::uint64_t start, const std::string& validator) {
@@ -43,20 +85,24 @@ bool ParseContentRange(const std::string& value, std::uint64_t& first, std::uint
            first <= last && last < total;
 }
 
-Answer Judge(const InetRequest& request, std::uint64_t start, std::uint64_t total) {
+Answer Judge(const InetRequest& request, std::uint64_t start, std::uint64_t total,
+             const std::string& validator) {
     std::uint32_t status = 0;
     request.QueryStatusCode(status);
-    if (status == 200)
-        return Answer::StartOver;
     if (status == 416)
         return Answer::Refetch;
+    // Only a 206 is a part; any other success carries a whole body.
+    if (status >= 200 && status < 300 && status != 206)
+        return Answer::StartOver;
     if (status != 206)
         return Answer::Other;
     std::string range;
     std::uint64_t first = 0, last = 0, length = 0;
     if (!request.QueryHeader("Content-Range", range) || !ParseContentRange(range, first, last, length))
         return Answer::Refetch;
-    return first == start && last + 1 == total && length == total ? Answer::Append : Answer::Refetch;
+    if (first != start || last + 1 != total || length != total)
+        return Answer::Refetch;
+    return SameFile(request, validator) ? Answer::Append : Answer::Refetch;
 }
 
 } // namespace HttpResume

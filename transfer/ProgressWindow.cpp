@@ -1,10 +1,9 @@
 #include "ProgressWindow.h"
 
-#include "ProgressDialog.h"
-#include "Shell.h"
+#include "ProgressView.h"
 #include "WebCopy.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QMetaObject>
 
 namespace {
@@ -21,14 +20,10 @@ TControlState Control(const QString& caption, int left, int top, int width, int 
     return c;
 }
 
-bool GuiPresent() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
 } // namespace
 
 TProgressWindow::TProgressWindow(const TWebCopy& engine, int captionHeight)
-    : m_engine(const_cast<TWebCopy*>(&engine)), m_mirrored(engine.ShowDialog && GuiPresent()) {
+    : m_engine(const_cast<TWebCopy*>(&engine)), m_mirrored(engine.ShowDialog && ProgressView::Available()) {
     constexpr int W = kWidth;
     const bool time = engine.ShowTime;
     const bool fileName = engine.ShowFileName;
@@ -174,23 +169,21 @@ void TProgressWindow::EndRun(bool keep, bool cancelled, const QString& lastFile,
 
 void TProgressWindow::PressCancel() {
     TWebCopy* engine = nullptr;
-    bool raiseHere = false;
     {
         std::lock_guard lock(m_mutex);
-        engine = m_engine;
-        // During a run the worker raises OnCopyCancel at its next pending-input
-        // step; after the run nobody else will, so it is raised here.
-        if (m_runActive)
-            m_cancelPressed = true;
-        else
-            raiseHere = true;
         m_state.Visible = false;
+        // A window kept after its run only closes: the engine may be in
+        // another run by now, which is not this window's to cancel.
+        if (!m_runActive)
+            m_state.Closed = true;
+        else {
+            // The worker raises OnCopyCancel at its next pending-input step.
+            m_cancelPressed = true;
+            engine = m_engine;
+        }
     }
-    if (engine) {
+    if (engine)
         engine->Cancelled = true;
-        if (raiseHere && engine->OnCopyCancel)
-            engine->OnCopyCancel(engine);
-    }
     PostUpdate();
 }
 
@@ -201,13 +194,18 @@ void TProgressWindow::CloseFromButton() {
     });
 }
 
+void TProgressWindow::Open(const QString& path) {
+    if (ProgressView::Installed().open)
+        ProgressView::Installed().open(path);
+}
+
 void TProgressWindow::PressOpenFile() {
-    ShellOpen(Snapshot().LastTargetFile);
+    Open(Snapshot().LastTargetFile);
     CloseFromButton();
 }
 
 void TProgressWindow::PressOpenFolder() {
-    ShellOpen(Snapshot().LastTargetDir);
+    Open(Snapshot().LastTargetDir);
     CloseFromButton();
 }
 
@@ -236,7 +234,7 @@ void TProgressWindow::SyncDialog() {
     m_updatePending = false;
     const TProgressWindowSnapshot s = Snapshot();
     if (!m_dialog && s.Visible && !s.Closed)
-        m_dialog = new TProgressDialog(shared_from_this());
+        m_dialog = ProgressView::Installed().create(shared_from_this());
     if (m_dialog)
-        m_dialog->Refresh(s);
+        ProgressView::Installed().refresh(m_dialog, s);
 }

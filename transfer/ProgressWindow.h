@@ -10,7 +10,7 @@
 #include <optional>
 
 class TWebCopy;
-class TProgressDialog;
+class QObject;
 
 // Animation clips of the progress window.
 constexpr int kTransferAnimationClip = 257; // downloads and copies
@@ -48,8 +48,9 @@ struct TProgressWindowSnapshot {
 };
 
 // The progress window of one run as a state object. The worker thread writes
-// it; anyone may read it through the getters. When a GUI exists and the window
-// is to be shown, a TProgressDialog on the GUI thread mirrors it: each change
+// it; anyone may read it through the getters. When a GUI exists, the program
+// links the progress dialog (ProgressView) and the window is to be shown, a
+// dialog on the GUI thread mirrors it: each change
 // posts at most one pending update there, and the dialog reads the latest
 // state when that update runs. Button presses come back through the state and
 // are picked up by the worker at its next pending-input step.
@@ -97,8 +98,10 @@ public:
     // run was going on.
     bool TakeCancelPress();
 
-    // Button presses, from the GUI thread (or a test). Cancel sets the
-    // engine's Cancelled flag at once and hides the window.
+    // Button presses, from the GUI thread (or a test). Cancel during the run
+    // sets the engine's Cancelled flag at once and hides the window; after
+    // the run (the Close button, Escape, the title bar's close) it only
+    // closes the window.
     void PressCancel();
     void PressOpenFile();
     void PressOpenFolder();
@@ -113,6 +116,8 @@ private:
     template <typename F> void Change(F&& write);
     void PostUpdate();
     void CloseFromButton();
+    // Opens a file or folder through the window on screen's library.
+    static void Open(const QString& path);
 
     mutable std::mutex m_mutex;
     TProgressWindowSnapshot m_state;
@@ -121,5 +126,5 @@ private:
     std::atomic<bool> m_cancelPressed{false}; // set under m_mutex while the run is active
     const bool m_mirrored;                    // a dialog may mirror this state
     std::atomic<bool> m_updatePending{false};
-    QPointer<TProgressDialog> m_dialog; // GUI thread only
+    QPointer<QObject> m_dialog; // GUI thread only
 };

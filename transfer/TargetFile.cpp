@@ -31,6 +31,21 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
     name = path.substr(slash + 1);
 }
 
+// An exclusive lock on the whole file, held by this open file description
+// until it is closed; false when another holds one.
+bool LockWhole(int fd) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+// Whether another open file description holds a lock on the file (anything
+// that cannot be locked at all, such as a FIFO put at the name, is not).
+bool LockedByAnother(int fd) {
+    return !LockWhole(fd) && (errno == EAGAIN || errno == EACCES);
+}
+
 int CloseFd(int& fd) {
     int rc = 0;
     if (fd >= 0)
@@ -100,14 +115,29 @@ void TargetFile::RemoveRecord() {
 
 bool TargetFile::Create() {
     CloseFd(m_fd);
+    m_inUse = false;
     if (!OpenFolder(true))
         return false;
+    // A leftover that another run still writes is left alone; holding its
+    // lock while it goes keeps a third run from taking it meanwhile.
+    int leftover = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (leftover >= 0 && LockedByAnother(leftover)) {
+        m_inUse = true;
+        CloseFd(leftover);
+        return false;
+    }
     // The job's leftovers (a killed run, a partial kept for resuming) go
     // first; unlinking never follows a link, and O_EXCL|O_NOFOLLOW refuses
     // anything that stands at the name after that.
     RemoveRecord();
     ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
-    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Another run that came between the create and the lock has the file.
+    if (m_fd >= 0 && !LockWhole(m_fd)) {
+        m_inUse = true;
+        CloseFd(m_fd);
+    }
+    CloseFd(leftover);
     if (m_fd < 0)
         return false;
     Reset(0);
@@ -129,7 +159,13 @@ bool TargetFile::Reopen(std::uint64_t keep) {
     CloseFd(m_fd);
     if (!OpenFolder(true))
         return false;
-    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    m_inUse = false;
+    m_fd = ::openat(m_dirFd, m_tempName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd >= 0 && !LockWhole(m_fd)) {
+        m_inUse = errno == EAGAIN || errno == EACCES;
+        CloseFd(m_fd);
+        return false;
+    }
     struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
         st.st_nlink != 1 || static_cast<std::uint64_t>(st.st_size) < keep ||
@@ -277,10 +313,13 @@ bool TargetFile::Replace() {
     struct stat old {};
     if (::fstatat(m_dirFd, m_targetName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
         ::fchmod(m_fd, old.st_mode & 07777);
-    if (CloseFd(m_fd) != 0 || ::renameat(m_dirFd, m_tempName.c_str(), m_dirFd, m_targetName.c_str()) != 0) {
+    // The file is renamed with its lock held, and only while its name is
+    // still the file that was written and checked.
+    if (!NameIsOpenFile() || ::renameat(m_dirFd, m_tempName.c_str(), m_dirFd, m_targetName.c_str()) != 0) {
         Discard();
         return false;
     }
+    CloseFd(m_fd);
     RemoveRecord();
     m_active = false;
     // The rename itself reaches the disk with the folder.
@@ -289,12 +328,21 @@ bool TargetFile::Replace() {
     return true;
 }
 
+bool TargetFile::NameIsOpenFile() const {
+    struct stat open {
+    }, named{};
+    return m_fd >= 0 && m_dirFd >= 0 && ::fstat(m_fd, &open) == 0 &&
+           ::fstatat(m_dirFd, m_tempName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 void TargetFile::Discard() {
-    CloseFd(m_fd);
-    if (m_active && m_dirFd >= 0) {
+    // What stands at the name now may be another's: only our own goes.
+    if (m_active && NameIsOpenFile()) {
         RemoveRecord();
         ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
     }
+    CloseFd(m_fd);
     m_active = false;
     CloseFd(m_dirFd);
     m_fill = 0;

@@ -18,6 +18,11 @@
 // The temporary file is named after the target and the job's source
 // (".NAME.HASH.part", see TemporaryName), so a leftover is recognised and
 // matched to its job; opening the job's file removes its leftover first.
+// While a run has the file open it holds an exclusive lock on it (an
+// open-file-description lock, so two runs in one process exclude each other
+// too): another run of the same job finds it in use and touches neither the
+// file nor its record. The lock goes with the process, so a killed run's
+// leftover is free to take.
 //
 // Writes go through a buffer of whole blocks: blocks are read straight into
 // the buffer, and the buffer goes to the file when the next block might not
@@ -42,17 +47,21 @@ public:
     void SetPaths(const std::string& targetPath, const std::string& source);
     // Creates the target's folder and its parents when missing, removes the
     // job's leftovers (temporary file and record) and creates the temporary
-    // file anew. False when the folder or the file cannot be made.
+    // file anew. False when the folder or the file cannot be made, or when
+    // another run holds the job's file (InUse).
     bool Create();
-    bool IsOpen() const { return m_fd >= 0; }
+    // The last Create or Reopen failed because another run holds the file.
+    bool InUse() const { return m_inUse; }
     const std::string& TemporaryPath() const { return m_tempPath; }
+    // The open temporary file (read and write), -1 when none.
+    int Descriptor() const { return m_fd; }
 
     // Resuming. The job's kept record and the size of its kept temporary
     // file; nothing when either is missing or not ours.
     std::optional<ResumeRecord> KeptRecord(std::uint64_t& fileSize);
     // Opens the kept temporary file again (ours, a regular file with one
     // name) to go on after its first keep bytes: the rest is cut off. False
-    // when it cannot.
+    // when it cannot, or when another run holds it (InUse).
     bool Reopen(std::uint64_t keep);
     // Passes the kept bytes through the data sink, in order, as if they had
     // just arrived (once it is sure they are kept).
@@ -98,13 +107,17 @@ public:
     bool Sync();
     // Renames the synced temporary file over the target (a link standing at
     // the target's name is replaced, never followed; a regular file's
-    // permissions carry over) and flushes the folder. False when the rename
-    // failed; the temporary file is then removed.
+    // permissions carry over) and flushes the folder. Only the open file is
+    // renamed: when something else stands at its name now, nothing is. False
+    // when the rename failed; the temporary file is then removed.
     bool Replace();
-    // Closes and removes the temporary file and its record.
+    // Closes and removes the temporary file and its record (when the name
+    // still is the open file).
     void Discard();
 
 private:
+    // Whether the temporary name still stands for the open file.
+    bool NameIsOpenFile() const;
     bool OpenFolder(bool create);
     void RemoveRecord();
     void Reset(std::uint64_t size);
@@ -123,6 +136,7 @@ private:
     std::uint64_t m_limit = 0;
     bool m_overLimit = false;
     bool m_ok = true;
+    bool m_inUse = false;
     // The temporary file was made or opened by this object and is not yet
     // replaced or kept: Discard removes it.
     bool m_active = false;

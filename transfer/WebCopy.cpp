@@ -1,9 +1,9 @@
 #include "WebCopy.h"
 
 #include "InetSession.h"
+#include "ProgressView.h"
 
-#include <QApplication>
-#include <QStyle>
+#include <QCoreApplication>
 #include <QThread>
 
 #include <chrono>
@@ -14,9 +14,10 @@ namespace {
 // Title-bar height from the style when a GUI exists on this thread, else a
 // common value.
 int StyleCaptionHeight() {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (app && QThread::currentThread() == app->thread())
-        return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (ProgressView::Available() && QThread::currentThread() == app->thread() &&
+        ProgressView::Installed().captionHeight)
+        return ProgressView::Installed().captionHeight();
     return 23;
 }
 

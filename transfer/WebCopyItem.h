@@ -48,6 +48,11 @@ public:
     // before anything is written, and data running past it is cut; either
     // way the job fails with error 12 and the target stays as it was.
     std::uint64_t MaxSize = 0;
+    // HTTP downloads only: the least average rate, in bytes a second, the
+    // download must keep (0: none). With MaxSize set, a download still going
+    // a grace of a minute plus MaxSize / MinAverageRate seconds after it
+    // started fails as a stall does (InetError::kTimeout).
+    std::uint64_t MinAverageRate = 0;
     // HTTP downloads only: a download that ends early keeps what arrived
     // (beside the target, with what is needed to go on safely), and the next
     // run of the job asks the server for the rest. Off: every run starts

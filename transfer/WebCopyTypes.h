@@ -54,8 +54,12 @@ using TWebCopyDataBlock =
     std::function<void(TWebCopy* Sender, int idx, const char* data, std::size_t length)>;
 // A download is whole and on the disk, not yet in place: clearing accept
 // refuses it (error 13); the temporary file goes and the target stays as it was.
+// fd is the open temporary file, flushed, exactly the file that replaces the
+// target when accepted: read it with pread (its position is its end) and
+// leave it open. tempPath is its name, for messages; what stands at a name
+// may change, the descriptor's file does not.
 using TWebCopyVerifyFile =
-    std::function<void(TWebCopy* Sender, int idx, const QString& tempPath, bool& accept)>;
+    std::function<void(TWebCopy* Sender, int idx, int fd, const QString& tempPath, bool& accept)>;
 
 // Error codes of the engine's own, beside the ones its routines share with
 // the file copy and FTP routines (0 to 6), HTTP statuses (300 and above) and
@@ -76,6 +80,8 @@ constexpr int kReadFailed = 11;
 constexpr int kTooLarge = 12;
 // OnVerifyFile refused the whole file.
 constexpr int kRefused = 13;
+// Another run of the same job is writing the job's temporary file.
+constexpr int kInUse = 14;
 // Codes shared with the file copy and the FTP routines.
 constexpr int kIdenticalFiles = 0;
 constexpr int kCannotOpenSource = 1;

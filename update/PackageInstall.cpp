@@ -142,3 +142,8 @@ bool MarkNotInstalled(const QString& packagePath) {
     const timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
     return utimensat(AT_FDCWD, QFile::encodeName(packagePath).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
+
+bool MarkNotInstalled(int fd) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
+    return futimens(fd, times) == 0;
+}

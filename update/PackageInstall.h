@@ -55,3 +55,5 @@ TInstallRecovery RecoverInstall(const QString& folder, const QString& packageNam
 // version: a package whose close never ran, or was killed before anything
 // showed it, is downloaded again. A successful install dates it anew.
 bool MarkNotInstalled(const QString& packagePath);
+// The same for the open file.
+bool MarkNotInstalled(int fd);

@@ -163,12 +163,12 @@ void TUpdate::Arrived(const char* data, std::size_t length) {
     m_release.Add(data, length);
 }
 
-bool TUpdate::AcceptDownload(const QString& tempPath) {
+bool TUpdate::AcceptDownload(int fd, const QString&) {
     TCABFile cabinet;
-    cabinet.SetCABFile(tempPath);
+    cabinet.SetCABFileDescriptor(fd);
     const bool accept = (!m_release.Required() || m_release.PackageMatches()) && cabinet.IsWholeCabinet();
     // Until it is installed, the package must not count as the installed version.
-    return accept && MarkNotInstalled(tempPath);
+    return accept && MarkNotInstalled(fd);
 }
 
 void TUpdate::RemovePackage() {
@@ -259,8 +259,8 @@ void TUpdate::BindEngine(TWebCopy& engine) {
             Arrived(data, length);
         };
     }
-    engine.OnVerifyFile = [this](TWebCopy*, int, const QString& tempPath, bool& accept) {
-        accept = AcceptDownload(tempPath);
+    engine.OnVerifyFile = [this](TWebCopy*, int, int fd, const QString& tempPath, bool& accept) {
+        accept = AcceptDownload(fd, tempPath);
     };
     engine.OnCopyProgress = [this](TWebCopy*, int, std::uint64_t size, std::uint64_t totsize) {
         if (OnProgress)

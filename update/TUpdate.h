@@ -98,7 +98,9 @@ public:
     // The download is whole and flushed, not yet in place: only a whole
     // cabinet (with a key, the stated one) replaces the package; an accepted
     // one is dated as not installed.
-    bool AcceptDownload(const QString& tempPath);
+    // The file is read through the engine's open descriptor `fd`, the one
+    // renamed into place; tempPath is its name.
+    bool AcceptDownload(int fd, const QString& tempPath);
     // After a failed download: the package goes, so the next attempt
     // downloads without a date comparison.
     void RemovePackage();

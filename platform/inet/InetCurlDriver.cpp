@@ -51,7 +51,6 @@ bool InetCurlDriver::Start(CURL* easy) {
     Stop();
     m_finished = false;
     m_result = InetError::kNone;
-    m_curlResult = CURLE_OK;
     if (!m_multi || curl_multi_add_handle(m_multi, easy) != CURLM_OK)
         return false;
     m_easy = easy;
@@ -69,7 +68,6 @@ void InetCurlDriver::Abandon(int error) {
     Stop();
     m_finished = true;
     m_result = error;
-    m_curlResult = CURLE_ABORTED_BY_CALLBACK;
 }
 
 void InetCurlDriver::Perform() {
@@ -82,7 +80,6 @@ void InetCurlDriver::Perform() {
     while (CURLMsg* msg = curl_multi_info_read(m_multi, &queued)) {
         if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_easy) {
             m_finished = true;
-            m_curlResult = msg->data.result;
             m_result = InetError::FromCurlCode(msg->data.result);
         }
     }

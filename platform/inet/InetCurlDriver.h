@@ -59,8 +59,6 @@ public:
     bool Finished() const { return m_finished; }
     // Our code (InetError.h) of the finished transfer.
     int Result() const { return m_result; }
-    // The curl result of the finished transfer, for the layer's own decisions.
-    CURLcode CurlResult() const { return m_curlResult; }
 
     // Data moved: restarts the stall clock.
     void Touch() { m_lastActivity = Clock::now(); }
@@ -76,7 +74,6 @@ private:
     CURL* m_easy = nullptr;
     bool m_finished = false;
     int m_result = 0;
-    CURLcode m_curlResult = CURLE_OK;
     Clock::time_point m_lastActivity = Clock::now();
     const std::atomic<bool>* m_cancel = nullptr;
 };

@@ -64,6 +64,8 @@ struct InetRequest::Transfers {
     CURLM* multi = nullptr;
     // Set by the session's owner; every wait of every request checks it.
     const std::atomic<bool>* cancel = nullptr;
+    // Set by the session's owner: a wait still going on then fails as a stall does.
+    std::optional<Clock::time_point> deadline;
 
     Transfers() : multi(curl_multi_init()) {}
     ~Transfers() {
@@ -82,6 +84,7 @@ struct InetRequest::Transfers {
         curl_multi_poll(multi, nullptr, 0, timeoutMs, nullptr);
     }
     bool Cancelled() const { return cancel && cancel->load(); }
+    bool PastDeadline() const { return deadline && Clock::now() >= *deadline; }
 };
 
 struct InetRequest::Impl {
@@ -335,7 +338,7 @@ void InetRequest::Impl::WaitFor(bool (Impl::*done)() const) {
         }
         if ((this->*done)())
             return;
-        if (Stalled()) {
+        if (Stalled() || transfers->PastDeadline()) {
             Abandon(InetError::kTimeout);
             return;
         }
@@ -351,6 +354,10 @@ void InetRequest::Impl::WaitFor(bool (Impl::*done)() const) {
 InetRequest::InetRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
 InetRequest::~InetRequest() = default;
+
+void InetRequest::SetDeadline(Transfers& transfers, std::optional<Clock::time_point> deadline) {
+    transfers.deadline = deadline;
+}
 
 std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers(const std::atomic<bool>* cancel) {
     auto transfers = std::make_shared<Transfers>();

@@ -3,9 +3,11 @@
 #include "DateTime.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,9 @@ private:
     explicit InetRequest(std::unique_ptr<Impl> impl);
 
     static std::shared_ptr<Transfers> NewTransfers(const std::atomic<bool>* cancel);
+    // Sets or clears (nullopt) the time by which every transfer of a session must have ended.
+    static void SetDeadline(Transfers& transfers,
+                            std::optional<std::chrono::steady_clock::time_point> deadline);
     // Starts the GET and waits for the final response's headers; nullptr
     // with error set when none arrives. A failed Read later also stores its
     // code in *sessionError.

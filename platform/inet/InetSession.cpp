@@ -70,6 +70,11 @@ InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive,
     return m_requests.back().get();
 }
 
+void InetSession::SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    if (m_transfers)
+        InetRequest::SetDeadline(*m_transfers, deadline);
+}
+
 void InetSession::CloseRequest(InetRequest* request) {
     const auto it =
         std::find_if(m_requests.begin(), m_requests.end(),

@@ -43,6 +43,12 @@ public:
     InetRequest* OpenUrl(const std::string& url, bool keepAlive,
                          const std::vector<std::string>& headers = {});
 
+    // The time by which every transfer of the session must have ended (for
+    // the requests open now and later); a wait still going on then gives up
+    // and the call fails with InetError::kTimeout, as on a stall. nullopt:
+    // none.
+    void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+
     // Releases a request; nullptr is accepted.
     void CloseRequest(InetRequest* request);
 

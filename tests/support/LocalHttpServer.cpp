@@ -33,6 +33,12 @@ void LocalHttpServer::Start() {
         ++m_counts[req.path];
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    // Every answer carries its Date, as a real server's does: a download's
+    // Last-Modified is a validator only when a Date a second later comes with it.
+    m_server->set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!res.has_header("Date"))
+            res.set_header("Date", HttpDate(static_cast<std::int64_t>(std::time(nullptr))));
+    });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
         throw std::runtime_error("LocalHttpServer: cannot bind 127.0.0.1");

@@ -105,6 +105,8 @@ TEST(WebCopyCli, ResumeGoesOnFromWhereTheDownloadStopped) {
     server.Server().Get("/r.bin", [&](const httplib::Request& req, httplib::Response& res) {
         ranges.push_back(req.get_header_value("Range"));
         res.set_header("Last-Modified", LocalHttpServer::HttpDate(1700000000));
+        // A date a while after the change makes Last-Modified a validator.
+        res.set_header("Date", LocalHttpServer::HttpDate(1700000100));
         if (ranges.size() > 1) {
             res.set_content(data, "application/octet-stream"); // the server answers the range itself
             return;

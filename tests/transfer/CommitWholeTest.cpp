@@ -2,6 +2,7 @@
 #include "EngineRecorder.h"
 #include "InetError.h"
 #include "InetSession.h"
+#include "JobDeadline.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
 #include "TestBytes.h"
@@ -26,6 +27,16 @@ namespace {
 
 using Events = std::vector<std::string>;
 namespace fs = std::filesystem;
+
+// The whole file behind a descriptor, read with pread.
+std::string ReadAt(int fd) {
+    std::string data;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(data.size()))) > 0)
+        data.append(buffer, static_cast<std::size_t>(n));
+    return data;
+}
 
 // The names in a folder, sorted.
 std::vector<std::string> Names(const fs::path& folder) {
@@ -159,8 +170,40 @@ TEST_F(CommitWholeTest, TricklingServerFailsAsAStall) {
     EXPECT_EQ(ReadFile(dir / "slow.cab"), "previous");
 }
 
+// A job with an expected size and a least average rate fails as a stall does
+// once a steady but too slow download passes its deadline; one fast enough
+// for its rate arrives whole.
+TEST_F(CommitWholeTest, ADownloadSlowerThanItsLeastRateFailsAtItsDeadline) {
+    const std::string payload = Pattern(100000);
+    server.Server().Get("/steady.cab", [&payload](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(payload.size(), "application/octet-stream",
+                                 [&payload](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     // About 100 KB a second: a second for the whole file.
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                     return sink.write(payload.data() + offset,
+                                                       std::min<std::size_t>(2000, payload.size() - offset));
+                                 });
+    });
+    WriteFile(dir / "steady.cab", "previous");
+    JobDeadline::SetGrace(std::chrono::milliseconds(200));
+    job->MaxSize = payload.size();
+    job->MinAverageRate = 10'000'000; // a deadline of 0.21 s
+    Fetch("/steady.cab");
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(rec.EventsOf("Error "), (Events{"Error " + std::to_string(InetError::kTimeout)}));
+    EXPECT_EQ(ReadFile(dir / "steady.cab"), "previous");
+
+    job->MinAverageRate = 10'000; // 10.2 s
+    Fetch("/steady.cab");
+    JobDeadline::SetGrace(std::chrono::milliseconds(0));
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "steady.cab") == payload);
+}
+
 // OnDataBlock sees every byte in file order; OnVerifyFile sees the whole file
 // before it replaces the target, and refusing it keeps the previous target.
+// The file checked is the file renamed: one put at its name meanwhile is
+// neither renamed nor removed.
 TEST_F(CommitWholeTest, VerifyFileDecidesWhetherTheWholeFileReplacesTheTarget) {
     const std::string payload = Pattern(300000);
     server.ServeBytes("/pkg.cab", payload);
@@ -171,10 +214,15 @@ TEST_F(CommitWholeTest, VerifyFileDecidesWhetherTheWholeFileReplacesTheTarget) {
         EXPECT_EQ(idx, 0);
         streamed.append(data, length);
     };
-    engine.OnVerifyFile = [&](TWebCopy*, int idx, const QString& tempPath, bool& ok) {
+    bool intrude = false;
+    engine.OnVerifyFile = [&](TWebCopy*, int idx, int fd, const QString& tempPath, bool& ok) {
         EXPECT_EQ(idx, 0);
         EXPECT_TRUE(ok);
-        verified = ReadFile(tempPath.toStdString());
+        verified = ReadAt(fd);
+        if (intrude) {
+            WriteFile(dir / "intruder", "intruder");
+            fs::rename(dir / "intruder", tempPath.toStdString());
+        }
         EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
         ok = accept;
     };
@@ -187,10 +235,49 @@ TEST_F(CommitWholeTest, VerifyFileDecidesWhetherTheWholeFileReplacesTheTarget) {
 
     streamed.clear();
     accept = true;
+    intrude = true;
+    Fetch("/pkg.cab");
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
+    ASSERT_EQ(Names(dir.Path()).size(), 2u);
+    EXPECT_EQ(ReadFile(dir / Names(dir.Path())[0]), "intruder");
+    EXPECT_TRUE(verified == payload);
+    fs::remove(dir / Names(dir.Path())[0]);
+
+    streamed.clear();
+    intrude = false;
     Fetch("/pkg.cab");
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_TRUE(streamed == payload);
     EXPECT_TRUE(ReadFile(dir / "pkg.cab") == payload);
+}
+
+// A second run of the same job while the first writes fails as "in use" and
+// leaves the first's file alone, which goes on to replace the target whole.
+TEST_F(CommitWholeTest, ASecondRunOfTheJobFindsItInUse) {
+    const std::string payload = Pattern(1 << 20);
+    server.ServeBytes("/pkg.cab", payload);
+    TWebCopy second;
+    second.ShowDialog = false;
+    EngineRecorder secondRec(second);
+    TWebCopyItem* secondJob = second.Items().Add();
+    secondJob->TargetDir = job->TargetDir;
+    secondJob->URL = QString::fromStdString(server.Url("/pkg.cab"));
+    bool ran = false;
+    engine.OnCopyProgress = [&](TWebCopy*, int, std::uint64_t, std::uint64_t) {
+        if (ran)
+            return;
+        ran = true;
+        std::thread([&] { RunJobs(second); }).join();
+    };
+    Fetch("/pkg.cab");
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(secondJob->CopySucceeded);
+    EXPECT_EQ(secondRec.EventsOf("ErrorInfo"),
+              (Events{"ErrorInfo 14 File in use by another transfer " + dir.Slash() + "pkg.cab"}));
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == payload);
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"pkg.cab"}));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
 
 namespace {
@@ -88,12 +89,19 @@ TEST(ProgressWindow, KeptWindowOffersItsButtonsAfterTheRun) {
     EXPECT_EQ(opened, (std::vector<QString>{QString::fromStdString((dir / "k.bin").string())}));
     EXPECT_TRUE(window->Snapshot().Closed);
 
-    // Close after the run: raised at once, on the pressing thread.
+    // Close on a kept window while a later run goes on closes that window
+    // and nothing else.
+    RunJobs(engine);
+    const auto kept = engine.ProgressWindow();
     bool cancelRaised = false;
     engine.OnCopyCancel = [&](TWebCopy*) { cancelRaised = true; };
-    window->PressCancel();
-    EXPECT_TRUE(cancelRaised);
-    EXPECT_TRUE(engine.Cancelled);
+    engine.OnCopyProgress = [&](TWebCopy*, int, std::uint64_t, std::uint64_t) { kept->PressCancel(); };
+    std::filesystem::remove(dir / "k.bin");
+    RunJobs(engine);
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(dir / "k.bin"), "kept");
+    EXPECT_FALSE(cancelRaised);
+    EXPECT_TRUE(kept->Snapshot().Closed);
 }
 
 TEST(ProgressWindow, CancelButtonStopsARunAndRaisesOnCopyCancelOnTheWorker) {

@@ -26,7 +26,13 @@ struct Resource {
     std::string content;
     std::string etag;         // empty: none sent
     std::string lastModified; // empty: none sent
+    std::string date;         // the answer's Date; empty: none sent
     bool honorRange = true;
+    // Honours Range even when If-Range names another version (a broken cache).
+    bool ignoreIfRange = false;
+    // Answers a range request with this status and the whole body instead.
+    int wholeStatus = 0;
+    std::string trailer;          // bytes a 206 sends past the file's end
     std::uint64_t rangeShift = 0; // a 206's Content-Range names a start this far off
     // Successive answers end after these bytes of the file (then the
     // connection closes, or is held open with hold).
@@ -40,11 +46,15 @@ ScriptedHttpServer::Response Serve(Resource& r, const ScriptedHttpServer::Reques
         out.headers.emplace_back("ETag", r.etag);
     if (!r.lastModified.empty())
         out.headers.emplace_back("Last-Modified", r.lastModified);
+    if (!r.date.empty())
+        out.headers.emplace_back("Date", r.date);
     const std::string range = request.Header("range");
     const std::string ifRange = request.Header("if-range");
     std::size_t start = 0;
-    const bool matches = ifRange.empty() || ifRange == r.etag || ifRange == r.lastModified;
-    if (!range.empty() && r.honorRange && matches) {
+    const bool matches = ifRange.empty() || ifRange == r.etag || ifRange == r.lastModified || r.ignoreIfRange;
+    if (!range.empty() && r.wholeStatus != 0)
+        out.status = r.wholeStatus;
+    else if (!range.empty() && r.honorRange && matches) {
         start = std::stoull(range.substr(range.find('=') + 1));
         if (start >= r.content.size()) {
             out.status = 416;
@@ -57,6 +67,8 @@ ScriptedHttpServer::Response Serve(Resource& r, const ScriptedHttpServer::Reques
                                                       std::to_string(r.content.size()));
     }
     out.body = r.content.substr(start);
+    if (out.status == 206)
+        out.body += r.trailer;
     if (!r.cuts.empty()) {
         out.sendOnly = r.cuts.front() - start;
         out.hold = r.hold;
@@ -85,6 +97,7 @@ protected:
         resource.content = Pattern(300000, 1);
         resource.etag = "\"v1\"";
         resource.lastModified = "Tue, 14 Nov 2023 22:13:20 GMT";
+        resource.date = "Mon, 02 Dec 2024 10:00:00 GMT";
     }
 
     void Run() { RunJobs(engine); }
@@ -188,6 +201,93 @@ TEST_F(ResumeTest, AFileChangedOnTheServerArrivesWhole) {
         EXPECT_TRUE(streamed == changed);
         EXPECT_EQ(Asked().back(),
                   "bytes=50000-|" + (withEtag ? std::string("\"a\"") : "Tue, 14 Nov 2023 22:13:20 GMT"));
+    }
+}
+
+// A server or cache that honours Range but ignores If-Range sends the end of
+// the new file: the part is taken only when its own strong ETag or strong
+// Last-Modified is the kept one, else the whole file comes in the same run.
+// A Last-Modified within the second of the answer's Date is no validator.
+TEST_F(ResumeTest, ARangeOfAnotherVersionIsNeverJoined) {
+    struct Case {
+        const char* name;
+        bool withEtag;
+        std::string date; // of the first answer
+    };
+    const std::string modified = "Tue, 14 Nov 2023 22:13:20 GMT";
+    for (const Case& c : {Case{"ETag", true, "Mon, 02 Dec 2024 10:00:00 GMT"},
+                          Case{"Last-Modified", false, "Mon, 02 Dec 2024 10:00:00 GMT"},
+                          Case{"weak Last-Modified", false, modified}}) {
+        SCOPED_TRACE(c.name);
+        fs::remove(dir / "pkg.cab");
+        SetResource([&](Resource& r) {
+            r.content = Pattern(200000, 5);
+            r.etag = c.withEtag ? "\"a\"" : "";
+            r.lastModified = modified;
+            r.date = c.date;
+            r.ignoreIfRange = true;
+            r.cuts = {50000};
+        });
+        Run();
+        const std::string changed = Pattern(200000, 6);
+        SetResource([&](Resource& r) {
+            r.content = changed;
+            r.etag = c.withEtag ? "\"b\"" : "";
+            r.lastModified = "Wed, 15 Nov 2023 22:13:20 GMT";
+            r.date = "Mon, 02 Dec 2024 10:00:05 GMT";
+        });
+        Run();
+        EXPECT_TRUE(job->CopySucceeded);
+        EXPECT_TRUE(ReadFile(dir / "pkg.cab") == changed);
+        EXPECT_TRUE(streamed == changed);
+        EXPECT_EQ(Asked().back(), "|");
+        EXPECT_EQ(Names(), (std::vector<std::string>{"pkg.cab"}));
+    }
+}
+
+// A success other than 206 to a range request carries the whole file: it
+// replaces the kept bytes instead of following them. A part that runs past
+// the file's announced length fails and leaves the target as it was.
+TEST_F(ResumeTest, AWholeAnswerToARangeRequestStartsOver) {
+    resource.cuts = {100000};
+    resource.wholeStatus = 203;
+    Run();
+    Run();
+    EXPECT_TRUE(job->CopySucceeded);
+    EXPECT_TRUE(ReadFile(dir / "pkg.cab") == resource.content);
+    EXPECT_TRUE(streamed == resource.content);
+    EXPECT_EQ(Asked().back(), "bytes=100000-|\"v1\"");
+
+    WriteFile(dir / "pkg.cab", "previous");
+    SetResource([](Resource& r) {
+        r.wholeStatus = 0;
+        r.cuts = {100000};
+        r.trailer = "more";
+    });
+    Run();
+    Run();
+    EXPECT_FALSE(job->CopySucceeded);
+    EXPECT_EQ(ReadFile(dir / "pkg.cab"), "previous");
+    EXPECT_EQ(rec.EventsOf("ErrorInfo").back().substr(0, 12), "ErrorInfo 7 ");
+}
+
+// A part kept for a file that a later run's date rule refuses (the handler
+// says no, or the server's copy is not newer) goes with its record.
+TEST_F(ResumeTest, APartTheDateRuleRefusesGoes) {
+    for (const bool byHandler : {true, false}) {
+        SCOPED_TRACE(byHandler ? "OnFileDateCheck" : "CopyNewerOnly");
+        engine.OnFileDateCheck = nullptr;
+        job->CopyNewerOnly = false;
+        SetResource([](Resource& r) { r.cuts = {50000}; });
+        Run();
+        ASSERT_EQ(Names().size(), 2u);
+        if (byHandler)
+            engine.OnFileDateCheck = [](TWebCopy*, int, TDateTime, bool& allow) { allow = false; };
+        job->CopyNewerOnly = !byHandler;
+        job->FileDate = SystemTimeToDate(TDateFields{2023, 11, 14, 22, 13, 20, 0});
+        Run();
+        EXPECT_FALSE(job->CopySucceeded);
+        EXPECT_TRUE(Names().empty());
     }
 }
 
