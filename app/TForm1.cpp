@@ -104,8 +104,11 @@ void TForm1::FormCreate() {
     dateChecked = false;
     m_update.SetSettings(UpdateSettings());
     // An install that a crash or a kill interrupted is undone before the
-    // window shows, so the product is whole again.
-    m_update.Recover();
+    // window shows, so the product is whole again; when that fails the user
+    // must not run a mixed product without a word.
+    TUpdateOutcome failure;
+    if (!m_update.Recover(&failure))
+        ShowMessageBox(kInformation, failure.message, TMessageKind::Information);
 }
 
 void TForm1::BitBtn1Click() {

@@ -111,10 +111,6 @@ public:
     // The lock file of the folder for a package (".STEM.lock").
     static QString LockName(const QString& packageName);
 
-    const std::string& StagingName() const { return m_staging; }
-    const std::string& RollbackName() const { return m_rollback; }
-    const std::string& JournalName() const { return m_journal; }
-
 private:
     struct TStaged {
         std::string name;

@@ -35,12 +35,13 @@ QString MessageOf(TUpdateReason reason) {
         return QString::fromUtf8(UpdateTexts::kAvailable);
     case TUpdateReason::Busy:
         return QString::fromUtf8(UpdateTexts::kBusy);
+    case TUpdateReason::RecoveryFailed:
+        return QString::fromUtf8(UpdateTexts::kRecoveryFailed);
     case TUpdateReason::Cancelled:
         return QString();
     case TUpdateReason::DownloadFailed:
     case TUpdateReason::Refused:
     case TUpdateReason::InstallFailed:
-    case TUpdateReason::RecoveryFailed:
         break;
     }
     return QString::fromUtf8(UpdateTexts::kError);
@@ -77,6 +78,11 @@ void TUpdate::Cancel() {
 // ---- the rules ----
 
 bool TUpdate::Recover(TUpdateOutcome* failure) {
+    // Another updater at work in the folder recovers it itself; its
+    // journal is no interrupted install.
+    TFolderLock hold;
+    if (HoldFolder(hold) == TFolderLock::TState::Busy)
+        return true;
     TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
     switch (RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
     case TInstallRecovery::Nothing:

@@ -53,5 +53,3 @@ struct TRect {
     bool Contains(const TPoint& p) const { return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom; }
     friend bool operator==(const TRect&, const TRect&) = default;
 };
-
-inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }

@@ -25,6 +25,8 @@ namespace {
 
 const char* const kError = "Error Updating the Quorvel! Please try again.";
 const char* const kSuccess = "Quorvel has been successfully updated!";
+const char* const kUntrusted = "The last update of the Quorvel could not be checked or undone. Please try "
+                               "again, or reinstall the Quorvel.";
 const char* const kPath = "/downloads/DirevidUreziv.cab";
 const std::int64_t kServerTime = 1767225600;
 const QString kPackage = QStringLiteral("DirevidUreziv.cab");
@@ -279,12 +281,13 @@ TEST_F(InstallFault, LeftoversOfOtherUsersAndAFolderOthersMayChangeAreNeverActed
         c.plant();
         const auto before = TakeSnapshot(folder.Path());
         messages.clear();
-        auto form = MakeForm(); // the start's recovery leaves everything alone
+        auto form = MakeForm(); // the start's recovery leaves everything alone, and says so
         EXPECT_EQ(TakeSnapshot(folder.Path()), before);
+        EXPECT_EQ(messages, std::vector<std::string>{kUntrusted});
         form->BitBtn1Click();
-        EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+        EXPECT_EQ(messages, (std::vector<std::string>{kUntrusted, kSuccess}));
         form->close();
-        EXPECT_EQ(messages, (std::vector<std::string>{kSuccess, kError}));
+        EXPECT_EQ(messages, (std::vector<std::string>{kUntrusted, kSuccess, kError}));
         EXPECT_EQ(TakeSnapshot(folder.Path(), {"DirevidUreziv.cab"}), before);
         // Cleared by hand, the folder takes updates again.
         fs::permissions(folder.Path(), fs::perms(0700));

@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -561,6 +562,38 @@ TEST_F(Updater, CloseDuringAStallEndsTheUpdaterAtOnce) {
         // The three bytes that came are no package.
         EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab"));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The window and the command line on one folder: whoever pressed "Start"
+// first holds it, and the other is refused with nothing touched; a folder
+// the updater cannot trust is said so when the window opens.
+TEST_F(Updater, OneUpdaterPerFolderAndAnUntrustedFolderIsSaidAtStart) {
+    ServePackage();
+    auto form = MakeForm();
+    Start(*form);
+    ASSERT_EQ(messages, std::vector<std::string>{kSuccess});
+    const std::string command = "env -u DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
+                                "' --update --folder '" +
+                                folder.Slash() + "' --url '" + server.Url("/downloads/DirevidUreziv.cab") +
+                                "' 2>'" + (work / "err.txt").string() + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(ReadFile(work / "err.txt"), "Another update is running in this folder.\n");
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 1.0");
+    form->close(); // closing installs, and the window's end lets the folder go
+    form.reset();
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
+
+    messages.clear();
+    fs::permissions(folder.Path(), fs::perms::all);
+    MakeForm().reset();
+    fs::permissions(folder.Path(), fs::perms::owner_all);
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"The last update of the Quorvel could not be checked or undone. "
+                                       "Please try again, or reinstall the Quorvel."});
 }
 
 } // namespace
