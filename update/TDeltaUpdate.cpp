@@ -138,13 +138,14 @@ bool TDeltaUpdate::Install(int folderFd, int deltaFd, const std::string& deltaNa
     install.AddLeftover(m_settings.backupName);
     install.AddLeftover(QLatin1Char('.') + m_settings.backupName + QStringLiteral(".new"));
     install.Reserve(ReleaseRecord::Name(m_settings.packageName));
-    // The delta goes with the install, committed or not.
-    install.AddLeftover(QFile::decodeName(QByteArray::fromStdString(deltaName)));
     install.StageFile(ReleaseRecord::Name(m_settings.packageName), ReleaseRecord::Text(release));
     if (install.Recover(true) != TStagedInstall::TRecovery::Nothing) {
         unlinkat(folderFd, deltaName.c_str(), 0);
         return false;
     }
+    // The delta goes with the install, committed or not (declared after the
+    // recovery, which clears left-overs it finds).
+    install.AddLeftover(QFile::decodeName(QByteArray::fromStdString(deltaName)));
     TDeltaStager stager(deltaFd);
     if (!install.Install(stager))
         return false;
