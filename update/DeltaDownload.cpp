@@ -3,7 +3,9 @@
 #include "InetRequest.h"
 #include "InetSession.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 

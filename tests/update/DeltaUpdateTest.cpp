@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -56,10 +58,19 @@ protected:
         package = ReadFile(work / "new.cab");
         delta = ReadFile(work / "delta");
         PutOldProduct();
-        server.ServeBytes(kPackagePath, package);
-        server.ServeBytes(kPackagePath + ".release", Statement(package, "DirevidUreziv.cab", 2, 0));
-        server.ServeBytes(kDeltaPath, delta);
-        server.ServeBytes(kDeltaPath + ".release", Statement(delta, "DirevidUreziv.cab.from-1", 2, 1));
+        Publish();
+    }
+
+    // A new server with release 2 and its delta from 1; what `first` serves
+    // takes the place of those (the first answer given for a path is used).
+    void Publish(const std::function<void(LocalHttpServer&)>& first = {}) {
+        server = std::make_unique<LocalHttpServer>();
+        if (first)
+            first(*server);
+        server->ServeBytes(kPackagePath, package);
+        server->ServeBytes(kPackagePath + ".release", Statement(package, "DirevidUreziv.cab", 2, 0));
+        server->ServeBytes(kDeltaPath, delta);
+        server->ServeBytes(kDeltaPath + ".release", Statement(delta, "DirevidUreziv.cab.from-1", 2, 1));
     }
 
     void PutOldProduct() {
@@ -93,7 +104,7 @@ protected:
     TUpdateOutcome Run(TFileOps* ops = nullptr, std::uint64_t* lastTotal = nullptr) {
         TUpdateSettings settings;
         settings.folder = QString::fromStdString(folder.Slash());
-        settings.url = QString::fromStdString(server.Url(kPackagePath));
+        settings.url = QString::fromStdString(server->Url(kPackagePath));
         settings.key = QString::fromStdString(key.PublicKey().Base64());
         settings.ops = ops;
         TUpdate update(settings);
@@ -123,18 +134,18 @@ protected:
                 return true;
         return false;
     }
-    void ExpectNewRelease() const {
+    void ExpectNewRelease(std::uint64_t release = 2) const {
         for (const auto& [name, bytes] : newFiles)
             EXPECT_EQ(ReadFile(folder / name), bytes) << name;
         EXPECT_EQ(ReadFile(folder / "old-only.txt"), "kept");
         EXPECT_EQ(
             ReleaseRecord::Read(QString::fromStdString(folder.Slash()), QStringLiteral("DirevidUreziv.cab")),
-            2u);
+            release);
         EXPECT_FALSE(AnyDeltaLeft());
     }
 
     TempDir folder, work;
-    LocalHttpServer server;
+    std::unique_ptr<LocalHttpServer> server;
     TSigningKey key = NewKey();
     Files oldFiles, newFiles;
     std::string package, delta;
@@ -170,25 +181,36 @@ TEST_F(DeltaUpdate, WhateverDoesNotFitFallsBackToTheFullPackageInTheSameRun) {
          {"f1", std::string(5000, 'p')}});
     const std::string badPatch = ReadFile(work / "badpatch.cab");
 
+    std::uint64_t expected = 2;
     struct Case {
         const char* what;
-        std::function<void()> arrange;
+        std::function<void(LocalHttpServer&)> arrange;
     };
     const std::vector<Case> cases = {
-        {"no delta statement", [&] { server.ServeStatus(kDeltaPath + ".release", 404); }},
-        {"a statement replayed for another base",
-         [&] {
-             server.ServeBytes(kDeltaPath + ".release", Statement(good, "DirevidUreziv.cab.from-3", 2, 3));
+        {"no delta statement",
+         [&](LocalHttpServer& server) { server.ServeStatus(kDeltaPath + ".release", 404); }},
+        {"the delta's statement for another base",
+         [&](LocalHttpServer& server) {
+             // Release 3 is out; the statement of its delta from 2 is served as the one from 1.
+             server.ServeBytes(kPackagePath + ".release", Statement(package, "DirevidUreziv.cab", 3, 0));
+             server.ServeBytes(kDeltaPath + ".release", Statement(good, "DirevidUreziv.cab.from-2", 3, 2));
+             expected = 3;
+         }},
+        {"a full package's statement for the delta",
+         [&](LocalHttpServer& server) {
+             server.ServeBytes(kDeltaPath + ".release", Statement(good, "DirevidUreziv.cab.from-1", 2, 0));
          }},
         {"a statement for another release",
-         [&] {
+         [&](LocalHttpServer& server) {
              server.ServeBytes(kDeltaPath + ".release", Statement(good, "DirevidUreziv.cab.from-1", 3, 1));
          }},
-        {"a delta that is not the stated one", [&] { server.ServeBytes(kDeltaPath, damaged); }},
-        {"an installed file changed", [&] { WriteFile(folder / "data/quorvel.dat", Varied(300000, 2)); }},
-        {"an installed file missing", [&] { fs::remove(folder / "data/quorvel.dat"); }},
+        {"a delta that is not the stated one",
+         [&](LocalHttpServer& server) { server.ServeBytes(kDeltaPath, damaged); }},
+        {"an installed file changed",
+         [&](LocalHttpServer&) { WriteFile(folder / "data/quorvel.dat", Varied(300000, 2)); }},
+        {"an installed file missing", [&](LocalHttpServer&) { fs::remove(folder / "data/quorvel.dat"); }},
         {"a patch that does not apply",
-         [&] {
+         [&](LocalHttpServer& server) {
              server.ServeBytes(kDeltaPath, badPatch);
              server.ServeBytes(kDeltaPath + ".release",
                                Statement(badPatch, "DirevidUreziv.cab.from-1", 2, 1));
@@ -197,13 +219,13 @@ TEST_F(DeltaUpdate, WhateverDoesNotFitFallsBackToTheFullPackageInTheSameRun) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PutOldProduct();
-        server.ServeBytes(kDeltaPath, good);
-        server.ServeBytes(kDeltaPath + ".release", Statement(good, "DirevidUreziv.cab.from-1", 2, 1));
-        c.arrange();
+        expected = 2;
+        Publish(c.arrange);
         const TUpdateOutcome outcome = Run();
         EXPECT_EQ(outcome.reason, TUpdateReason::Installed);
         EXPECT_EQ(outcome.message.toStdString(), "Quorvel has been successfully updated!");
-        ExpectNewRelease();
+        ExpectNewRelease(expected);
+        EXPECT_TRUE(fs::exists(folder / "DirevidUreziv.cab")) << "the full package was installed";
     }
 }
 
@@ -212,7 +234,7 @@ TEST_F(DeltaUpdate, AKillAtEveryFileOperationLeavesTheOldOrTheNewRelease) {
     ASSERT_EQ(Run().reason, TUpdateReason::Installed);
     const Files newProduct = Product();
     // The full package is never served: what is installed comes from the delta.
-    server.ServeStatus(kPackagePath, 404);
+    Publish([](LocalHttpServer& server) { server.ServeStatus(kPackagePath, 404); });
     const int killed = KillAtEveryCall(
         [&] { PutOldProduct(); }, [&](TFileOps& ops) { return Run(&ops).reason == TUpdateReason::Installed; },
         [&](bool wasKilled, bool installed) {
