@@ -229,6 +229,28 @@ TEST_F(DeltaUpdate, WhateverDoesNotFitFallsBackToTheFullPackageInTheSameRun) {
     }
 }
 
+TEST_F(DeltaUpdate, AnInterruptedDeltaIsResumedAndOneOfAnotherStatementGoes) {
+    TSha512 sha;
+    sha.Update(delta.data(), delta.size());
+    TSha512::Digest digest{};
+    sha.Final(digest);
+    const std::string kept = ".DirevidUreziv.delta-" + TSha512::Hex(digest).substr(0, 32);
+    WriteFile(folder / kept, delta.substr(0, delta.size() / 2));
+    WriteFile(folder / ".DirevidUreziv.delta-0123456789abcdef0123456789abcdef", "of an older statement");
+    std::string range;
+    Publish([&](LocalHttpServer& server) {
+        server.ServeWith(kDeltaPath, [&](const httplib::Request& request, httplib::Response& response) {
+            range = request.get_header_value("Range");
+            // The server answers the range with 206 and those bytes alone.
+            response.set_content(delta, "application/octet-stream");
+        });
+    });
+    EXPECT_EQ(Run().reason, TUpdateReason::Installed);
+    EXPECT_EQ(range, "bytes=" + std::to_string(delta.size() / 2) + "-");
+    ExpectNewRelease();
+    EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab")) << "the delta was used";
+}
+
 TEST_F(DeltaUpdate, AKillAtEveryFileOperationLeavesTheOldOrTheNewRelease) {
     const Files oldProduct = Product();
     ASSERT_EQ(Run().reason, TUpdateReason::Installed);
