@@ -270,6 +270,16 @@ void TForm1::WebCopy1FileStart() {
         dateChecked = true;
     switch (m_update.CheckStatement(*WebCopy1)) {
     case TReleaseCheck::TOutcome::Newer:
+        if (m_update.DeltaInstalled()) {
+            // Installed from a delta: the package's download is skipped and
+            // the run ends as one whose file arrived; the close has nothing
+            // left to install.
+            fileReceived = true;
+            WebCopy1->CancelTransfers();
+            transferDone = true;
+            m_updates.Post([](TWindowChanges& c) { c.startEnabled = true; });
+        }
+        return;
     case TReleaseCheck::TOutcome::Cancelled:
         return;
     case TReleaseCheck::TOutcome::UpToDate:

@@ -142,6 +142,8 @@ endfunction()
 set(QUORVEL_PKG_MODULE_CURL libcurl)
 set(QUORVEL_PKG_MODULE_MSPACK libmspack)
 set(QUORVEL_PKG_MODULE_SMBCLIENT smbclient)
+set(QUORVEL_PKG_MODULE_ZSTD libzstd)
+set(QUORVEL_PKG_MODULE_GCAB "libgcab-1.0 gio-2.0")
 
 function(quorvel_install_library)
   set(component_targets)

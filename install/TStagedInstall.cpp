@@ -7,6 +7,7 @@
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TFolderSet.h"
+#include "TStager.h"
 
 #include <QFile>
 #include <algorithm>
@@ -69,6 +70,32 @@ public:
 private:
     TCABFile& m_cabinet;
     int m_previous;
+};
+
+// A cabinet, read from a descriptor, as what fills the staging folder.
+class TCabinetStager : public TStager {
+public:
+    TCabinetStager(TCABFile& cabinet, int fd) : m_cabinet(cabinet), m_source(cabinet, fd) {}
+    bool Declared(std::uint64_t& files, std::uint64_t& bytes) override {
+        quint64 count = 0, size = 0;
+        if (!m_cabinet.DeclaredContents(count, size))
+            return false;
+        files = count;
+        bytes = size;
+        return true;
+    }
+    bool Fill(int, int, const std::string& stagingPath, TFileOps& ops) override {
+        TFileOps* const previous = m_cabinet.FileOps;
+        m_cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(stagingPath)));
+        m_cabinet.FileOps = &ops;
+        const bool ok = m_cabinet.ExtractAll();
+        m_cabinet.FileOps = previous;
+        return ok;
+    }
+
+private:
+    TCABFile& m_cabinet;
+    TCabinetFromDescriptor m_source;
 };
 
 } // namespace
@@ -252,6 +279,11 @@ bool TStagedInstall::Install(TCABFile& cabinet, const QString& cabinetPath) {
 }
 
 bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
+    TCabinetStager stager(cabinet, cabinetFd);
+    return Install(stager);
+}
+
+bool TStagedInstall::Install(TStager& stager) {
     m_refusal = TRefusal::None;
     if (!OpenRoot() || !Trusted())
         return false;
@@ -263,8 +295,7 @@ bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
     // Folders an earlier install left; the caller's files (a backup just
     // made) are the caller's until the install ends.
     RemoveOurFolders(false);
-    const TCabinetFromDescriptor source(cabinet, cabinetFd);
-    if (!EnoughSpace(cabinet)) {
+    if (!EnoughSpace(stager)) {
         Refuse(TRefusal::NoSpace);
         return Fail();
     }
@@ -279,7 +310,7 @@ bool TStagedInstall::Install(TCABFile& cabinet, int cabinetFd) {
         TBackgroundWriteback writeback;
         if (!watch.Valid())
             return Fail();
-        if (!Stage(cabinet, writeback) || !WriteStagedFiles()) {
+        if (!Stage(stager, writeback) || !WriteStagedFiles()) {
             Refuse(TRefusal::BadPackage);
             return Fail();
         }
@@ -320,10 +351,10 @@ bool TStagedInstall::Finish() {
     return true;
 }
 
-bool TStagedInstall::EnoughSpace(TCABFile& cabinet) const {
-    quint64 files = 0, bytes = 0;
+bool TStagedInstall::EnoughSpace(TStager& stager) const {
+    std::uint64_t files = 0, bytes = 0;
     struct statvfs space {};
-    if (!cabinet.DeclaredContents(files, bytes) || fstatvfs(m_root.Get(), &space) != 0)
+    if (!stager.Declared(files, bytes) || fstatvfs(m_root.Get(), &space) != 0)
         return false;
     const unsigned long long block = space.f_frsize ? space.f_frsize : 4096;
     // Every file ends in a partly used block.
@@ -336,14 +367,11 @@ bool TStagedInstall::EnoughSpace(TCABFile& cabinet) const {
     return space.f_files == 0 || space.f_favail >= 2 * files + 16;
 }
 
-bool TStagedInstall::Stage(TCABFile& cabinet, TBackgroundWriteback& writeback) {
-    TFileOps* const previous = cabinet.FileOps;
-    cabinet.SetTargetPath(QFile::decodeName(QByteArray::fromStdString(m_folder + m_staging + "/")));
+bool TStagedInstall::Stage(TStager& stager, TBackgroundWriteback& writeback) {
+    const TUniqueFd stagingFd(OpenFolderAt(m_root.Get(), m_staging));
     TStagingWrites writes(m_ops, writeback);
-    cabinet.FileOps = &writes;
-    const bool ok = cabinet.ExtractAll();
-    cabinet.FileOps = previous;
-    return ok;
+    return stagingFd.Valid() &&
+           stager.Fill(m_root.Get(), stagingFd.Get(), m_folder + m_staging + "/", writes);
 }
 
 bool TStagedInstall::WriteStagedFiles() {

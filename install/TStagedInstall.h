@@ -10,6 +10,7 @@
 
 class TBackgroundWriteback;
 class TCABFile;
+class TStager;
 class TFileOps;
 class TFolderSet;
 
@@ -69,6 +70,9 @@ public:
     bool Install(TCABFile& cabinet, int cabinetFd);
     // The same for the cabinet file at `cabinetPath`, opened once.
     bool Install(TCABFile& cabinet, const QString& cabinetPath);
+    // The same with the staging folder filled by `stager` (a delta built
+    // from the installed files) instead of a cabinet.
+    bool Install(TStager& stager);
     // Gives up an install before it starts: the package and the left-overs go.
     void Abandon();
 
@@ -123,8 +127,8 @@ private:
     // Our folders and, with leftovers, the caller's left-over files.
     void RemoveOurFolders(bool leftovers = true);
     bool AnyLeftover() const;
-    bool EnoughSpace(TCABFile& cabinet) const;
-    bool Stage(TCABFile& cabinet, TBackgroundWriteback& writeback);
+    bool EnoughSpace(TStager& stager) const;
+    bool Stage(TStager& stager, TBackgroundWriteback& writeback);
     bool WriteStagedFiles();
     bool MakePlan(TInstallPlan& plan);
     // Whether what stands where the package has the folder parts[0..index]

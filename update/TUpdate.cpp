@@ -6,6 +6,7 @@
 #include "PackageInstall.h"
 #include "ReleaseRecord.h"
 #include "TCABFile.h"
+#include "TDeltaUpdate.h"
 #include "TFileOps.h"
 #include "TFolderLock.h"
 #include "TStagedInstall.h"
@@ -99,6 +100,7 @@ bool TUpdate::Recover(TUpdateOutcome* failure) {
 
 void TUpdate::PrepareRun(TWebCopy& engine) {
     m_release.Forget();
+    m_deltaInstalled = false;
     engine.Items().Clear();
     TWebCopyItem* job = engine.Items().Add();
     job->URL = m_settings.url;
@@ -161,6 +163,11 @@ TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
         TWebCopyItem& job = *engine.Items()[0];
         job.MaxSize = std::min(job.MaxSize ? job.MaxSize : UINT64_MAX,
                                std::max<std::uint64_t>(m_release.PackageSize(), 1));
+        // A delta from the installed release, when one fits, takes the
+        // package's place; anything else leaves the package's download.
+        m_deltaInstalled =
+            TDeltaUpdate(m_settings)
+                .Try(installed, m_release.Release(), engine.Proxy, engine.Cancelled, OnProgress);
     }
     return outcome;
 }
@@ -183,6 +190,8 @@ void TUpdate::RemovePackage() {
 }
 
 bool TUpdate::Install() {
+    if (m_deltaInstalled)
+        return true; // installed by the delta already
     // With a key, the copy about to be unpacked is checked against the
     // statement the download was checked with (a package changed on disk
     // since is refused like one that arrived unsigned), and the release it
@@ -250,6 +259,9 @@ void TUpdate::BindEngine(TWebCopy& engine) {
         engine.OnFileStart = [this](TWebCopy* sender, int) {
             switch (CheckStatement(*sender)) {
             case TReleaseCheck::TOutcome::Newer:
+                if (DeltaInstalled())
+                    break; // the package is not needed
+                return;
             case TReleaseCheck::TOutcome::Cancelled:
                 return;
             case TReleaseCheck::TOutcome::UpToDate:
@@ -315,6 +327,8 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
             if (m_cancelled)
                 engine.CancelTransfers();
     }
+    if (m_deltaInstalled)
+        return Finish(TUpdateReason::Installed);
     if (m_failed) {
         RemovePackage();
         return Finish(TUpdateReason::DownloadFailed, m_engineError);

@@ -93,6 +93,9 @@ public:
     // fetches and judges the statement; Newer bounds the engine's job by
     // the stated size.
     TReleaseCheck::TOutcome CheckStatement(TWebCopy& engine);
+    // Whether the last CheckStatement installed the release from a delta:
+    // the package's download is then skipped and Install has nothing to do.
+    bool DeltaInstalled() const { return m_deltaInstalled; }
     // With a key, each block of the package as it arrives.
     void Arrived(const char* data, std::size_t length);
     // The download is whole and flushed, not yet in place: only a whole
@@ -135,4 +138,5 @@ private:
     std::atomic<bool> m_received{false};
     std::atomic<bool> m_refused{false};
     std::atomic<int> m_engineError{0};
+    std::atomic<bool> m_deltaInstalled{false};
 };

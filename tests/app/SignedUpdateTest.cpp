@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "TestCertificates.h"
 
+#include "DeltaMaker.h"
 #include "InetSession.h"
 #include "MessageBox.h"
 #include "SignatureError.h"
@@ -396,3 +397,61 @@ TEST_F(SignedUpdate, SignedPackageOverVerifiedHttpsInstalls) {
 }
 
 } // namespace
+
+namespace {
+
+// A statement on a delta from release `base`, named as quorvel-sign names it.
+std::string DeltaStatement(const TSigningKey& signer, const std::string& bytes, std::uint64_t release,
+                           std::uint64_t base) {
+    TReleaseStatement::TFacts facts;
+    facts.product = "Quorvel";
+    facts.package = "DirevidUreziv.cab.from-" + std::to_string(base);
+    facts.release = release;
+    facts.base = base;
+    facts.size = bytes.size();
+    TSha512 sha;
+    sha.Update(bytes.data(), bytes.size());
+    sha.Final(facts.sha512);
+    facts.expires = UtcTime::Now() + 86400;
+    int error = 0;
+    const auto statement = TReleaseStatement::Make(facts, signer, error);
+    EXPECT_TRUE(statement) << SignatureError::Text(error);
+    return statement ? statement->Text() : std::string();
+}
+
+} // namespace
+
+TEST_F(SignedUpdate, ADeltaInstallsAsThePackageDoesAndOneThatFailsGivesWayToThePackage) {
+    const std::string oldPackage = MakeCabinet("Quorvel 1.0");
+    WriteFile(work / "old.cab", oldPackage);
+    WriteFile(work / "new.cab", package);
+    ASSERT_TRUE(
+        DeltaMaker::Make((work / "old.cab").string(), (work / "new.cab").string(), (work / "delta").string())
+            .ok);
+    const std::string delta = ReadFile(work / "delta");
+    std::string damaged = delta;
+    damaged[damaged.size() / 2] ^= 0x20;
+    const char* const deltaPath = "/downloads/DirevidUreziv.cab.from-1";
+    for (const bool good : {false, true}) {
+        SCOPED_TRACE(good ? "the delta" : "a damaged delta");
+        fs::remove_all(folder.Path());
+        fs::create_directories(folder.Path());
+        WriteFile(folder / "version.txt", "Quorvel 1.0");
+        WriteFile(folder / "quorvel.dat", std::string(90000, 'q'));
+        WriteFile(folder / kRecord, "1\n");
+        messages.clear();
+        LocalHttpServer on;
+        Serve(on, package, Statement(key, package, 2));
+        on.ServeBytes(deltaPath, good ? delta : damaged);
+        on.ServeBytes(std::string(deltaPath) + ".release", DeltaStatement(key, delta, 2, 1));
+        Update(on);
+        EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
+        EXPECT_EQ(Version(), "Quorvel 2.0");
+        EXPECT_EQ(Record(), "2\n");
+        EXPECT_EQ(on.RequestCount(kPackagePath), good ? 0 : 1);
+        std::vector<std::string> names = {kRecord, "quorvel.dat", "version.txt"};
+        if (!good)
+            names.insert(names.begin() + 1, "DirevidUreziv.cab");
+        EXPECT_EQ(Names(), names);
+    }
+}
