@@ -86,4 +86,16 @@ Quorvel::Cabinet (cabinet extraction), Quorvel::Captions (a push button with
 a marked-up caption), Quorvel::Pictures (the picture store) and
 Quorvel::Widgets (a gradient progress bar).")
 
+# An updater built without a key installs unsigned packages: fine for tests
+# and demos, never for something handed out. cpack reads this script before
+# it packages anything.
+set(_cpack_check "")
+if(QUORVEL_BUILD_UPDATER AND NOT QUORVEL_UPDATE_KEY)
+  set(_cpack_check "message(FATAL_ERROR \"This build's updater has no key (QUORVEL_ALLOW_UNSIGNED): it installs \"
+  \"unsigned packages and is never packaged. Configure with -DQUORVEL_UPDATE_KEY=<public key> or with \"
+  \"-DQUORVEL_BUILD_UPDATER=OFF.\")\n")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake "${_cpack_check}")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
+
 include(CPack)
