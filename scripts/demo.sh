@@ -45,7 +45,7 @@ signed=${DEMO_SIGNED:-}
   bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
     "-DQUORVEL_UPDATE_HOST=$host:$port" -DQUORVEL_UPDATE_URL= "-DQUORVEL_UPDATE_KEY=$key" \
     "-DQUORVEL_ALLOW_UNSIGNED=$unsigned" \
-    -- DirevidUreziv quorvel-updater_changelog # the updater component installs its package's changelog too
+    -- DirevidUreziv
   cmake --install "$build" --prefix "$demo/install" --component updater >/dev/null
 ) 9>"$build.lock"
 
