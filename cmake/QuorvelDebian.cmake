@@ -30,8 +30,12 @@ function(_quorvel_deb_docs package component)
   add_custom_command(OUTPUT ${_dir}/changelog.Debian.gz
                      COMMAND gzip -9nkf ${_dir}/changelog.Debian
                      DEPENDS ${_dir}/changelog.Debian VERBATIM)
-  add_custom_target(${package}_changelog ALL DEPENDS ${_dir}/changelog.Debian.gz)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_dir}/changelog.Debian.gz
+  # The project's own changes (CHANGES) are the upstream changelog.
+  add_custom_command(OUTPUT ${_dir}/changelog.gz
+                     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/CHANGES > ${_dir}/changelog.gz
+                     DEPENDS ${PROJECT_SOURCE_DIR}/CHANGES VERBATIM)
+  add_custom_target(${package}_changelog ALL DEPENDS ${_dir}/changelog.Debian.gz ${_dir}/changelog.gz)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_dir}/changelog.Debian.gz ${_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
   install(FILES ${_dir}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
           COMPONENT ${component} EXCLUDE_FROM_ALL)
@@ -59,6 +63,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVEL_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVEL_DEB_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvel.example/")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME quorvel-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
@@ -101,5 +106,6 @@ if(QUORVEL_BUILD_UPDATER AND NOT QUORVEL_UPDATE_KEY)
 endif()
 file(WRITE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake "${_cpack_check}")
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QuorvelDebPostBuild.cmake)
 
 include(CPack)
