@@ -39,6 +39,7 @@ for pattern in '/cmake/Quorvel/QuorvelConfig.cmake$' '/cmake/Quorvel/QuorvelAddU
   '/share/quorvel/updater/main.cpp$' '/doc/libquorvel-dev/copyright$'; do
   contents "$dev" | grep -q "$pattern" || fail "libquorvel-dev lacks $pattern"
 done
+[ "$(dpkg-deb -f "$dev" Multi-Arch)" = same ] || fail "libquorvel-dev is not Multi-Arch: same"
 echo "packages: $(basename "$tools") depends on: $depends"
 
 dpkg-deb -x "$dev" "$work/root"

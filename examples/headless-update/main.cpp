@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     };
     TWebCopy engine; // the update binds its events
     const TUpdateOutcome outcome = update.Run(engine);
-    std::printf("outcome: %s\n", qUtf8Printable(outcome.message.replace(QLatin1Char('\r'), QLatin1Char(' '))));
+    std::printf("outcome: %s\n",
+                qUtf8Printable(QString(outcome.message).replace(QLatin1Char('\r'), QLatin1Char(' '))));
     return outcome.reason == TUpdateReason::Installed || outcome.reason == TUpdateReason::UpToDate ? 0 : 1;
 }
