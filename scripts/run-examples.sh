@@ -81,17 +81,6 @@ rm -rf "$work/download"
   fail "cabinet-download built with pkg-config exited with an error"
 cmp "$work/files/sub/data.bin" "$work/download/unpacked/sub/data.bin" || fail "pkg-config build: sub/data.bin differs"
 
-# The headless update installs the same package into a product folder, then
-# finds the product current.
-mkdir -p "$work/product"
-printf 'old readme\n' >"$work/product/readme.txt"
-"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" \
-  >"$work/headless-update.log" || { cat "$work/headless-update.log"; fail "headless-update did not install"; }
-cmp "$work/files/readme.txt" "$work/product/readme.txt" || fail "the updated readme.txt differs"
-cmp "$work/files/sub/data.bin" "$work/product/sub/data.bin" || fail "the updated sub/data.bin differs"
-"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" |
-  grep -q "Your version is current" || fail "headless-update did not find the product current"
-
 # The vendor's updater, installed into a product folder under /opt as it
 # ships (release 1), installs the signed release 2 without a display.
 cmake --install "$work/build-vendor-updater" --prefix "$work/vendor" >/dev/null
@@ -104,6 +93,17 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$product/example-product-u
 cmp "$work/files/readme.txt" "$product/readme.txt" || fail "the vendor's updater: readme.txt differs"
 cmp "$work/files/sub/data.bin" "$product/sub/data.bin" || fail "the vendor's updater: sub/data.bin differs"
 [ "$(cat "$product/.DirevidUreziv.release")" = 2 ] || fail "the vendor's updater did not record release 2"
+
+# The headless update installs the same package into a product folder, then
+# finds the product current.
+mkdir -p "$work/product"
+printf 'old readme\n' >"$work/product/readme.txt"
+"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" \
+  >"$work/headless-update.log" || { cat "$work/headless-update.log"; fail "headless-update did not install"; }
+cmp "$work/files/readme.txt" "$work/product/readme.txt" || fail "the updated readme.txt differs"
+cmp "$work/files/sub/data.bin" "$work/product/sub/data.bin" || fail "the updated sub/data.bin differs"
+"$work/build-headless-update/headless-update" "http://127.0.0.1:$port/package.cab" "$work/product" |
+  grep -q "Your version is current" || fail "headless-update did not find the product current"
 
 export QT_QPA_PLATFORM=offscreen
 "$work/build-html-button/html-button" --grab "$work/html-button.png" 2>/dev/null || fail "html-button --grab failed"
