@@ -1,5 +1,6 @@
 #include "TForm1.h"
 
+#include "FolderPolicy.h"
 #include "MessageBox.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
@@ -120,6 +121,12 @@ void TForm1::BitBtn1Click() {
     // The settings as they are now (tests change the bound or the file
     // operations after the window is made); the run's one job.
     m_update.SetSettings(UpdateSettings());
+    // A folder the system's packages own, or one this user cannot write, is
+    // said as such before anything is written there.
+    if (const QString refusal = FolderPolicy::Refusal(m_updateFolder); !refusal.isEmpty()) {
+        ShowMessageBox(kInformation, refusal, TMessageKind::Information);
+        return;
+    }
     // One updater per folder: another one at work there leaves this window
     // as it was, with a word why.
     if (!m_hold.Held() && m_update.HoldFolder(m_hold) != TFolderLock::TState::Held) {

@@ -1,5 +1,6 @@
 #include "UpdateCommand.h"
 
+#include "FolderPolicy.h"
 #include "TUpdate.h"
 #include "WebCopy.h"
 
@@ -116,6 +117,13 @@ int Run(int argc, char** argv) {
     settings.nextKey = QStringLiteral(QUORVEL_UPDATE_KEY_NEXT);
     settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
+    // A folder the system's package manager owns is refused outright; one this
+    // user cannot write to is named before anything is downloaded into it.
+    const QString refusal = FolderPolicy::Refusal(settings.folder);
+    if (!refusal.isEmpty() && (options.update || FolderPolicy::IsSystemOwned(settings.folder))) {
+        PrintLine(stderr, refusal);
+        return kExitError;
+    }
 
     TUpdate update(settings);
     TProgressLine progress;

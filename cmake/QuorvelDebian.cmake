@@ -1,7 +1,13 @@
 # Debian packages through CPack (cpack -G DEB in the build folder):
-#   quorvel-updater  the three programs and their manual pages (components
-#                    updater, tools, man); dependencies from dpkg-shlibdeps
-#   libquorvel-dev   the libraries, headers and CMake package (component dev)
+#   quorvel-tools    webcopy and quorvel-sign with their manual pages
+#                    (components tools, man); dependencies from dpkg-shlibdeps
+#   libquorvel-dev   the libraries, headers, CMake package and the updater's
+#                    sources for quorvel_add_updater() (component dev)
+# The updater itself is in neither: each product's vendor builds their own
+# with their address and key and installs it into the product's own folder,
+# which it rewrites; a folder dpkg owns must not be rewritten behind its back.
+# The libraries are static, so nothing is needed at run time and there is no
+# library package beside the development one.
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr so that the libraries go to the
 # multiarch folder (GNUInstallDirs).
 set(QUORVEL_DEB_MAINTAINER "Quorvel developers <developers@quorvel.example>")
@@ -24,13 +30,17 @@ function(_quorvel_deb_docs package component)
   add_custom_command(OUTPUT ${_dir}/changelog.Debian.gz
                      COMMAND gzip -9nkf ${_dir}/changelog.Debian
                      DEPENDS ${_dir}/changelog.Debian VERBATIM)
-  add_custom_target(${package}_changelog ALL DEPENDS ${_dir}/changelog.Debian.gz)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_dir}/changelog.Debian.gz
+  # The project's own changes (CHANGES) are the upstream changelog.
+  add_custom_command(OUTPUT ${_dir}/changelog.gz
+                     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/CHANGES > ${_dir}/changelog.gz
+                     DEPENDS ${PROJECT_SOURCE_DIR}/CHANGES VERBATIM)
+  add_custom_target(${package}_changelog ALL DEPENDS ${_dir}/changelog.Debian.gz ${_dir}/changelog.gz)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${_dir}/changelog.Debian.gz ${_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
   install(FILES ${_dir}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
           COMPONENT ${component} EXCLUDE_FROM_ALL)
 endfunction()
-_quorvel_deb_docs(quorvel-updater updater)
+_quorvel_deb_docs(quorvel-tools tools)
 _quorvel_deb_docs(libquorvel-dev dev)
 
 set(CPACK_GENERATOR DEB)
@@ -44,37 +54,33 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
                                                 WORLD_READ WORLD_EXECUTE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
-set(CPACK_COMPONENTS_ALL updater tools man dev)
-set(CPACK_COMPONENT_UPDATER_GROUP runtime)
-set(CPACK_COMPONENT_TOOLS_GROUP runtime)
-set(CPACK_COMPONENT_MAN_GROUP runtime)
+set(CPACK_COMPONENTS_ALL tools man dev)
+set(CPACK_COMPONENT_TOOLS_GROUP tools)
+set(CPACK_COMPONENT_MAN_GROUP tools)
 set(CPACK_COMPONENT_DEV_GROUP dev)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVEL_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVEL_DEB_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvel.example/")
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME quorvel-updater)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME quorvel-tools)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SHLIBDEPS ON)
 # Network shares are read through libsmbclient, loaded when first used.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS libsmbclient)
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
-    "software updater with a transfer tool and a release signing tool
-DirevidUreziv opens the Quorvel Software Update window: it downloads a
-product's update package over HTTP or HTTPS when the server has a newer one,
-checks it (against a signed release statement when built with a release
-key) and unpacks it over the product's files, undoing an install that was
-interrupted.
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS libsmbclient)
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION
+    "transfer tool and release signing tool of the Quorvel updater
 webcopy runs HTTP, FTP, file and network-share transfer jobs from the command
-line and prints their progress. quorvel-sign makes release keys and the
-signed release statements published next to update packages.")
+line and prints their progress. quorvel-sign makes release keys, the signed
+release statements published next to update packages and delta packages,
+and checks them.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquorvel-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
-    "qt6-base-dev (>= 6.2), libcurl4-openssl-dev | libcurl-dev, libmspack-dev, pkgconf | pkg-config")
+    "qt6-base-dev (>= 6.2), libcurl4-openssl-dev | libcurl-dev, libmspack-dev, libsmbclient-dev, libssl-dev (>= 3), pkgconf | pkg-config")
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "cmake, libsmbclient")
 set(CPACK_DEBIAN_DEV_DESCRIPTION
     "Quorvel components: transfer engine, cabinets, HTML button, pictures, bar
@@ -83,7 +89,23 @@ package: find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet
 Captions Pictures Widgets) gives Quorvel::Transfer (HTTP, FTP, file and
 network-share transfer jobs on a worker thread with a progress window),
 Quorvel::Cabinet (cabinet extraction), Quorvel::Captions (a push button with
-a marked-up caption), Quorvel::Pictures (the picture store) and
-Quorvel::Widgets (a gradient progress bar).")
+a marked-up caption), Quorvel::Pictures (the picture store),
+Quorvel::Widgets (a gradient progress bar), Quorvel::Install and
+Quorvel::Update (one update of a product folder). quorvel_add_updater()
+builds a product's own updater program with the product's address and
+release key from the sources shipped in this package.")
+
+# An updater built without a key installs unsigned packages: fine for tests
+# and demos, never for something handed out. cpack reads this script before
+# it packages anything.
+set(_cpack_check "")
+if(QUORVEL_BUILD_UPDATER AND NOT QUORVEL_UPDATE_KEY)
+  set(_cpack_check "message(FATAL_ERROR \"This build's updater has no key (QUORVEL_ALLOW_UNSIGNED): it installs \"
+  \"unsigned packages and is never packaged. Configure with -DQUORVEL_UPDATE_KEY=<public key> or with \"
+  \"-DQUORVEL_BUILD_UPDATER=OFF.\")\n")
+endif()
+file(WRITE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake "${_cpack_check}")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QuorvelDebPostBuild.cmake)
 
 include(CPack)

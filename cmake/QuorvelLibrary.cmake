@@ -139,6 +139,56 @@ function(_quorvel_dependency_lines out)
   set(${out} "${lines}" PARENT_SCOPE)
 endfunction()
 
+# Our targets in link order (each before the ones it links), as -l flags, for
+# quorvel.pc; and the outside libraries as pkg-config modules and flags.
+function(_quorvel_pkgconfig_lines out_libs out_requires targets external)
+  set(order)
+  set(visiting)
+  # Depth first: a target goes in after everything it links, then the list is reversed.
+  macro(_quorvel_visit target)
+    if(NOT "${target}" IN_LIST order)
+      get_target_property(_links_${target} ${target} LINK_LIBRARIES)
+      foreach(_lib_${target} IN LISTS _links_${target})
+        if(_lib_${target} IN_LIST targets)
+          _quorvel_visit(${_lib_${target}})
+        endif()
+      endforeach()
+      if(NOT "${target}" IN_LIST order)
+        list(APPEND order ${target})
+      endif()
+    endif()
+  endmacro()
+  foreach(target IN LISTS targets)
+    _quorvel_visit(${target})
+  endforeach()
+  list(REVERSE order)
+  set(libs)
+  foreach(target IN LISTS order)
+    list(APPEND libs -lquorvel_${target})
+  endforeach()
+  set(requires)
+  foreach(lib IN LISTS external)
+    if(lib MATCHES "^Qt6::(.+)$")
+      list(APPEND requires Qt6${CMAKE_MATCH_1})
+    elseif(lib STREQUAL "OpenSSL::Crypto")
+      list(APPEND requires "libcrypto >= 3")
+    elseif(lib MATCHES "^PkgConfig::(.+)$")
+      list(APPEND requires ${QUORVEL_PKG_MODULE_${CMAKE_MATCH_1}})
+    elseif(lib STREQUAL "Threads::Threads")
+      list(APPEND libs -pthread)
+    elseif(lib MATCHES "^-")
+      list(APPEND libs ${lib})
+    elseif(lib STREQUAL CMAKE_DL_LIBS)
+      list(APPEND libs -l${lib})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES requires)
+  list(JOIN libs " " libs)
+  list(JOIN requires ", " requires)
+  set(${out_libs} "${libs}" PARENT_SCOPE)
+  set(${out_requires} "${requires}" PARENT_SCOPE)
+endfunction()
+
 set(QUORVEL_PKG_MODULE_CURL libcurl)
 set(QUORVEL_PKG_MODULE_MSPACK libmspack)
 set(QUORVEL_PKG_MODULE_SMBCLIENT smbclient)
@@ -158,27 +208,53 @@ function(quorvel_install_library)
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${component})
   endwhile()
 
-  _quorvel_link_closure(targets external ${component_targets})
-  _quorvel_header_closure(headers "${targets}" ${main_headers})
+  # The updater's sources (app/) link and include these as well.
+  _quorvel_link_closure(targets external ${component_targets} ${QUORVEL_UPDATER_LINKS})
+  _quorvel_header_closure(headers "${targets}" ${main_headers} ${QUORVEL_UPDATER_HEADERS})
   _quorvel_dependency_lines(QUORVEL_FIND_DEPENDENCIES ${external})
 
   foreach(target IN LISTS targets)
     # Installed names say whose they are: libquorvel_transfer.a, ...
     set_target_properties(${target} PROPERTIES OUTPUT_NAME quorvel_${target})
     target_include_directories(${target} INTERFACE
-                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}>)
+                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}>
+                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_compile_features(${target} INTERFACE cxx_std_20)
   endforeach()
 
   install(TARGETS ${targets} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-  install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
+  # <quorvel/version.h>: the release, one version for the libraries, programs and packages.
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${PROJECT_BINARY_DIR}/include/quorvel/version.h @ONLY)
+  install(FILES ${headers} ${PROJECT_BINARY_DIR}/include/quorvel/version.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
+  # quorvel.pc for pkg-config users; its prefix is found from where the file
+  # is, so the installed tree can move (a package's staging folder included).
+  _quorvel_pkgconfig_lines(QUORVEL_PC_LIBS QUORVEL_PC_REQUIRES "${targets}" "${external}")
+  file(RELATIVE_PATH _up /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" _up "${_up}")
+  set(QUORVEL_PC_PREFIX "\${pcfiledir}/${_up}")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/quorvel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
   install(EXPORT QuorvelTargets NAMESPACE Quorvel:: DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
 
   set(QUORVEL_COMPONENT_NAMES "${component_names}")
+  # quorvel_add_updater() links the updater's libraries by their exported names.
+  set(QUORVEL_UPDATER_TARGETS)
+  foreach(target IN LISTS QUORVEL_UPDATER_LINKS)
+    get_target_property(_export ${target} EXPORT_NAME)
+    if(NOT _export)
+      set(_export ${target})
+    endif()
+    list(APPEND QUORVEL_UPDATER_TARGETS Quorvel::${_export})
+  endforeach()
+  set(QUORVEL_UPDATER_SOURCE_DIR ${CMAKE_INSTALL_DATADIR}/quorvel/updater)
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QuorvelConfig.cmake.in
-                                ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake INSTALL_DESTINATION ${QUORVEL_CMAKE_DIR})
+                                ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake INSTALL_DESTINATION ${QUORVEL_CMAKE_DIR}
+                                PATH_VARS QUORVEL_UPDATER_SOURCE_DIR)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/QuorvelAddUpdater.cmake.in ${PROJECT_BINARY_DIR}/QuorvelAddUpdater.cmake
+                 @ONLY)
   write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake VERSION ${PROJECT_VERSION}
                                    COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake ${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake
-          DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
+                ${PROJECT_BINARY_DIR}/QuorvelAddUpdater.cmake DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
 endfunction()

@@ -9,8 +9,20 @@ else()
   set(QUORVEL_MAN_PAGES OFF)
 endif()
 
-# quorvel_man_page(<program target> "<one-line description>")
+# quorvel_man_page(<program target> "<one-line description>" [<install component>])
+# A file man/<target>.h2m beside this one, when there is one, adds sections
+# (help2man --include), FILES for instance.
 function(quorvel_man_page target description)
+  set(_component man)
+  if(ARGC GREATER 2)
+    set(_component ${ARGV2})
+  endif()
+  set(_include)
+  set(_include_file)
+  if(EXISTS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/man/${target}.h2m)
+    set(_include_file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/man/${target}.h2m)
+    set(_include --include=${_include_file})
+  endif()
   if(NOT QUORVEL_MAN_PAGES)
     return()
   endif()
@@ -19,11 +31,11 @@ function(quorvel_man_page target description)
     OUTPUT ${_page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${HELP2MAN} --no-info --no-discard-stderr
-            --section=1 --name=${description} --output=${_page} $<TARGET_FILE:${target}>
+            --section=1 --name=${description} ${_include} --output=${_page} $<TARGET_FILE:${target}>
     COMMAND gzip -9nf ${_page}
-    DEPENDS ${target}
+    DEPENDS ${target} ${_include_file}
     COMMENT "Manual page of ${target}"
     VERBATIM)
   add_custom_target(${target}_man ALL DEPENDS ${_page}.gz)
-  install(FILES ${_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
+  install(FILES ${_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${_component})
 endfunction()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the two Debian packages (quorvel-updater, libquorvel-dev) with CPack,
-# checks them with lintian (no errors allowed), checks what each holds, and
-# builds and runs both examples against the development package unpacked
-# into a temporary folder with dpkg-deb -x.
+# Builds the two Debian packages (quorvel-tools, libquorvel-dev) with CPack,
+# checks them with lintian --pedantic (nothing above information allowed),
+# checks what each holds, and builds and runs the examples (a vendor's own
+# updater among them) against the packages unpacked into a temporary folder
+# with dpkg-deb -x.
 #   DIST_BUILD  the build folder (default build-dist, shared with
 #               scripts/check-install.sh)
 # The packages are left in DIST_BUILD/packages/.
@@ -16,23 +17,31 @@ fail() { echo "packages: FAILED: $*" >&2; exit 1; }
 bash "$root/scripts/build-dist.sh" "$build"
 rm -rf "$build/packages"
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
-updater=$(ls "$build"/packages/quorvel-updater_*.deb)
+tools=$(ls "$build"/packages/quorvel-tools_*.deb)
 dev=$(ls "$build"/packages/libquorvel-dev_*.deb)
+[ "$(ls "$build"/packages/*.deb | wc -l)" = 2 ] || fail "cpack made other packages: $(ls "$build"/packages)"
 
-# lintian: errors fail; warnings are shown.
-lintian --fail-on error --tag-display-limit 0 "$updater" "$dev" || fail "lintian reports errors"
+# lintian: warnings, pedantic tags and errors all fail; information is shown.
+lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 "$tools" "$dev" ||
+  fail "lintian reports more than information"
 
 contents() { dpkg-deb -c "$1" | awk '{print $6}'; }
-for path in ./usr/lib/quorvel/DirevidUreziv ./usr/bin/DirevidUreziv ./usr/bin/webcopy ./usr/bin/quorvel-sign \
-  ./usr/share/man/man1/DirevidUreziv.1.gz ./usr/share/man/man1/webcopy.1.gz ./usr/share/man/man1/quorvel-sign.1.gz; do
-  contents "$updater" | grep -qx "$path" || fail "quorvel-updater lacks $path"
+for path in ./usr/bin/webcopy ./usr/bin/quorvel-sign ./usr/share/man/man1/webcopy.1.gz \
+  ./usr/share/man/man1/quorvel-sign.1.gz ./usr/share/doc/quorvel-tools/copyright; do
+  contents "$tools" | grep -qx "$path" || fail "quorvel-tools lacks $path"
 done
-depends=$(dpkg-deb -f "$updater" Depends)
-for lib in libc6 libqt6widgets6 libcurl4 libmspack0; do
-  [[ $depends == *"$lib"* ]] || fail "quorvel-updater does not depend on $lib: $depends"
+{ contents "$tools"; contents "$dev"; } | grep -q "/DirevidUreziv$" && fail "a generic package carries an updater"
+depends=$(dpkg-deb -f "$tools" Depends)
+for lib in libc6 libqt6core6 libcurl4; do
+  [[ $depends == *"$lib"* ]] || fail "quorvel-tools does not depend on $lib: $depends"
 done
-contents "$dev" | grep -q '/cmake/Quorvel/QuorvelConfig.cmake$' || fail "libquorvel-dev lacks the CMake package"
-echo "packages: $(basename "$updater") depends on: $depends"
+for pattern in '/cmake/Quorvel/QuorvelConfig.cmake$' '/cmake/Quorvel/QuorvelAddUpdater.cmake$' \
+  '/share/quorvel/updater/main.cpp$' '/doc/libquorvel-dev/copyright$'; do
+  contents "$dev" | grep -q "$pattern" || fail "libquorvel-dev lacks $pattern"
+done
+[ "$(dpkg-deb -f "$dev" Multi-Arch)" = same ] || fail "libquorvel-dev is not Multi-Arch: same"
+echo "packages: $(basename "$tools") depends on: $depends"
 
 dpkg-deb -x "$dev" "$work/root"
+dpkg-deb -x "$tools" "$work/root"
 bash "$root/scripts/run-examples.sh" "$work/root/usr" "$work/examples"

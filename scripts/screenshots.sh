@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 cd "$root"
-bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Debug -- app_tests
+bash scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON -- app_tests
 export QUORVEL_SCREENSHOTS="$build/screenshots"
 rm -rf "$QUORVEL_SCREENSHOTS"
 if command -v xvfb-run >/dev/null; then

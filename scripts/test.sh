@@ -27,7 +27,7 @@ echo "== Debian packages: lintian, and the examples against libquorvel-dev =="
 bash scripts/check-packages.sh
 
 echo "== ThreadSanitizer: engine =="
-bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests
+bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp" \
   ctest --test-dir build-tsan -j "$jobs" --output-on-failure -L '^(transfer|platform)$' -E 'NOT_BUILT'
 
@@ -35,7 +35,7 @@ echo "== libFuzzer: cabinet and markup =="
 bash scripts/fuzz.sh 45
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests =="
-bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug "-DQUORVEL_SANITIZE=address;undefined"
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON "-DQUORVEL_SANITIZE=address;undefined"
 ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 # use_tls=0: the leak checker's own walk of thread-local storage crashes on the
 # dynamic TLS of libraries loaded at run time (Qt's image plugins with curl's

@@ -1,6 +1,7 @@
 #include "TUpdate.h"
 
 #include "FileAge.h"
+#include "FolderPolicy.h"
 #include "InetRequest.h"
 #include "InetSession.h"
 #include "PackageInstall.h"
@@ -65,8 +66,8 @@ QString TUpdate::PackagePath() const {
     return m_settings.folder + m_settings.packageName;
 }
 
-TUpdateOutcome TUpdate::Finish(TUpdateReason reason, int engineError) {
-    TUpdateOutcome outcome{reason, MessageOf(reason), engineError};
+TUpdateOutcome TUpdate::Finish(TUpdateReason reason, int engineError, const QString& message) {
+    TUpdateOutcome outcome{reason, message.isEmpty() ? MessageOf(reason) : message, engineError};
     if (OnOutcome)
         OnOutcome(outcome);
     return outcome;
@@ -165,9 +166,9 @@ TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
                                std::max<std::uint64_t>(m_release.PackageSize(), 1));
         // A delta from the installed release, when one fits, takes the
         // package's place; anything else leaves the package's download.
-        m_deltaInstalled =
-            TDeltaUpdate(m_settings)
-                .Try(installed, m_release.Release(), engine.Proxy, engine.Cancelled, OnProgress);
+        m_deltaInstalled = TDeltaUpdate(m_settings)
+                               .Try(InstalledRelease().value_or(0), m_release.Release(), engine.Proxy,
+                                    engine.Cancelled, OnProgress);
     }
     return outcome;
 }
@@ -306,6 +307,10 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
         return Check();
     if (OnStarted)
         OnStarted();
+    // A folder the system's packages own, or one this user cannot write:
+    // said as such, before anything is written there.
+    if (const QString refusal = FolderPolicy::Refusal(m_settings.folder); !refusal.isEmpty())
+        return Finish(TUpdateReason::InstallFailed, 0, refusal);
     TFolderLock hold;
     if (const auto refusal = HoldRefusal(hold))
         return Finish(*refusal);

@@ -120,7 +120,7 @@ public:
 private:
     TReleaseCheck::TOutcome FetchStatement(const QString& proxy, const std::atomic<bool>& cancelled);
     QString KeptKeysName() const;
-    TUpdateOutcome Finish(TUpdateReason reason, int engineError = 0);
+    TUpdateOutcome Finish(TUpdateReason reason, int engineError = 0, const QString& message = {});
     std::optional<TUpdateReason> HoldRefusal(TFolderLock& lock) const;
     void BindEngine(TWebCopy& engine);
     TUpdateOutcome CheckDate();

@@ -93,7 +93,25 @@ TXiProgressBar::TXiProgressBar(QWidget* parent) : QWidget(parent) {
     WidgetAccessibility::Install();
     resize(200, 16);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     SetColorScheme(csDesert);
+}
+
+namespace {
+
+// A horizontal size turned to the bar's orientation.
+QSize Oriented(TProgressBarOrientation orientation, QSize horizontal) {
+    return orientation == pbVertical ? horizontal.transposed() : horizontal;
+}
+
+} // namespace
+
+QSize TXiProgressBar::sizeHint() const {
+    return Oriented(m_orientation, QSize(200, 16));
+}
+
+QSize TXiProgressBar::minimumSizeHint() const {
+    return Oriented(m_orientation, QSize(24, 8));
 }
 
 void TXiProgressBar::SetIndexedColor(int index, TColor color) {
@@ -136,6 +154,11 @@ void TXiProgressBar::SetColorScheme(TColorScheme scheme) {
 
 void TXiProgressBar::SetOrientation(TProgressBarOrientation orientation) {
     m_orientation = orientation;
+    if (orientation == pbVertical)
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    else
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    updateGeometry();
     Changed();
 }
 

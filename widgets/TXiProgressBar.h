@@ -76,6 +76,11 @@ public:
     bool Visible() const { return m_visible; }
     void SetVisible(bool visible);
 
+    // In a layout: a new bar's 200 x 16 (16 x 200 standing), long side
+    // stretching, short side fixed; at least 24 x 8 (8 x 24).
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // The picture the bar shows at its current size, as a W x H image.
     QImage PaintImage() const;
 

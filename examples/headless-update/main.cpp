@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
 
     TUpdateSettings settings;
     settings.url = QString::fromUtf8(argv[1]);
+    // The package keeps the name its address gives it.
+    settings.packageName = settings.url.section(QLatin1Char('/'), -1);
     settings.folder = QString::fromUtf8(argv[2]);
     if (argc == 4)
         settings.key = QString::fromUtf8(argv[3]);
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     };
     TWebCopy engine; // the update binds its events
     const TUpdateOutcome outcome = update.Run(engine);
-    std::printf("outcome: %s\n", qUtf8Printable(outcome.message.replace(QLatin1Char('\r'), QLatin1Char(' '))));
+    std::printf("outcome: %s\n",
+                qUtf8Printable(QString(outcome.message).replace(QLatin1Char('\r'), QLatin1Char(' '))));
     return outcome.reason == TUpdateReason::Installed || outcome.reason == TUpdateReason::UpToDate ? 0 : 1;
 }

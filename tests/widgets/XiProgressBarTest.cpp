@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QVBoxLayout>
 #include <climits>
 #include <gtest/gtest.h>
 #include <thread>
@@ -261,4 +262,23 @@ TEST(XiProgressBar, ASetterOffTheGuiThreadLeavesThePaintToIt) {
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_GT(bar.Paints, before);
+}
+
+// In a layout a bar keeps its thickness and takes the length it is given,
+// lying or standing, instead of collapsing to nothing.
+TEST(XiProgressBar, ALayoutGivesTheBarItsThicknessAndItsLength) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* lying = new TXiProgressBar;
+    auto* standing = new TXiProgressBar;
+    standing->SetOrientation(pbVertical);
+    layout->addWidget(lying);
+    layout->addWidget(standing);
+    window.resize(400, 500);
+    layout->activate();
+    EXPECT_EQ(lying->height(), 16);
+    EXPECT_GT(lying->width(), 300);
+    EXPECT_EQ(standing->width(), 16);
+    EXPECT_GT(standing->height(), 300);
+    EXPECT_EQ(standing->sizeHint(), QSize(16, 200));
 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Which folders an updater may update. A folder under /usr belongs to the
+// system's package manager: rewriting it behind the manager's back breaks
+// its records and the next upgrade, so a product updated this way lives in a
+// folder of its own (for example under /opt).
+namespace FolderPolicy {
+
+// True when the folder, its links followed, is /usr or lies below it.
+bool IsSystemOwned(const QString& folder);
+
+// True when this user may create, replace and delete files in the folder
+// (an existing folder with write and search rights, not on a read-only mount).
+bool IsWritable(const QString& folder);
+
+// The one-line reason an update of the folder is refused; empty when none.
+QString Refusal(const QString& folder);
+
+} // namespace FolderPolicy
