@@ -14,6 +14,11 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+// The release the product ships as (0 where the build names none).
+#ifndef QUORVEL_RELEASE
+#define QUORVEL_RELEASE 0ULL
+#endif
+
 namespace {
 
 const QString kInformation = QStringLiteral("Information");
@@ -70,6 +75,7 @@ TUpdateSettings TForm1::UpdateSettings() const {
     settings.nextKey = m_nextKey;
     settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = MaxPackageSize;
+    settings.release = QUORVEL_RELEASE;
     settings.proxy = WebCopy1->Proxy;
     settings.ops = InstallOps;
     return settings;

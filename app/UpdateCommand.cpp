@@ -14,6 +14,11 @@
 #include <string>
 #include <unistd.h>
 
+// The release the product ships as (0 where the build names none).
+#ifndef QUORVEL_RELEASE
+#define QUORVEL_RELEASE 0ULL
+#endif
+
 namespace {
 
 constexpr int kExitCurrent = 0;
@@ -117,6 +122,7 @@ int Run(int argc, char** argv) {
     settings.nextKey = QStringLiteral(QUORVEL_UPDATE_KEY_NEXT);
     settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
+    settings.release = QUORVEL_RELEASE;
     // A folder the system's package manager owns is refused outright; one this
     // user cannot write to is named before anything is downloaded into it.
     const QString refusal = FolderPolicy::Refusal(settings.folder);

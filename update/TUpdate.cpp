@@ -22,6 +22,10 @@
 
 namespace {
 
+// The least average rate of a package download, bytes a second: its
+// deadline is a minute plus the size bound at this rate.
+constexpr std::uint64_t kLeastAverageRate = 32 * 1024;
+
 QString WithSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
@@ -108,6 +112,9 @@ void TUpdate::PrepareRun(TWebCopy& engine) {
     job->TargetDir = m_settings.folder;
     job->MaxSize = m_settings.maxPackageSize;
     job->Resume = true; // an interrupted download goes on at the next run
+    // A download dragged out far below any real line's speed fails, so a
+    // server cannot hold the update open for days.
+    job->MinAverageRate = kLeastAverageRate;
 }
 
 bool TUpdate::HasLocalPackage() const {
