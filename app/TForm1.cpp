@@ -18,6 +18,11 @@
 #ifndef QUORVEL_RELEASE
 #define QUORVEL_RELEASE 0ULL
 #endif
+// Root keys of key documents, separated by ","; none where the build names none.
+#ifndef QUORVEL_ROOT_KEYS
+#define QUORVEL_ROOT_KEYS ""
+#define QUORVEL_ROOT_THRESHOLD 1U
+#endif
 
 namespace {
 
@@ -76,6 +81,8 @@ TUpdateSettings TForm1::UpdateSettings() const {
     settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = MaxPackageSize;
     settings.release = QUORVEL_RELEASE;
+    settings.rootKeys = QStringLiteral(QUORVEL_ROOT_KEYS).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    settings.threshold = QUORVEL_ROOT_THRESHOLD;
     settings.proxy = WebCopy1->Proxy;
     settings.ops = InstallOps;
     return settings;

@@ -18,6 +18,11 @@
 #ifndef QUORVEL_RELEASE
 #define QUORVEL_RELEASE 0ULL
 #endif
+// Root keys of key documents, separated by ","; none where the build names none.
+#ifndef QUORVEL_ROOT_KEYS
+#define QUORVEL_ROOT_KEYS ""
+#define QUORVEL_ROOT_THRESHOLD 1U
+#endif
 
 namespace {
 
@@ -123,6 +128,8 @@ int Run(int argc, char** argv) {
     settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
     settings.release = QUORVEL_RELEASE;
+    settings.rootKeys = QStringLiteral(QUORVEL_ROOT_KEYS).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    settings.threshold = QUORVEL_ROOT_THRESHOLD;
     // A folder the system's package manager owns is refused outright; one this
     // user cannot write to is named before anything is downloaded into it.
     const QString refusal = FolderPolicy::Refusal(settings.folder);

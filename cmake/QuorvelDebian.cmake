@@ -99,7 +99,7 @@ release key from the sources shipped in this package.")
 # and demos, never for something handed out. cpack reads this script before
 # it packages anything.
 set(_cpack_check "")
-if(QUORVEL_BUILD_UPDATER AND NOT QUORVEL_UPDATE_KEY)
+if(QUORVEL_BUILD_UPDATER AND NOT QUORVEL_UPDATE_KEY AND NOT QUORVEL_ROOT_KEYS)
   set(_cpack_check "message(FATAL_ERROR \"This build's updater has no key (QUORVEL_ALLOW_UNSIGNED): it installs \"
   \"unsigned packages and is never packaged. Configure with -DQUORVEL_UPDATE_KEY=<public key> or with \"
   \"-DQUORVEL_BUILD_UPDATER=OFF.\")\n")

@@ -3,6 +3,8 @@
 
 #include "ReleaseRecord.h"
 #include "SignatureError.h"
+#include "TFreshnessStatement.h"
+#include "TKeyDocument.h"
 #include "TReleaseStatement.h"
 #include "TSigningKey.h"
 #include "TUpdate.h"
@@ -172,6 +174,70 @@ TEST_F(UpdateJob, TheCommandLineUpdatesWithNoDisplay) {
     EXPECT_EQ(ReadFile(work / "out.txt"), "There is not available update. Your version is current!\n");
     EXPECT_EQ(run("--update", server.Url("/missing.cab")), 1);
     EXPECT_EQ(ReadFile(work / "out.txt"), "Error Updating the Quorvel! Please try again.\n");
+}
+
+} // namespace
+
+namespace {
+
+TKeyDocument Document(std::uint64_t number, const TSigningKey& root, const TSigningKey& release,
+                      const TSigningKey& freshness) {
+    TKeyDocument::TFacts facts;
+    facts.product = "Quorvel";
+    facts.number = number;
+    facts.expires = UtcTime::Now() + 365 * 86400;
+    facts.roots = {root.PublicKey()};
+    facts.threshold = 1;
+    facts.releaseKeys = {release.PublicKey()};
+    facts.freshnessKey = freshness.PublicKey();
+    facts.maxJump = 1000;
+    int error = 0;
+    auto document = TKeyDocument::Make(facts, error);
+    EXPECT_TRUE(document) << SignatureError::Text(error);
+    EXPECT_EQ(document->Sign(root), SignatureError::kNone);
+    return *document;
+}
+
+std::string Fresh(const TSigningKey& freshness, std::uint64_t release, std::uint64_t keys) {
+    TFreshnessStatement::TFacts facts{"Quorvel", "DirevidUreziv.cab",       "", release,
+                                      keys,      UtcTime::Now() + 7 * 86400};
+    int error = 0;
+    const auto fresh = TFreshnessStatement::Make(facts, freshness, error);
+    EXPECT_TRUE(fresh) << SignatureError::Text(error);
+    return fresh ? fresh->Text() : std::string();
+}
+
+// With root keys built in, the updater follows the key documents published
+// beside the package: a release key revoked by the next document signs
+// nothing that installs, however fresh its statement.
+TEST_F(UpdateJob, WithRootKeysAStolenReleaseKeyIsRevokedByTheNextDocument) {
+    int error = 0;
+    auto key = [&] { return std::move(TSigningKey::Generate(error).value()); };
+    const TSigningKey root = key(), release = key(), stolen = key(), freshness = key();
+    TUpdateSettings settings = Settings();
+    settings.rootKeys = {QString::fromStdString(root.PublicKey().Base64())};
+    auto run = [&] {
+        TUpdate update(settings);
+        TWebCopy engine;
+        return update.Run(engine).reason;
+    };
+    server.ServeBytes("/downloads/keys/1.keys", Document(1, root, stolen, freshness).Text());
+    server.ServeBytes(kPackagePath, package);
+    server.ServeBytes(kStatementPath, Statement(stolen, package, 2));
+    server.ServeBytes("/downloads/DirevidUreziv.cab.fresh", Fresh(freshness, 2, 1));
+    EXPECT_EQ(run(), TUpdateReason::Installed);
+
+    // The vendor learns the key was stolen: document 2 names a new release key.
+    const std::string next = MakeCabinet("Quorvel 3.0");
+    LocalHttpServer mirror;
+    mirror.ServeBytes("/downloads/keys/1.keys", Document(1, root, stolen, freshness).Text());
+    mirror.ServeBytes("/downloads/keys/2.keys", Document(2, root, release, freshness).Text());
+    mirror.ServeBytes(kPackagePath, next);
+    mirror.ServeBytes(kStatementPath, Statement(stolen, next, 3));
+    mirror.ServeBytes("/downloads/DirevidUreziv.cab.fresh", Fresh(freshness, 3, 2));
+    settings.url = QString::fromStdString(mirror.Url(kPackagePath));
+    EXPECT_EQ(run(), TUpdateReason::Refused);
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 2.0");
 }
 
 } // namespace
