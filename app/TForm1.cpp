@@ -1,5 +1,6 @@
 #include "TForm1.h"
 
+#include "BuiltInSettings.h"
 #include "FolderPolicy.h"
 #include "MessageBox.h"
 #include "TForm1Description.h"
@@ -14,16 +15,6 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
-// The release the product ships as (0 where the build names none).
-#ifndef QUORVEL_RELEASE
-#define QUORVEL_RELEASE 0ULL
-#endif
-// Root keys of key documents, separated by ","; none where the build names none.
-#ifndef QUORVEL_ROOT_KEYS
-#define QUORVEL_ROOT_KEYS ""
-#define QUORVEL_ROOT_THRESHOLD 1U
-#endif
-
 namespace {
 
 const QString kInformation = QStringLiteral("Information");
@@ -37,7 +28,7 @@ QString DefaultUpdateFolder() {
 }
 
 QString DefaultDownloadUrl() {
-    return QStringLiteral(QUORVEL_UPDATE_URL);
+    return BuiltInSettings().url;
 }
 
 } // namespace
@@ -46,9 +37,8 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
                const QByteArray& description)
     : TForm(parent), m_downloadUrl(downloadUrl.isEmpty() ? DefaultDownloadUrl() : downloadUrl),
       m_updates(this, [this](const TWindowChanges& changes) { ApplyChanges(changes); }),
-      m_key(QStringLiteral(QUORVEL_UPDATE_KEY)), m_nextKey(QStringLiteral(QUORVEL_UPDATE_KEY_NEXT)),
-      m_update(TUpdateSettings{}) {
-    MaxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
+      m_key(BuiltInSettings().key), m_nextKey(BuiltInSettings().nextKey), m_update(TUpdateSettings{}) {
+    MaxPackageSize = BuiltInSettings().maxPackageSize;
     if (!updateFolder.isEmpty())
         m_givenFolder =
             updateFolder.endsWith(QLatin1Char('/')) ? updateFolder : updateFolder + QLatin1Char('/');
@@ -73,16 +63,12 @@ TForm1::~TForm1() {
 }
 
 TUpdateSettings TForm1::UpdateSettings() const {
-    TUpdateSettings settings;
+    TUpdateSettings settings = BuiltInSettings();
     settings.folder = m_updateFolder;
     settings.url = m_downloadUrl;
     settings.key = m_key;
     settings.nextKey = m_nextKey;
-    settings.product = QStringLiteral(QUORVEL_PRODUCT);
     settings.maxPackageSize = MaxPackageSize;
-    settings.release = QUORVEL_RELEASE;
-    settings.rootKeys = QStringLiteral(QUORVEL_ROOT_KEYS).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    settings.threshold = QUORVEL_ROOT_THRESHOLD;
     settings.proxy = WebCopy1->Proxy;
     settings.ops = InstallOps;
     return settings;

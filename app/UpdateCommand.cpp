@@ -1,5 +1,6 @@
 #include "UpdateCommand.h"
 
+#include "BuiltInSettings.h"
 #include "FolderPolicy.h"
 #include "TUpdate.h"
 #include "WebCopy.h"
@@ -13,16 +14,6 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
-
-// The release the product ships as (0 where the build names none).
-#ifndef QUORVEL_RELEASE
-#define QUORVEL_RELEASE 0ULL
-#endif
-// Root keys of key documents, separated by ","; none where the build names none.
-#ifndef QUORVEL_ROOT_KEYS
-#define QUORVEL_ROOT_KEYS ""
-#define QUORVEL_ROOT_THRESHOLD 1U
-#endif
 
 namespace {
 
@@ -120,16 +111,10 @@ int Run(int argc, char** argv) {
     }
     // Qt Core alone: the program's folder and the engine's objects, no GUI.
     QCoreApplication app(argc, argv);
-    TUpdateSettings settings;
+    TUpdateSettings settings = BuiltInSettings();
     settings.folder = options.folder.isEmpty() ? QCoreApplication::applicationDirPath() : options.folder;
-    settings.url = options.url.isEmpty() ? QStringLiteral(QUORVEL_UPDATE_URL) : options.url;
-    settings.key = QStringLiteral(QUORVEL_UPDATE_KEY);
-    settings.nextKey = QStringLiteral(QUORVEL_UPDATE_KEY_NEXT);
-    settings.product = QStringLiteral(QUORVEL_PRODUCT);
-    settings.maxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
-    settings.release = QUORVEL_RELEASE;
-    settings.rootKeys = QStringLiteral(QUORVEL_ROOT_KEYS).split(QLatin1Char(','), Qt::SkipEmptyParts);
-    settings.threshold = QUORVEL_ROOT_THRESHOLD;
+    if (!options.url.isEmpty())
+        settings.url = options.url;
     // A folder the system's package manager owns is refused outright; one this
     // user cannot write to is named before anything is downloaded into it.
     const QString refusal = FolderPolicy::Refusal(settings.folder);
