@@ -25,19 +25,22 @@ dev=$(ls "$build"/packages/libquorvel-dev_*.deb)
 lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 "$tools" "$dev" ||
   fail "lintian reports more than information"
 
-contents() { dpkg-deb -c "$1" | awk '{print $6}'; }
+# Each package's file list, read whole first: a `grep -q` that stops reading
+# early would otherwise fail the listing itself under pipefail, at random.
+dpkg-deb -c "$tools" | awk '{print $6}' >"$work/tools.list"
+dpkg-deb -c "$dev" | awk '{print $6}' >"$work/dev.list"
 for path in ./usr/bin/webcopy ./usr/bin/quorvel-sign ./usr/share/man/man1/webcopy.1.gz \
   ./usr/share/man/man1/quorvel-sign.1.gz ./usr/share/doc/quorvel-tools/copyright; do
-  contents "$tools" | grep -qx "$path" || fail "quorvel-tools lacks $path"
+  grep -qx "$path" "$work/tools.list" || fail "quorvel-tools lacks $path"
 done
-{ contents "$tools"; contents "$dev"; } | grep -q "/DirevidUreziv$" && fail "a generic package carries an updater"
+grep -q "/DirevidUreziv$" "$work/tools.list" "$work/dev.list" && fail "a generic package carries an updater"
 depends=$(dpkg-deb -f "$tools" Depends)
 for lib in libc6 libqt6core6 libcurl4; do
   [[ $depends == *"$lib"* ]] || fail "quorvel-tools does not depend on $lib: $depends"
 done
 for pattern in '/cmake/Quorvel/QuorvelConfig.cmake$' '/cmake/Quorvel/QuorvelAddUpdater.cmake$' \
   '/share/quorvel/updater/main.cpp$' '/doc/libquorvel-dev/copyright$'; do
-  contents "$dev" | grep -q "$pattern" || fail "libquorvel-dev lacks $pattern"
+  grep -q "$pattern" "$work/dev.list" || fail "libquorvel-dev lacks $pattern"
 done
 [ "$(dpkg-deb -f "$dev" Multi-Arch)" = same ] || fail "libquorvel-dev is not Multi-Arch: same"
 echo "packages: $(basename "$tools") depends on: $depends"
