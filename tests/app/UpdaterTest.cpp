@@ -576,7 +576,7 @@ TEST_F(Updater, OneUpdaterPerFolderAndAnUntrustedFolderIsSaidAtStart) {
     auto form = MakeForm();
     Start(*form);
     ASSERT_EQ(messages, std::vector<std::string>{kSuccess});
-    const std::string command = "env -u DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
+    const std::string command = "LSAN_OPTIONS=\"$LSAN_OPTIONS:print_suppressions=0\" env -u DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
                                 "' --update --folder '" +
                                 folder.Slash() + "' --url '" + server.Url("/downloads/DirevidUreziv.cab") +
                                 "' 2>'" + (work / "err.txt").string() + "'";

@@ -21,7 +21,7 @@ struct TRefused {
 
 TRefused RunOn(const TempDir& work, const std::string& folder) {
     const std::string out = work.Slash() + "out.txt";
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
+    const std::string command = "LSAN_OPTIONS=\"$LSAN_OPTIONS:print_suppressions=0\" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
                                 "' --update --folder '" +
                                 folder + "' --url http://127.0.0.1:9/DirevidUreziv.cab >'" + out + "' 2>&1";
     const int status = std::system(command.c_str());

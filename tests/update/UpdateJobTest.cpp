@@ -157,7 +157,7 @@ TEST_F(UpdateJob, WithAKeyTheStatementAloneDecides) {
 TEST_F(UpdateJob, TheCommandLineUpdatesWithNoDisplay) {
     server.ServeBytes(kPackagePath, package, Dated());
     auto run = [&](const std::string& option, const std::string& url) {
-        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
+        const std::string command = "LSAN_OPTIONS=\"$LSAN_OPTIONS:print_suppressions=0\" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
                                     "' " +
                                     option + " --folder '" + folder.Slash() + "' --url '" + url + "' >'" +
                                     (work / "out.txt").string() + "' 2>&1";
