@@ -36,9 +36,11 @@ bash scripts/fuzz.sh 45
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests =="
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON "-DQUORVEL_SANITIZE=address;undefined"
-ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+# The options go on the command itself: a comment line inside a continued
+# command would end it there and leave the earlier options unexported.
 # use_tls=0: the leak checker's own walk of thread-local storage crashes on the
 # dynamic TLS of libraries loaded at run time (Qt's image plugins with curl's
 # TLS threads); what only TLS holds is the libraries' own, suppressed by name.
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:use_tls=0" \
   ctest --test-dir build-asan -j "$jobs" --output-on-failure
