@@ -130,20 +130,7 @@ TUpdate::TDateRule TUpdate::DateRule(TDateTime serverDate) const {
 }
 
 std::optional<std::uint64_t> TUpdate::InstalledRelease() const {
-    const ReleaseRecord::TReadResult record =
-        ReleaseRecord::ReadRecord(m_settings.folder, m_settings.packageName);
-    switch (record.status) {
-    case ReleaseRecord::TStatus::Found:
-        return std::max(record.release, m_settings.release);
-    case ReleaseRecord::TStatus::Missing:
-        return m_settings.release;
-    case ReleaseRecord::TStatus::Untrusted:
-    case ReleaseRecord::TStatus::Unreadable:
-    case ReleaseRecord::TStatus::Malformed:
-        break;
-    }
-    // What is installed cannot be told: nothing is taken for newer.
-    return std::nullopt;
+    return ReleaseRecord::Installed(m_settings.folder, m_settings.packageName, m_settings.release);
 }
 
 QString TUpdate::KeptKeysName() const {
@@ -213,8 +200,8 @@ bool TUpdate::Install() {
     if (HoldFolder(hold) != TFolderLock::TState::Held)
         return false;
     if (m_release.Required()) {
-        const std::optional<std::uint64_t> installed = InstalledRelease();
-        if (!installed || m_release.Release() <= *installed) {
+        if (!ReleaseRecord::AboveInstalled(m_settings.folder, m_settings.packageName, m_settings.release,
+                                           m_release.Release())) {
             RemovePackage();
             return false;
         }
