@@ -90,7 +90,11 @@ bool TUpdate::Recover(TUpdateOutcome* failure) {
     if (HoldFolder(hold) == TFolderLock::TState::Busy)
         return true;
     TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
-    switch (RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
+    // Another user's partial download of the package, as another user's file
+    // at any name of ours: the folder is not ours to act on.
+    const bool foreign = FolderPolicy::HoldsForeignDownload(m_settings.folder, m_settings.packageName);
+    switch (foreign ? TInstallRecovery::Untrusted
+                    : RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
     case TInstallRecovery::Nothing:
     case TInstallRecovery::Undone:
         return true;
@@ -330,6 +334,9 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
         return Finish(TUpdateReason::Installed);
     if (m_failed) {
         RemovePackage();
+        // One planted after the start's check fails the download: said as such.
+        if (FolderPolicy::HoldsForeignDownload(m_settings.folder, m_settings.packageName))
+            return Finish(TUpdateReason::RecoveryFailed);
         return Finish(TUpdateReason::DownloadFailed, m_engineError);
     }
     if (m_refused)
