@@ -452,7 +452,8 @@ TEST_F(SignedUpdate, ADeltaInstallsAsThePackageDoesAndOneThatFailsGivesWayToTheP
         // The bar and the byte count followed what moved, the delta alone when it served.
         EXPECT_EQ(form->XiProgressBar2->Position(), form->XiProgressBar2->Max());
         const std::uint64_t moved = good ? delta.size() : package.size();
-        EXPECT_EQ(form->Label4->Caption(), "Progress : " + FormatSize(moved) + " of " + FormatSize(moved));
+        EXPECT_EQ(form->Label4->Caption().toStdString(),
+                  ("Progress : " + FormatSize(moved) + " of " + FormatSize(moved)).toStdString());
         form->close();
         EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
         EXPECT_EQ(Version(), "Quorvel 2.0");
