@@ -3,6 +3,7 @@
 #include "BuiltInSettings.h"
 #include "FolderPolicy.h"
 #include "MessageBox.h"
+#include "ProgressFormat.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
 #include "UpdateTexts.h"
@@ -14,6 +15,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
+
+#include <cmath>
 
 namespace {
 
@@ -51,6 +54,7 @@ TForm1::TForm1(const QString& updateFolder, const QString& downloadUrl, QWidget*
     m_instruction = Label2->Caption();
     m_update.SetSettings(UpdateSettings());
     BindReleaseHandlers();
+    m_update.OnProgress = [this](const TUpdateProgress& progress) { ShowDeltaProgress(progress); };
     if (OnCreate)
         OnCreate();
 }
@@ -237,6 +241,34 @@ void TForm1::WebCopy1CopyProgress() {
     });
 }
 
+void TForm1::ShowDeltaProgress(const TUpdateProgress& progress) {
+    // The same texts as the package's download shows; the rate counts the
+    // bytes since the first report, so resumed ones do not inflate it.
+    const std::uint32_t now = WebCopy1->TickCount();
+    if (!m_deltaMoving) {
+        m_deltaMoving = true;
+        m_deltaTick = now;
+        m_deltaFrom = progress.done;
+    }
+    const std::uint32_t elapsed = now - m_deltaTick;
+    const double rate = static_cast<double>(progress.done - m_deltaFrom) / (elapsed + 1.0) * 1000.0;
+    const QString texts = WebCopy1->DlgProgressLabel + QLatin1Char(' ') + FormatSize(progress.done) +
+                          QLatin1Char(' ') + WebCopy1->DlgFileOfLabel + QLatin1Char(' ') +
+                          FormatSize(progress.total);
+    const QString rateText = WebCopy1->DlgRateLabel + QLatin1Char(' ') +
+                             FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)));
+    const int percent = progress.total == 0
+                            ? 0
+                            : static_cast<int>(std::nearbyint(static_cast<double>(progress.done) * 100.0 /
+                                                              static_cast<double>(progress.total)));
+    m_updates.Post([&](TWindowChanges& c) {
+        c.barMax = 100;
+        c.barPosition = percent;
+        c.progressText = texts;
+        c.rateText = rateText;
+    });
+}
+
 void TForm1::WebCopy1VerifyFile(int fd, const QString& tempPath, bool& accept) {
     accept = m_update.AcceptDownload(fd, tempPath);
 }
@@ -274,6 +306,7 @@ void TForm1::WebCopy1FileStart() {
     // With a key this is where what is new gets decided, in place of the date rule.
     if (m_update.HasLocalPackage())
         dateChecked = true;
+    m_deltaMoving = false;
     switch (m_update.CheckStatement(*WebCopy1)) {
     case TReleaseCheck::TOutcome::Newer:
         if (m_update.DeltaInstalled()) {

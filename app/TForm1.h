@@ -100,6 +100,8 @@ private:
     void ShowUpToDate();
     void SetInstruction(const QString& text);
     void ApplyChanges(const TWindowChanges& changes);
+    // The bar and the byte and rate texts while a delta moves (worker thread).
+    void ShowDeltaProgress(const TUpdateProgress& progress);
     void BindReleaseHandlers();
     // The update's settings as the window holds them now.
     TUpdateSettings UpdateSettings() const;
@@ -113,6 +115,10 @@ private:
     QString m_key, m_nextKey;
     TUpdate m_update;
     TFolderLock m_hold; // the update folder, from the first "Start" to the window's end
+    // The first progress of the delta under way, for its rate (worker thread).
+    bool m_deltaMoving = false;
+    std::uint32_t m_deltaTick = 0;
+    std::uint64_t m_deltaFrom = 0;
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -53,6 +53,14 @@ void SetFileTime(int fd, std::uint16_t dosDate, std::uint16_t dosTime) {
     futimens(fd, times);
 }
 
+// Adds the execute bits wherever the created file's mode (the umask's
+// choice) has the read bits.
+void MakeRunnable(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) == 0)
+        fchmod(fd, (st.st_mode & 0777) | ((st.st_mode & 0444) >> 2));
+}
+
 Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     const std::string name = n.psz1;
     cab.CurrentFileName = QString::fromUtf8(name.c_str());
@@ -91,9 +99,13 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
         close(dir);
         return -1;
     }
-    // A replaced file keeps its permissions, so a replaced program stays executable.
+    // A replaced file keeps its permissions, so a replaced program stays
+    // executable; a new one the cabinet marks as a program may be run by
+    // whoever may read it.
     if (keepMode)
         fchmod(fd, st.st_mode & 0777);
+    else if ((n.attribs & Fdi::kAttribExecute) != 0)
+        MakeRunnable(fd);
     cab.Output = {dir, leaf, fd};
     return fd;
 }

@@ -475,11 +475,16 @@ bool TStagedInstall::TakeMetadata(const std::vector<std::string>& parts, bool re
     }
     // A new file may be read by whoever may read the folder it goes into
     // (the nearest one that is there; the folders created on the way take
-    // its mode), whatever the updater's umask. The cabinet marks no file
-    // executable, so no execute bits.
-    struct stat dir {};
-    return fstat(productDir, &dir) == 0 &&
-           FileMetadata::TakeFromFolder(staged.Get(), productDir, dir.st_mode & 0666);
+    // its mode), whatever the updater's umask. One the package marks as a
+    // program (staged with execute bits) may be run by the same people.
+    struct stat dir {
+    }, file{};
+    if (fstat(productDir, &dir) != 0 || fstat(staged.Get(), &file) != 0)
+        return false;
+    mode_t mode = dir.st_mode & 0666;
+    if ((file.st_mode & 0111) != 0)
+        mode |= (mode & 0444) >> 2;
+    return FileMetadata::TakeFromFolder(staged.Get(), productDir, mode);
 }
 
 bool TStagedInstall::InTheWay(TFolderSet& product, const std::vector<std::string>& parts, std::size_t index) {

@@ -15,6 +15,13 @@ bool IsSystemOwned(const QString& folder);
 // (an existing folder with write and search rights, not on a read-only mount).
 bool IsWritable(const QString& folder);
 
+// True when the folder holds a partial download of the package (the
+// engine's ".NAME.HASH.part", its ".NAME.HASH.resume" record or that
+// record's ".new") that is not a file of the running user's alone: another
+// user's, a second name of a file, or no regular file. In a shared folder
+// someone else put it there; the engine may neither take nor remove it.
+bool HoldsForeignDownload(const QString& folder, const QString& packageName);
+
 // The one-line reason an update of the folder is refused; empty when none.
 QString Refusal(const QString& folder);
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 
 namespace ReleaseRecord {
@@ -55,6 +56,29 @@ TReadResult ReadRecord(const QString& folder, const QString& packageName) {
 std::uint64_t Read(const QString& folder, const QString& packageName) {
     const TReadResult record = ReadRecord(folder, packageName);
     return record.status == TStatus::Found ? record.release : 0;
+}
+
+std::optional<std::uint64_t> Installed(const QString& folder, const QString& packageName,
+                                       std::uint64_t builtIn) {
+    const TReadResult record = ReadRecord(folder, packageName);
+    switch (record.status) {
+    case TStatus::Found:
+        return std::max(record.release, builtIn);
+    case TStatus::Missing:
+        return builtIn;
+    case TStatus::Untrusted:
+    case TStatus::Unreadable:
+    case TStatus::Malformed:
+        break;
+    }
+    // What is installed cannot be told: nothing is taken for newer.
+    return std::nullopt;
+}
+
+bool AboveInstalled(const QString& folder, const QString& packageName, std::uint64_t builtIn,
+                    std::uint64_t release) {
+    const std::optional<std::uint64_t> installed = Installed(folder, packageName, builtIn);
+    return installed && release > *installed;
 }
 
 } // namespace ReleaseRecord

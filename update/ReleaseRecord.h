@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The record of the installed release: a small file of ours in the update
@@ -33,5 +34,16 @@ struct TReadResult {
 TReadResult ReadRecord(const QString& folder, const QString& packageName);
 // The recorded release; 0 for anything but a record that was found.
 std::uint64_t Read(const QString& folder, const QString& packageName);
+
+// The installed release: the larger of the built-in one and the record;
+// nullopt when the record is there but cannot be believed or read.
+std::optional<std::uint64_t> Installed(const QString& folder, const QString& packageName,
+                                       std::uint64_t builtIn);
+// Whether `release` may be installed: it is above the installed release.
+// Asked again under the folder's lock just before an install, since another
+// updater may have installed a newer release after this one first read the
+// record; so two updaters never roll each other back.
+bool AboveInstalled(const QString& folder, const QString& packageName, std::uint64_t builtIn,
+                    std::uint64_t release);
 
 } // namespace ReleaseRecord

@@ -5,6 +5,7 @@
 #include "SignatureError.h"
 #include "TDeltaApplier.h"
 #include "TFileOps.h"
+#include "TFolderLock.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
 #include "TStagedInstall.h"
@@ -132,6 +133,17 @@ bool TDeltaUpdate::Try(std::uint64_t installed, std::uint64_t release, const QSt
 }
 
 bool TDeltaUpdate::Install(int folderFd, int deltaFd, const std::string& deltaName, std::uint64_t release) {
+    // Under the folder's lock, as a full install: the release must still be
+    // above what is installed, or the delta (built for an older base) goes.
+    TFolderLock hold;
+    if (hold.Acquire(folderFd, Encoded(TStagedInstall::LockName(m_settings.packageName))) !=
+        TFolderLock::TState::Held)
+        return false;
+    if (!ReleaseRecord::AboveInstalled(m_settings.folder, m_settings.packageName, m_settings.release,
+                                       release)) {
+        unlinkat(folderFd, deltaName.c_str(), 0);
+        return false;
+    }
     TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
     TStagedInstall install(m_settings.folder, m_settings.packageName, ops);
     // The names a full install keeps for itself are kept here too.

@@ -90,7 +90,11 @@ bool TUpdate::Recover(TUpdateOutcome* failure) {
     if (HoldFolder(hold) == TFolderLock::TState::Busy)
         return true;
     TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
-    switch (RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
+    // Another user's partial download of the package, as another user's file
+    // at any name of ours: the folder is not ours to act on.
+    const bool foreign = FolderPolicy::HoldsForeignDownload(m_settings.folder, m_settings.packageName);
+    switch (foreign ? TInstallRecovery::Untrusted
+                    : RecoverInstall(m_settings.folder, m_settings.packageName, m_settings.backupName, ops)) {
     case TInstallRecovery::Nothing:
     case TInstallRecovery::Undone:
         return true;
@@ -130,20 +134,7 @@ TUpdate::TDateRule TUpdate::DateRule(TDateTime serverDate) const {
 }
 
 std::optional<std::uint64_t> TUpdate::InstalledRelease() const {
-    const ReleaseRecord::TReadResult record =
-        ReleaseRecord::ReadRecord(m_settings.folder, m_settings.packageName);
-    switch (record.status) {
-    case ReleaseRecord::TStatus::Found:
-        return std::max(record.release, m_settings.release);
-    case ReleaseRecord::TStatus::Missing:
-        return m_settings.release;
-    case ReleaseRecord::TStatus::Untrusted:
-    case ReleaseRecord::TStatus::Unreadable:
-    case ReleaseRecord::TStatus::Malformed:
-        break;
-    }
-    // What is installed cannot be told: nothing is taken for newer.
-    return std::nullopt;
+    return ReleaseRecord::Installed(m_settings.folder, m_settings.packageName, m_settings.release);
 }
 
 QString TUpdate::KeptKeysName() const {
@@ -213,8 +204,8 @@ bool TUpdate::Install() {
     if (HoldFolder(hold) != TFolderLock::TState::Held)
         return false;
     if (m_release.Required()) {
-        const std::optional<std::uint64_t> installed = InstalledRelease();
-        if (!installed || m_release.Release() <= *installed) {
+        if (!ReleaseRecord::AboveInstalled(m_settings.folder, m_settings.packageName, m_settings.release,
+                                           m_release.Release())) {
             RemovePackage();
             return false;
         }
@@ -343,6 +334,9 @@ TUpdateOutcome TUpdate::Run(TWebCopy& engine, TMode mode) {
         return Finish(TUpdateReason::Installed);
     if (m_failed) {
         RemovePackage();
+        // One planted after the start's check fails the download: said as such.
+        if (FolderPolicy::HoldsForeignDownload(m_settings.folder, m_settings.packageName))
+            return Finish(TUpdateReason::RecoveryFailed);
         return Finish(TUpdateReason::DownloadFailed, m_engineError);
     }
     if (m_refused)

@@ -100,6 +100,9 @@ struct TNotification {
     TFdiError fdie = TFdiError::None;
 };
 
+// Bits of TNotification::attribs, as the cabinet's file table stores them.
+constexpr std::uint16_t kAttribExecute = 0x40; // the file is a program to run
+
 // Answers: COPY_FILE a handle, 0 to skip or -1 to abort; CLOSE_FILE_INFO 1
 // (0 or -1 aborts); others 0 to go on, -1 to abort.
 using TNotify = std::function<FileHandle(TNotificationType type, TNotification& notification)>;

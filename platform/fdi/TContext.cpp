@@ -8,6 +8,8 @@
 
 namespace Fdi {
 
+static_assert(kAttribExecute == MSCAB_ATTRIB_EXEC);
+
 namespace {
 
 // The decompressor's error codes turned into ours; the one place they appear.

@@ -6,10 +6,13 @@
 #include "DeltaMaker.h"
 #include "InetSession.h"
 #include "MessageBox.h"
+#include "ProgressFormat.h"
 #include "SignatureError.h"
+#include "TLabel.h"
 #include "TReleaseStatement.h"
 #include "TSigningKey.h"
 #include "UtcTime.h"
+#include "XiProgressBar.h"
 #include "softwareupdate.h"
 
 #include <QPushButton>
@@ -444,7 +447,14 @@ TEST_F(SignedUpdate, ADeltaInstallsAsThePackageDoesAndOneThatFailsGivesWayToTheP
         Serve(on, package, Statement(key, package, 2));
         on.ServeBytes(deltaPath, good ? delta : damaged);
         on.ServeBytes(std::string(deltaPath) + ".release", DeltaStatement(key, delta, 2, 1));
-        Update(on);
+        auto form = MakeForm(on, key.PublicKey().Base64());
+        Start(*form);
+        // The bar and the byte count followed what moved, the delta alone when it served.
+        EXPECT_EQ(form->XiProgressBar2->Position(), form->XiProgressBar2->Max());
+        const std::uint64_t moved = good ? delta.size() : package.size();
+        EXPECT_EQ(form->Label4->Caption().toStdString(),
+                  ("Progress : " + FormatSize(moved) + " of " + FormatSize(moved)).toStdString());
+        form->close();
         EXPECT_EQ(messages, std::vector<std::string>{kSuccess});
         EXPECT_EQ(Version(), "Quorvel 2.0");
         EXPECT_EQ(Record(), "2\n");

@@ -85,4 +85,34 @@ TEST_F(Metadata, NewEntriesInAFolderThatGivesItsGroupTakeItsGroup) {
     EXPECT_EQ(Status(folder / "shared/sub").st_mode & 07777, 02770u);
 }
 
+// A program the package adds can be run by whoever may read it; a file the
+// package replaces keeps its mode whatever the package marks.
+TEST_F(Metadata, NewFilesMarkedExecutableMayBeRunByWhoeverMayReadThem) {
+    fs::permissions(folder.Path(), fs::perms(0755));
+    fs::create_directory(folder / "private");
+    fs::permissions(folder / "private", fs::perms(0750));
+    WriteFile(folder / "tool", "old tool");
+    fs::permissions(folder / "tool", fs::perms(0640));
+    MakePackage(
+        {{"tool", "new tool"}, {"run", "#!/bin/sh\n"}, {"private/run", "#!/bin/sh\n"}, {"notes.txt", "new"}});
+    for (const char* name : {"tool", "run", "private/run"})
+        MarkExecutable(work / "pkg.cab", name);
+    PutPackageBack();
+    ASSERT_TRUE(Install());
+    EXPECT_EQ(ReadFile(folder / "run"), "#!/bin/sh\n");
+    EXPECT_EQ(Status(folder / "run").st_mode & 07777, 0755u);
+    EXPECT_EQ(Status(folder / "private/run").st_mode & 07777, 0750u);
+    EXPECT_EQ(Status(folder / "notes.txt").st_mode & 07777, 0644u);
+    EXPECT_EQ(Status(folder / "tool").st_mode & 07777, 0640u);
+
+    // Plain extraction: the umask's read bits decide (077 here).
+    TempDir target;
+    TCABFile cab;
+    cab.SetCABFile(QString::fromStdString((work / "pkg.cab").string()));
+    cab.SetTargetPath(QString::fromStdString(target.Slash()));
+    ASSERT_TRUE(cab.ExtractAll());
+    EXPECT_EQ(Status(target / "run").st_mode & 07777, 0700u);
+    EXPECT_EQ(Status(target / "notes.txt").st_mode & 07777, 0600u);
+}
+
 } // namespace

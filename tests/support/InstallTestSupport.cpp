@@ -49,6 +49,32 @@ void MakeCabinetFile(const fs::path& cab, const fs::path& source,
     ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0);
 }
 
+void MarkExecutable(const fs::path& cab, const std::string& name) {
+    std::string bytes = ReadFile(cab), stored = name;
+    std::replace(stored.begin(), stored.end(), '/', '\\'); // the cabinet's separator
+    auto number = [&](std::size_t at, int size) {
+        unsigned value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+        return value;
+    };
+    ASSERT_EQ(number(30, 2) & 4, 0u) << "a cabinet with reserved fields";
+    // Each file entry: size, offset, folder, date, time, attributes (2
+    // bytes at 14), then the name ended by a zero byte.
+    std::size_t entry = number(16, 4);
+    for (unsigned files = number(28, 2); files > 0; --files) {
+        const std::size_t end = bytes.find('\0', entry + 16);
+        ASSERT_NE(end, std::string::npos);
+        if (bytes.compare(entry + 16, end - entry - 16, stored) == 0) {
+            bytes[entry + 14] = static_cast<char>(number(entry + 14, 2) | 0x40);
+            WriteFile(cab, bytes);
+            return;
+        }
+        entry = end + 1;
+    }
+    FAIL() << name << " is not in " << cab;
+}
+
 int RunInChild(const std::function<int()>& body) {
     const pid_t child = fork();
     if (child == 0)

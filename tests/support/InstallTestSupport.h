@@ -30,6 +30,10 @@ FolderSnapshot TakeSnapshot(const std::filesystem::path& root, const std::vector
 void MakeCabinetFile(const std::filesystem::path& cab, const std::filesystem::path& source,
                      const std::map<std::string, std::string>& files);
 
+// Marks the entry `name` of a cabinet made by gcab executable: gcab never
+// sets that attribute, so its bytes in the file table are set in place.
+void MarkExecutable(const std::filesystem::path& cab, const std::string& name);
+
 // Runs body in a forked child and returns its wait status.
 int RunInChild(const std::function<int()>& body);
 

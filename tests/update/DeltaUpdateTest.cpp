@@ -251,6 +251,21 @@ TEST_F(DeltaUpdate, AnInterruptedDeltaIsResumedAndOneOfAnotherStatementGoes) {
     EXPECT_FALSE(fs::exists(folder / "DirevidUreziv.cab")) << "the delta was used";
 }
 
+TEST_F(DeltaUpdate, ANewerReleaseInstalledMeanwhileIsNeverRolledBack) {
+    const std::string record = ReleaseRecord::Name(QStringLiteral("DirevidUreziv.cab")).toStdString();
+    Publish([&](LocalHttpServer& server) {
+        server.ServeWith(kDeltaPath, [&](const httplib::Request&, httplib::Response& response) {
+            // Another updater records release 3 while this one downloads the delta.
+            WriteFile(folder / record, ReleaseRecord::Text(3));
+            response.set_content(delta, "application/octet-stream");
+        });
+    });
+    EXPECT_NE(Run().reason, TUpdateReason::Installed);
+    EXPECT_EQ(ReadFile(folder / record), ReleaseRecord::Text(3));
+    EXPECT_EQ(ReadFile(folder / "version.txt"), "Quorvel 1.0");
+    EXPECT_FALSE(AnyDeltaLeft());
+}
+
 TEST_F(DeltaUpdate, AKillAtEveryFileOperationLeavesTheOldOrTheNewRelease) {
     const Files oldProduct = Product();
     ASSERT_EQ(Run().reason, TUpdateReason::Installed);
