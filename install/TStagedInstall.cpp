@@ -314,12 +314,15 @@ bool TStagedInstall::Install(TStager& stager) {
             Refuse(TRefusal::BadPackage);
             return Fail();
         }
-        if (!MakePlan(plan) || !FlushStaging(watch.Get(), writeback))
+        if (!MakePlan(plan))
             return Fail();
-    }
-    if (!TInstallJournal::Write(m_root.Get(), m_journal, m_journalTemp, plan, m_ops)) {
-        m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0);
-        return Fail();
+        // The journal needs no flush of its own: the one that puts the staged
+        // files on the disk takes it too, before any product file moves.
+        if (!TInstallJournal::Place(m_root.Get(), m_journal, m_journalTemp, plan, m_ops) ||
+            !FlushStaging(watch.Get(), writeback)) {
+            m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0);
+            return Fail();
+        }
     }
 
     bool committed = false;
@@ -497,8 +500,8 @@ bool TStagedInstall::InTheWay(TFolderSet& product, const std::vector<std::string
 }
 
 bool TStagedInstall::FlushStaging(int watch, TBackgroundWriteback& writeback) {
-    // One flush of the whole file system puts every staged file and folder
-    // on the disk: far cheaper than a flush per file for a package of many
+    // One flush of the whole file system puts every staged file and folder,
+    // and the journal, on the disk: far cheaper than a flush per file for a package of many
     // files, each of which would wait for a commit of the file system's
     // journal (and the cache of the disk) on its own.
     writeback.Finish();

@@ -18,12 +18,11 @@ class TFolderSet;
 // file of the cabinet or exactly what it held before.
 //
 // The cabinet is unpacked into a staging folder of ours inside the folder
-// (same file system), flushed, and a journal is written; then each file is
-// committed by renames: a file standing at its name is moved into a rollback
-// folder of ours and the new file renamed into its place, missing folders are
-// created. After a last flush the journal is renamed to the done mark (the
-// commit point), our folders and left-overs go, and the mark last. A failure
-// anywhere undoes what was done; a journal found later (the program was
+// (same file system) and a journal is written beside it; one flush of the
+// file system puts both on the disk. Then each file is committed by renames: a file standing at its name is
+// moved into a rollback folder of ours and the new file renamed into its place, missing folders are created.
+// After a last flush the journal is renamed to the done mark (the commit point), our folders and left-overs
+// go, and the mark last. A failure anywhere undoes what was done; a journal found later (the program was
 // killed or the machine stopped) is undone by Recover. Files the cabinet
 // does not carry are never touched, and no symbolic link is followed below
 // the folder.
