@@ -310,7 +310,7 @@ bool TStagedInstall::Install(TStager& stager) {
         TBackgroundWriteback writeback;
         if (!watch.Valid())
             return Fail();
-        if (!Stage(stager, writeback) || !WriteStagedFiles()) {
+        if (!Stage(stager, writeback) || !WriteStagedFiles() || (m_stagedCheck && !m_stagedCheck())) {
             Refuse(TRefusal::BadPackage);
             return Fail();
         }

@@ -5,6 +5,7 @@
 #include "TUniqueFd.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ public:
     // The same with the staging folder filled by `stager` (a delta built
     // from the installed files) instead of a cabinet.
     bool Install(TStager& stager);
+    // Asked once the staging folder is filled, before anything is committed
+    // (an empty check asks nothing): false refuses the install as a bad package.
+    void CheckStaged(std::function<bool()> check) { m_stagedCheck = std::move(check); }
     // Gives up an install before it starts: the package and the left-overs go.
     void Abandon();
 
@@ -155,6 +159,7 @@ private:
     std::vector<std::string> m_leftovers;
     std::vector<std::string> m_owned;
     std::vector<TStaged> m_stagedFiles;
+    std::function<bool()> m_stagedCheck;
     TUniqueFd m_root;
     TFolderLock m_lock;
     TRefusal m_refusal = TRefusal::None;

@@ -68,7 +68,7 @@ TUniqueFd CopyToBackup(int folder, int package, const std::string& backup, const
 } // namespace
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup,
+                    const QString& backupName, TFileOps& ops, TBackupCheck* check,
                     const std::vector<TOwnFile>& ownFiles) {
     TStagedInstall install(folder, packageName, ops);
     DeclareNames(install, packageName, backupName);
@@ -91,15 +91,24 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
         return false;
     }
     // What is checked is the copy, through the descriptor it is unpacked
-    // from: a file put at the backup's name meanwhile is never read.
+    // from: a file put at the backup's name meanwhile is never read. The
+    // check digests the very bytes the extraction reads, so the backup is
+    // read once, and nothing it staged is committed unless they match.
     const TUniqueFd backup =
         CopyToBackup(dir.Get(), package.Get(), QFile::encodeName(backupName).toStdString(),
                      QFile::encodeName(BackupTempName(backupName)).toStdString(), ops);
-    if (!backup.Valid() || (acceptBackup && !acceptBackup(backup.Get()))) {
+    if (!backup.Valid()) {
         install.Abandon();
         return false;
     }
-    if (!install.Install(cabinet, backup.Get()))
+    const auto previousBytes = cabinet.OnCabinetBytes;
+    if (check) {
+        cabinet.OnCabinetBytes = [check](const char* data, std::size_t size) { check->Add(data, size); };
+        install.CheckStaged([&] { return check->Matches(backup.Get(), cabinet.CabinetBytesWhole()); });
+    }
+    const bool installed = install.Install(cabinet, backup.Get());
+    cabinet.OnCabinetBytes = previousBytes;
+    if (!installed)
         return false;
     // From now on the package stands for what is installed: its time is
     // what the next download is compared with.
@@ -109,10 +118,8 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
 }
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, const TBackupCheck& acceptBackup,
-                    const std::vector<TOwnFile>& ownFiles) {
-    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup,
-                          ownFiles);
+                    const QString& backupName, TBackupCheck* check, const std::vector<TOwnFile>& ownFiles) {
+    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), check, ownFiles);
 }
 
 TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
