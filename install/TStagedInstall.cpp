@@ -219,14 +219,22 @@ bool TStagedInstall::Trusted() {
         return Refuse(TRefusal::Untrusted);
     // Whatever stands at our names must be the running user's, and a file
     // there must have no second link, which could be another user's name
-    // for it. (Links are never followed, only replaced.)
+    // for it. (Links are never followed, only replaced.) A left-over may be
+    // the package's one other name: a backup made as a link.
+    struct stat package {};
+    const bool havePackage = Lookup(m_root.Get(), m_package, &package) == 0 && S_ISREG(package.st_mode);
+    auto isPackage = [&](const struct stat& file) {
+        return havePackage && file.st_nlink == 2 && file.st_dev == package.st_dev &&
+               file.st_ino == package.st_ino;
+    };
     std::vector<std::string> ours = {m_staging, m_rollback, m_journal, m_journalTemp, m_done};
     ours.insert(ours.end(), m_leftovers.begin(), m_leftovers.end());
     ours.insert(ours.end(), m_owned.begin(), m_owned.end());
     for (const std::string& name : ours) {
         const int found = Lookup(m_root.Get(), name, &st);
-        if (found != ENOENT &&
-            (found != 0 || st.st_uid != geteuid() || (S_ISREG(st.st_mode) && st.st_nlink != 1)))
+        const bool leftover = std::find(m_leftovers.begin(), m_leftovers.end(), name) != m_leftovers.end();
+        if (found != ENOENT && (found != 0 || st.st_uid != geteuid() ||
+                                (S_ISREG(st.st_mode) && st.st_nlink != 1 && !(leftover && isPackage(st)))))
             return Refuse(TRefusal::Untrusted);
     }
     return true;

@@ -32,8 +32,9 @@ struct TOwnFile {
     std::string bytes;
 };
 
-// Installs a downloaded package: copies it to the backup name (written under
-// a temporary name and renamed when whole), opens that copy once, unpacks it
+// Installs a downloaded package: makes its backup (a second name of the
+// package file where the folder's file system allows one, else a copy; made
+// under a temporary name and renamed when whole), opens it once, unpacks it
 // from that descriptor through a staged install (every file of the package,
 // or none) that commits only what `check` accepts, and removes the backup.
 // Returns true when the package was installed. A package that is missing,

@@ -198,8 +198,8 @@ TEST_F(InstallFault, AKillAtAnyPointOfTheCloseLeavesTheProductOldOrNewAndNothing
                 EXPECT_TRUE(InstalledNew());
             }
         });
-    // The backup copy alone takes three steps; staging, journal, commit and
-    // clean-up many more.
+    // The backup takes a step or two; staging, journal, commit and clean-up
+    // many more.
     EXPECT_GT(killed, 20);
 }
 
