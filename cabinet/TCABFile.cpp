@@ -3,9 +3,11 @@
 #include "CabCallbacks.h"
 #include "Fdi.h"
 #include "TCabHeader.h"
+#include "TOrderedReads.h"
 
 #include <QFile>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -31,8 +33,8 @@ bool TCABFile::ExtractAll() {
     return ProcessCabinet() == 0;
 }
 
-TCabSource TCABFile::Source() const {
-    return m_cabFileDescriptor >= 0 ? TCabSource::FromDescriptor(m_cabFileDescriptor)
+TCabSource TCABFile::Source(TOrderedReads* ordered) const {
+    return m_cabFileDescriptor >= 0 ? TCabSource::FromDescriptor(m_cabFileDescriptor, ordered)
                                     : TCabSource::FromPath(m_cabFile);
 }
 
@@ -48,7 +50,11 @@ void TCABFile::DiscardUnfinishedOutput() {
 }
 
 int TCABFile::ProcessCabinet() {
-    const TCabSource source = Source();
+    m_cabinetBytesWhole = false;
+    std::optional<TOrderedReads> ordered;
+    if (OnCabinetBytes && m_cabFileDescriptor >= 0)
+        ordered.emplace(m_cabFileDescriptor, OnCabinetBytes);
+    const TCabSource source = Source(ordered ? &*ordered : nullptr);
     std::string name, folder;
     if (!source.Locate(name, folder) || !Fdi::LoadLibrary())
         return -1;
@@ -69,6 +75,8 @@ int TCABFile::ProcessCabinet() {
             result = -1;
     }
     Fdi::FreeLibrary();
+    if (result == 0 && ordered)
+        m_cabinetBytesWhole = ordered->Finish();
     return result;
 }
 

@@ -8,9 +8,11 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TFileOps;
+class TOrderedReads;
 
 // Unpacks a cabinet archive (CABFile) into a folder (TargetPath).
 //
@@ -62,6 +64,16 @@ public:
 
     // Writes the extracted files' contents; null uses the system's.
     TFileOps* FileOps = nullptr;
+    // Given, while ExtractAll reads from CABFileDescriptor, every byte of
+    // the cabinet file once and in file order: the bytes the extraction
+    // skips and those after the last it reads included, and any it reads
+    // twice served from what was given, so that a digest taken here is the
+    // digest of what was unpacked.
+    std::function<void(const char* data, std::size_t size)> OnCabinetBytes;
+    // After such an ExtractAll: whether OnCabinetBytes was given the whole
+    // file so. A cabinet whose extraction reads far back cannot be served
+    // from what was given: false, and the caller reads the file again.
+    bool CabinetBytesWhole() const { return m_cabinetBytesWhole; }
 
     // Unpacks every file of CABFile below TargetPath; true when all went well.
     bool ExtractAll();
@@ -96,7 +108,7 @@ public:
 
 private:
     // Where the cabinet is read from: the descriptor when one is set, else CABFile.
-    TCabSource Source() const;
+    TCabSource Source(TOrderedReads* ordered = nullptr) const;
     // Reads the cabinet's header (and file table) and, when asked, the file's length.
     bool ReadHeader(Fdi::TCabHeader& header, bool withFiles, std::int64_t* length = nullptr) const;
     void DiscardUnfinishedOutput();
@@ -107,4 +119,5 @@ private:
     TCompressionType m_compressionType = typMSZIP;
     TLZXMemory m_lzxMemory = lzxLowest;
     QString m_targetPath;
+    bool m_cabinetBytesWhole = false;
 };

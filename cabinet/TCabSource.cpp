@@ -1,5 +1,7 @@
 #include "TCabSource.h"
 
+#include "TOrderedReads.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -21,6 +23,7 @@ const char* const kDescriptorFolder = "/descriptor/";
 // with its own position. An extraction runs on one thread.
 struct TCabSource::TReaders {
     int fd = -1;
+    TOrderedReads* ordered = nullptr;
     std::map<Fdi::FileHandle, std::int64_t> positions;
 
     Fdi::FileHandle Open() {
@@ -49,9 +52,10 @@ TCabSource TCabSource::FromPath(const QString& path) {
     return source;
 }
 
-TCabSource TCabSource::FromDescriptor(int fd) {
+TCabSource TCabSource::FromDescriptor(int fd, TOrderedReads* ordered) {
     TCabSource source;
     source.m_fd = fd;
+    source.m_ordered = ordered;
     return source;
 }
 
@@ -87,6 +91,7 @@ Fdi::TCallbacks TCabSource::Callbacks(Fdi::TCallbacks base) const {
         return base;
     auto readers = std::make_shared<TReaders>();
     readers->fd = m_fd;
+    readers->ordered = m_ordered;
     const std::string located = std::string(kDescriptorFolder) + kDescriptorName;
     base.open = [readers, located](const std::string& name, int flags, int) {
         // Only the descriptor is read; nothing else is opened by name.
@@ -101,6 +106,12 @@ Fdi::TCallbacks TCabSource::Callbacks(Fdi::TCallbacks base) const {
         std::int64_t* position = readers->Position(handle);
         if (!position)
             return read(handle, buffer, count);
+        if (readers->ordered) {
+            const std::int64_t got = readers->ordered->Read(*position, buffer, count);
+            if (got > 0)
+                *position += got;
+            return got;
+        }
         std::uint32_t done = 0;
         while (done < count) {
             const ssize_t got = pread(readers->fd, static_cast<char*>(buffer) + done, count - done,

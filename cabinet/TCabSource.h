@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+class TOrderedReads;
+
 // Where an extraction reads its cabinet: a path, opened by name through the
 // usual callbacks, or a descriptor the caller opened, read in place so that
 // the bytes unpacked are those of the file the caller holds (and may have
@@ -21,8 +23,9 @@ class TCabSource {
 public:
     // Reads the cabinet file at `path` (absolute or relative to the current folder).
     static TCabSource FromPath(const QString& path);
-    // Reads the open descriptor `fd`; it stays the caller's.
-    static TCabSource FromDescriptor(int fd);
+    // Reads the open descriptor `fd`; it stays the caller's. With `ordered`
+    // (over the same descriptor), every read goes through it.
+    static TCabSource FromDescriptor(int fd, TOrderedReads* ordered = nullptr);
 
     // The name and folder ("/" at the end) to hand to the decompression
     // layer; false when the source cannot be read.
@@ -36,4 +39,5 @@ private:
     struct TReaders;
     QString m_path;
     int m_fd = -1;
+    TOrderedReads* m_ordered = nullptr;
 };

@@ -139,10 +139,17 @@ bool TInstallJournal::Parse(std::string_view text, TInstallPlan& plan) {
     return reader.Finish(plan);
 }
 
-bool TInstallJournal::Write(int dir, const std::string& name, const std::string& tempName,
+bool TInstallJournal::Place(int dir, const std::string& name, const std::string& tempName,
                             const TInstallPlan& plan, TFileOps& ops) {
+    ops.Unlink(dir, tempName.c_str(), 0);
+    const TUniqueFd fd(
+        openat(dir, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     // The text is no larger than the plan it describes, which is in memory already.
-    return DurableWrite::Replace(dir, name, tempName, Format(plan), ops);
+    if (fd.Valid() && DurableWrite::WriteAll(ops, fd.Get(), Format(plan)) &&
+        ops.RenameOver(dir, tempName.c_str(), dir, name.c_str()) == 0)
+        return true;
+    ops.Unlink(dir, tempName.c_str(), 0);
+    return false;
 }
 
 TInstallJournal::TReadStatus TInstallJournal::Read(int dir, const std::string& name, TInstallPlan& plan) {

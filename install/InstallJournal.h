@@ -26,7 +26,7 @@ struct TInstallPlan {
 };
 
 // The journal of an install: a small text file in the update folder, written
-// and flushed before the first product file moves and removed once the
+// and on the disk before the first product file moves and removed once the
 // commit has ended, so that a start after a crash can undo the install.
 //
 // Format: a header line, then "aside PATH", "folder PATH" and "file 0|1 PATH"
@@ -57,10 +57,12 @@ public:
     };
     static bool Parse(std::string_view text, TInstallPlan& plan);
 
-    // Writes the journal under `tempName` in the folder `dir`, flushes it and
-    // renames it to `name`, then flushes the folder: a journal found under
-    // `name` is always complete.
-    static bool Write(int dir, const std::string& name, const std::string& tempName, const TInstallPlan& plan,
+    // Writes the journal under `tempName` in the folder `dir` and renames it
+    // to `name`, flushing nothing: the install's one flush of the file system
+    // puts it on the disk with the staged files, before any product file
+    // moves. Until then a power cut may leave it cut short, which Read tells
+    // as damaged (and nothing has moved then).
+    static bool Place(int dir, const std::string& name, const std::string& tempName, const TInstallPlan& plan,
                       TFileOps& ops);
     enum class TReadStatus {
         Read,       // plan holds the journal

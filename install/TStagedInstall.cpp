@@ -219,14 +219,22 @@ bool TStagedInstall::Trusted() {
         return Refuse(TRefusal::Untrusted);
     // Whatever stands at our names must be the running user's, and a file
     // there must have no second link, which could be another user's name
-    // for it. (Links are never followed, only replaced.)
+    // for it. (Links are never followed, only replaced.) A left-over may be
+    // the package's one other name: a backup made as a link.
+    struct stat package {};
+    const bool havePackage = Lookup(m_root.Get(), m_package, &package) == 0 && S_ISREG(package.st_mode);
+    auto isPackage = [&](const struct stat& file) {
+        return havePackage && file.st_nlink == 2 && file.st_dev == package.st_dev &&
+               file.st_ino == package.st_ino;
+    };
     std::vector<std::string> ours = {m_staging, m_rollback, m_journal, m_journalTemp, m_done};
     ours.insert(ours.end(), m_leftovers.begin(), m_leftovers.end());
     ours.insert(ours.end(), m_owned.begin(), m_owned.end());
     for (const std::string& name : ours) {
         const int found = Lookup(m_root.Get(), name, &st);
-        if (found != ENOENT &&
-            (found != 0 || st.st_uid != geteuid() || (S_ISREG(st.st_mode) && st.st_nlink != 1)))
+        const bool leftover = std::find(m_leftovers.begin(), m_leftovers.end(), name) != m_leftovers.end();
+        if (found != ENOENT && (found != 0 || st.st_uid != geteuid() ||
+                                (S_ISREG(st.st_mode) && st.st_nlink != 1 && !(leftover && isPackage(st)))))
             return Refuse(TRefusal::Untrusted);
     }
     return true;
@@ -310,16 +318,19 @@ bool TStagedInstall::Install(TStager& stager) {
         TBackgroundWriteback writeback;
         if (!watch.Valid())
             return Fail();
-        if (!Stage(stager, writeback) || !WriteStagedFiles()) {
+        if (!Stage(stager, writeback) || !WriteStagedFiles() || (m_stagedCheck && !m_stagedCheck())) {
             Refuse(TRefusal::BadPackage);
             return Fail();
         }
-        if (!MakePlan(plan) || !FlushStaging(watch.Get(), writeback))
+        if (!MakePlan(plan))
             return Fail();
-    }
-    if (!TInstallJournal::Write(m_root.Get(), m_journal, m_journalTemp, plan, m_ops)) {
-        m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0);
-        return Fail();
+        // The journal needs no flush of its own: the one that puts the staged
+        // files on the disk takes it too, before any product file moves.
+        if (!TInstallJournal::Place(m_root.Get(), m_journal, m_journalTemp, plan, m_ops) ||
+            !FlushStaging(watch.Get(), writeback)) {
+            m_ops.Unlink(m_root.Get(), m_journal.c_str(), 0);
+            return Fail();
+        }
     }
 
     bool committed = false;
@@ -502,8 +513,8 @@ bool TStagedInstall::InTheWay(TFolderSet& product, const std::vector<std::string
 }
 
 bool TStagedInstall::FlushStaging(int watch, TBackgroundWriteback& writeback) {
-    // One flush of the whole file system puts every staged file and folder
-    // on the disk: far cheaper than a flush per file for a package of many
+    // One flush of the whole file system puts every staged file and folder,
+    // and the journal, on the disk: far cheaper than a flush per file for a package of many
     // files, each of which would wait for a commit of the file system's
     // journal (and the cache of the disk) on its own.
     writeback.Finish();

@@ -5,6 +5,7 @@
 #include "TUniqueFd.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,11 @@ class TFolderSet;
 // file of the cabinet or exactly what it held before.
 //
 // The cabinet is unpacked into a staging folder of ours inside the folder
-// (same file system), flushed, and a journal is written; then each file is
-// committed by renames: a file standing at its name is moved into a rollback
-// folder of ours and the new file renamed into its place, missing folders are
-// created. After a last flush the journal is renamed to the done mark (the
-// commit point), our folders and left-overs go, and the mark last. A failure
-// anywhere undoes what was done; a journal found later (the program was
+// (same file system) and a journal is written beside it; one flush of the
+// file system puts both on the disk. Then each file is committed by renames: a file standing at its name is
+// moved into a rollback folder of ours and the new file renamed into its place, missing folders are created.
+// After a last flush the journal is renamed to the done mark (the commit point), our folders and left-overs
+// go, and the mark last. A failure anywhere undoes what was done; a journal found later (the program was
 // killed or the machine stopped) is undone by Recover. Files the cabinet
 // does not carry are never touched, and no symbolic link is followed below
 // the folder.
@@ -73,6 +73,9 @@ public:
     // The same with the staging folder filled by `stager` (a delta built
     // from the installed files) instead of a cabinet.
     bool Install(TStager& stager);
+    // Asked once the staging folder is filled, before anything is committed
+    // (an empty check asks nothing): false refuses the install as a bad package.
+    void CheckStaged(std::function<bool()> check) { m_stagedCheck = std::move(check); }
     // Gives up an install before it starts: the package and the left-overs go.
     void Abandon();
 
@@ -156,6 +159,7 @@ private:
     std::vector<std::string> m_leftovers;
     std::vector<std::string> m_owned;
     std::vector<TStaged> m_stagedFiles;
+    std::function<bool()> m_stagedCheck;
     TUniqueFd m_root;
     TFolderLock m_lock;
     TRefusal m_refusal = TRefusal::None;

@@ -7,7 +7,8 @@
 #      development package (scripts/check-packages.sh; same build folder),
 #   4. the engine and internet-layer tests under ThreadSanitizer,
 #   5. short libFuzzer runs of the cabinet and markup parsers,
-#   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+#   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
+#      and every bench's programs built (not run) in that build folder.
 # Exits non-zero on the first failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,6 +37,8 @@ bash scripts/fuzz.sh 45
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests =="
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON "-DQUORVEL_SANITIZE=address;undefined"
+# The benches reuse the libraries just built: only their own programs compile.
+bash scripts/build-benches.sh build-asan
 # The options go on the command itself: a comment line inside a continued
 # command would end it there and leave the earlier options unexported.
 # use_tls=0: the leak checker's own walk of thread-local storage crashes on the

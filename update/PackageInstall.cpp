@@ -9,7 +9,9 @@
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,21 +45,59 @@ bool CopyAll(int source, int target, TFileOps& ops) {
     }
 }
 
-// Copies the package to the backup name and returns the copy, open for
-// reading. The copy is written under a temporary name of ours (created new,
-// never through a link, readable by the user alone) and renamed over
-// whatever stands at the backup name only when whole, so a partial copy is
-// never found there.
-TUniqueFd CopyToBackup(int folder, int package, const std::string& backup, const std::string& temp,
-                       TFileOps& ops) {
-    // Created first of all: from here on, a kill leaves a sign that the
-    // next start reads as an install that did not happen.
+// The package's second name at `temp`, made to the open file itself (through
+// /proc, whatever stands at its name by now), or invalid where no link can
+// be made (a file system without them, links refused) or where the backup
+// would not be a file of ours with no other name: the package must be the
+// running user's with one link. Nothing writes the package in place (a new
+// download replaces it by a rename), so the backup cannot differ from it.
+TUniqueFd LinkPackage(int folder, int package, const std::string& temp) {
+    struct stat st {};
+    if (fstat(package, &st) != 0 || st.st_uid != geteuid() || st.st_nlink != 1)
+        return {};
+    const std::string self = "/proc/self/fd/" + std::to_string(package);
+    if (linkat(AT_FDCWD, self.c_str(), folder, temp.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return {};
+    TUniqueFd linked(openat(folder, temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat made {};
+    if (!linked.Valid() || fstat(linked.Get(), &made) != 0 || made.st_dev != st.st_dev ||
+        made.st_ino != st.st_ino) {
+        unlinkat(folder, temp.c_str(), 0);
+        return {};
+    }
+    return linked;
+}
+
+// The package copied to `temp` (created new, never through a link, readable
+// by the user alone).
+TUniqueFd CopyPackage(int folder, int package, const std::string& temp, TFileOps& ops) {
     TUniqueFd target(openat(folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!target.Valid())
+        return {};
+    if (!CopyAll(package, target.Get(), ops)) {
+        ops.Unlink(folder, temp.c_str(), 0);
+        return {};
+    }
+    return target;
+}
+
+// Makes the backup of the package and returns it, open for reading: a
+// second name of the package where one can be made, so that no byte is
+// copied, else a copy. Either is made under a temporary name of ours and
+// renamed over whatever stands at the backup name only when whole, so a
+// partial copy is never found there.
+TUniqueFd MakeBackup(int folder, int package, const std::string& backup, const std::string& temp,
+                     TFileOps& ops) {
+    // Made first of all: from here on, a kill leaves a sign that the next
+    // start reads as an install that did not happen.
+    TUniqueFd target = LinkPackage(folder, package, temp);
+    if (!target.Valid())
+        target = CopyPackage(folder, package, temp, ops);
     if (!target.Valid())
         return {};
     struct stat st {};
     const bool replace = fstatat(folder, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!CopyAll(package, target.Get(), ops) || (replace && ops.Unlink(folder, backup.c_str(), 0) != 0) ||
+    if ((replace && ops.Unlink(folder, backup.c_str(), 0) != 0) ||
         ops.Rename(folder, temp.c_str(), folder, backup.c_str()) != 0) {
         ops.Unlink(folder, temp.c_str(), 0);
         return {};
@@ -68,7 +108,7 @@ TUniqueFd CopyToBackup(int folder, int package, const std::string& backup, const
 } // namespace
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup,
+                    const QString& backupName, TFileOps& ops, TBackupCheck* check,
                     const std::vector<TOwnFile>& ownFiles) {
     TStagedInstall install(folder, packageName, ops);
     DeclareNames(install, packageName, backupName);
@@ -91,15 +131,23 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
         return false;
     }
     // What is checked is the copy, through the descriptor it is unpacked
-    // from: a file put at the backup's name meanwhile is never read.
-    const TUniqueFd backup =
-        CopyToBackup(dir.Get(), package.Get(), QFile::encodeName(backupName).toStdString(),
-                     QFile::encodeName(BackupTempName(backupName)).toStdString(), ops);
-    if (!backup.Valid() || (acceptBackup && !acceptBackup(backup.Get()))) {
+    // from: a file put at the backup's name meanwhile is never read. The
+    // check digests the very bytes the extraction reads, so the backup is
+    // read once, and nothing it staged is committed unless they match.
+    const TUniqueFd backup = MakeBackup(dir.Get(), package.Get(), QFile::encodeName(backupName).toStdString(),
+                                        QFile::encodeName(BackupTempName(backupName)).toStdString(), ops);
+    if (!backup.Valid()) {
         install.Abandon();
         return false;
     }
-    if (!install.Install(cabinet, backup.Get()))
+    const auto previousBytes = cabinet.OnCabinetBytes;
+    if (check) {
+        cabinet.OnCabinetBytes = [check](const char* data, std::size_t size) { check->Add(data, size); };
+        install.CheckStaged([&] { return check->Matches(backup.Get(), cabinet.CabinetBytesWhole()); });
+    }
+    const bool installed = install.Install(cabinet, backup.Get());
+    cabinet.OnCabinetBytes = previousBytes;
+    if (!installed)
         return false;
     // From now on the package stands for what is installed: its time is
     // what the next download is compared with.
@@ -109,10 +157,8 @@ bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& pac
 }
 
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, const TBackupCheck& acceptBackup,
-                    const std::vector<TOwnFile>& ownFiles) {
-    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), acceptBackup,
-                          ownFiles);
+                    const QString& backupName, TBackupCheck* check, const std::vector<TOwnFile>& ownFiles) {
+    return InstallPackage(cabinet, folder, packageName, backupName, TFileOps::System(), check, ownFiles);
 }
 
 TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,

@@ -2,17 +2,27 @@
 
 #include <QString>
 
-#include <functional>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 class TCABFile;
 class TFileOps;
 
-// Decides, just before unpacking, whether the backup copy may be unpacked.
-// It is given the open descriptor the copy will be unpacked from (read it
-// with pread, or from its start); an empty check accepts every backup.
-using TBackupCheck = std::function<bool(int backupFd)>;
+// Decides whether what was unpacked from the backup may be installed, from
+// the bytes the unpacking itself read: Add is given every byte of the backup
+// once, in file order, while its files are staged, and Matches is asked once
+// they are staged, before any of them is committed. No check accepts every
+// backup.
+class TBackupCheck {
+public:
+    virtual ~TBackupCheck() = default;
+    virtual void Add(const char* data, std::size_t size) = 0;
+    // whole: Add was given the whole backup. Otherwise (an unpacking that
+    // read far back) the check reads the open backup `fd` itself, with pread
+    // or from its start.
+    virtual bool Matches(int fd, bool whole) = 0;
+};
 
 // A small file of ours installed at the top of the folder with the package's
 // files: committed and undone with them, so it always goes with what is
@@ -22,21 +32,22 @@ struct TOwnFile {
     std::string bytes;
 };
 
-// Installs a downloaded package: copies it to the backup name (written under
-// a temporary name and renamed when whole), opens that copy once, checks it
-// and unpacks it from the same descriptor through a staged install (every
-// file of the package, or none), and removes the backup. Returns true when
-// the package was installed. A package that is missing, cannot be copied, is
-// damaged, is refused by acceptBackup, does not fit on the disk or cannot be
-// installed whole leaves the folder's product files as they were; the
-// package and the backup then go too, so that the next "Start" downloads
-// again. A folder that other users may change, or names of ours there that
-// belong to another user, are not acted on at all.
+// Installs a downloaded package: makes its backup (a second name of the
+// package file where the folder's file system allows one, else a copy; made
+// under a temporary name and renamed when whole), opens it once, unpacks it
+// from that descriptor through a staged install (every file of the package,
+// or none) that commits only what `check` accepts, and removes the backup.
+// Returns true when the package was installed. A package that is missing,
+// cannot be copied, is damaged, is refused by check, does not fit on the
+// disk or cannot be installed whole leaves the folder's product files as
+// they were; the package and the backup then go too, so that the next
+// "Start" downloads again. A folder that other users may change, or names
+// of ours there that belong to another user, are not acted on at all.
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, const TBackupCheck& acceptBackup = {},
+                    const QString& backupName, TFileOps& ops, TBackupCheck* check = nullptr,
                     const std::vector<TOwnFile>& ownFiles = {});
 bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, const TBackupCheck& acceptBackup = {},
+                    const QString& backupName, TBackupCheck* check = nullptr,
                     const std::vector<TOwnFile>& ownFiles = {});
 
 // What the start of the program found of an earlier install.

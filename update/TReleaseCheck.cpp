@@ -103,6 +103,10 @@ bool TReleaseCheck::CopyMatches(int fd) const {
            m_statement->CheckPackage(size, digest) == SignatureError::kNone;
 }
 
+bool TReleaseCheck::DigestMatches(std::uint64_t size, const TSha512::Digest& digest) const {
+    return m_statement && m_statement->CheckPackage(size, digest) == SignatureError::kNone;
+}
+
 void TReleaseCheck::Forget() {
     m_statement.reset();
     m_digest.Reset();

@@ -80,6 +80,8 @@ public:
     bool PackageMatches();
     // Whether the open file (read from its first byte) is the stated package.
     bool CopyMatches(int fd) const;
+    // Whether bytes of this size and digest are the stated package.
+    bool DigestMatches(std::uint64_t size, const TSha512::Digest& digest) const;
 
     // Forgets the statement: a new "Start" begins.
     void Forget();

@@ -10,6 +10,7 @@
 #include "TDeltaUpdate.h"
 #include "TFileOps.h"
 #include "TFolderLock.h"
+#include "TSha512.h"
 #include "TStagedInstall.h"
 #include "UpdateTexts.h"
 #include "UrlHelpers.h"
@@ -52,6 +53,26 @@ QString MessageOf(TUpdateReason reason) {
     }
     return QString::fromUtf8(UpdateTexts::kError);
 }
+
+// The backup about to be installed checked against the statement the
+// download was checked with, from the bytes its unpacking reads.
+class TStatedCopy : public TBackupCheck {
+public:
+    explicit TStatedCopy(const TReleaseCheck& release) : m_release(release) {}
+    void Add(const char* data, std::size_t size) override { m_ok = m_digest.Update(data, size) && m_ok; }
+    bool Matches(int fd, bool whole) override {
+        if (!whole)
+            return m_release.CopyMatches(fd);
+        TSha512::Digest digest{};
+        const std::uint64_t size = m_digest.Size();
+        return m_ok && m_digest.Final(digest) && m_release.DigestMatches(size, digest);
+    }
+
+private:
+    const TReleaseCheck& m_release;
+    TSha512 m_digest;
+    bool m_ok = true;
+};
 
 } // namespace
 
@@ -195,7 +216,7 @@ bool TUpdate::Install() {
     // statement the download was checked with (a package changed on disk
     // since is refused like one that arrived unsigned), and the release it
     // names is recorded with the product's files, in the same install.
-    TBackupCheck check;
+    std::optional<TStatedCopy> check;
     std::vector<TOwnFile> ownFiles;
     // Another updater may have installed a newer release since this one
     // read the record: under the folder's lock, the statement must still be
@@ -209,14 +230,14 @@ bool TUpdate::Install() {
             RemovePackage();
             return false;
         }
-        check = [this](int backup) { return m_release.CopyMatches(backup); };
+        check.emplace(m_release);
         ownFiles.push_back(
             {ReleaseRecord::Name(m_settings.packageName), ReleaseRecord::Text(m_release.Release())});
     }
     TCABFile cabinet;
     TFileOps& ops = m_settings.ops ? *m_settings.ops : TFileOps::System();
     return InstallPackage(cabinet, m_settings.folder, m_settings.packageName, m_settings.backupName, ops,
-                          check, ownFiles);
+                          check ? &*check : nullptr, ownFiles);
 }
 
 // ---- the whole job ----

@@ -40,15 +40,15 @@ FolderSnapshot Product(const fs::path& root) {
     return TakeSnapshot(root, {"DirevidUreziv.cab"});
 }
 
-// Notes which staged files and folders stood when the file system was
-// flushed (by inode) and, when the journal goes into place, which staged
-// entries were not covered by a flush; can make flushes of files or of the
-// file system fail.
+// Notes which staged files and folders, and which journal, stood when the
+// file system was flushed (by inode) and, when the first staged file moves
+// into the product, which of them were not covered by a flush; can make
+// flushes of files or of the file system fail.
 struct FlushOps : TFileOps {
     int failFlushes = 0; // flushes that fail: -1 every one, n the first n
     fs::path staging;
-    std::vector<std::string> unflushedAtJournal;
-    bool journalSeen = false;
+    std::vector<std::string> unflushedAtCommit;
+    bool commitSeen = false;
 
     int Sync(int fd) override {
         struct stat st {};
@@ -67,37 +67,41 @@ struct FlushOps : TFileOps {
         const int result = TFileOps::SyncFileSystem(fd);
         if (result == 0 && !staging.empty() && fs::exists(staging)) {
             const std::lock_guard lock(m_mutex);
-            auto note = [&](const fs::path& path) {
-                struct stat st {};
-                if (lstat(path.c_str(), &st) == 0)
-                    m_flushed.insert({st.st_dev, st.st_ino});
-            };
-            note(staging);
-            for (const auto& entry : fs::recursive_directory_iterator(staging))
-                note(entry.path());
+            for (const fs::path& path : Watched())
+                m_flushed.insert(Identity(path));
         }
         return result;
     }
-    int RenameOver(int fromDir, const char* from, int toDir, const char* to) override {
-        if (!journalSeen && std::string_view(to) == ".DirevidUreziv.journal") {
-            journalSeen = true;
-            if (!staging.empty())
-                CheckStaging();
+    int Rename(int fromDir, const char* from, int toDir, const char* to) override {
+        const std::string source = fs::read_symlink("/proc/self/fd/" + std::to_string(fromDir)).string();
+        if (!commitSeen && !staging.empty() && source.starts_with(staging.string())) {
+            commitSeen = true;
+            CheckStaging();
         }
-        return TFileOps::RenameOver(fromDir, from, toDir, to);
+        return TFileOps::Rename(fromDir, from, toDir, to);
     }
 
 private:
+    // The staging folder, everything below it, and the journal.
+    std::vector<fs::path> Watched() const {
+        std::vector<fs::path> paths = {staging, staging.parent_path() / ".DirevidUreziv.journal"};
+        for (const auto& entry : fs::recursive_directory_iterator(staging))
+            paths.push_back(entry.path());
+        return paths;
+    }
+    static std::pair<dev_t, ino_t> Identity(const fs::path& path) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0)
+            return {0, 0};
+        return {st.st_dev, st.st_ino};
+    }
     void CheckStaging() {
         const std::lock_guard lock(m_mutex);
-        auto check = [&](const fs::path& path) {
-            struct stat st {};
-            if (lstat(path.c_str(), &st) != 0 || !m_flushed.count({st.st_dev, st.st_ino}))
-                unflushedAtJournal.push_back(fs::relative(path, staging).string());
-        };
-        check(staging);
-        for (const auto& entry : fs::recursive_directory_iterator(staging))
-            check(entry.path());
+        for (const fs::path& path : Watched()) {
+            const auto identity = Identity(path);
+            if (identity.second == 0 || !m_flushed.count(identity))
+                unflushedAtCommit.push_back(fs::relative(path, staging).string());
+        }
     }
 
     bool Fail() {
@@ -195,6 +199,15 @@ TEST_F(StagedInstall, InstallsEveryFileKeepsPermissionsAndTouchesNothingElse) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(StagedInstall, APackageWithAnotherNameIsInstalledAndThatNameKeepsItsBytes) {
+    fs::create_hard_link(folder / "DirevidUreziv.cab", work / "other-name.cab");
+    const std::string bytes = ReadFile(work / "other-name.cab");
+    ASSERT_TRUE(Install());
+    ExpectInstalled(folder.Path());
+    ExpectNoLeftovers(folder.Path());
+    EXPECT_TRUE(ReadFile(work / "other-name.cab") == bytes);
+}
+
 TEST_F(StagedInstall, FolderWhereAFileGoesIsReplacedWhole) {
     WriteFile(folder / "zz_last.txt/inside.txt", "a folder, not a file");
     ASSERT_TRUE(Install());
@@ -220,12 +233,12 @@ TEST_F(StagedInstall, EveryFailedRenameLeavesTheFolderAsItWas) {
     EXPECT_EQ(count.renames, 12);
 }
 
-TEST_F(StagedInstall, EveryStagedFileAndFolderIsOnTheDiskBeforeTheJournal) {
+TEST_F(StagedInstall, EveryStagedFileAndFolderAndTheJournalAreOnTheDiskBeforeAnyProductFileMoves) {
     FlushOps ops;
     ops.staging = folder / ".DirevidUreziv.staging";
     ASSERT_TRUE(Install(ops));
-    EXPECT_TRUE(ops.journalSeen);
-    EXPECT_EQ(ops.unflushedAtJournal, std::vector<std::string>());
+    EXPECT_TRUE(ops.commitSeen);
+    EXPECT_EQ(ops.unflushedAtCommit, std::vector<std::string>());
     ExpectInstalled(folder.Path());
 }
 
@@ -236,9 +249,10 @@ TEST_F(StagedInstall, AFailedFlushLeavesTheFolderAsItWas) {
     for (const int fails : {-1, 1}) {
         SCOPED_TRACE(fails);
         FlushOps ops;
+        ops.staging = folder / ".DirevidUreziv.staging";
         ops.failFlushes = fails;
         EXPECT_FALSE(Install(ops));
-        EXPECT_FALSE(ops.journalSeen);
+        EXPECT_FALSE(ops.commitSeen);
         ExpectRefused(before);
         PutPackageBack();
     }
@@ -271,7 +285,8 @@ TEST_F(StagedInstall, FolderTheUserMayNotChangeLeavesTheFolderAsItWas) {
 TEST_F(StagedInstall, FullDiskWhileStagingLeavesNoStaging) {
     const auto before = Product(folder.Path());
     FaultyOps ops;
-    ops.writeBudget = static_cast<long long>(fs::file_size(folder / "DirevidUreziv.cab")) + 30000;
+    // The backup is a second name of the package: the staging alone writes.
+    ops.writeBudget = 30000;
     EXPECT_FALSE(Install(ops));
     ExpectRefused(before);
     EXPECT_FALSE(messages.empty()); // the extraction names the error
@@ -360,7 +375,7 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndRefusesAnythingElse) {
 
     TempDir dir;
     const TUniqueFd holder(open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    ASSERT_TRUE(TInstallJournal::Write(holder.Get(), "j", "j.new", plan, TFileOps::System()));
+    ASSERT_TRUE(TInstallJournal::Place(holder.Get(), "j", "j.new", plan, TFileOps::System()));
     EXPECT_FALSE(fs::exists(dir / "j.new"));
     TInstallPlan fromFile;
     ASSERT_EQ(TInstallJournal::Read(holder.Get(), "j", fromFile), TInstallJournal::TReadStatus::Read);
