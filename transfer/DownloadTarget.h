@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TargetFile.h"
+#include "WebCopyTypes.h"
 
 #include <QString>
 
@@ -19,7 +20,7 @@ public:
     // How the routine words its failures: the code and text of a failed
     // write, and the text of error 3 (the file cannot be created).
     struct Words {
-        int writeCode;
+        WebCopyError writeCode;
         QString writeText;
         QString createText;
     };

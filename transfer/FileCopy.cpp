@@ -117,7 +117,7 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
 
     std::unique_ptr<SourceFile> source;
     if (share) {
-        int error = 0;
+        ShareError error = ShareError::kNone;
         if (auto file = share->Open(url.toStdString(), error))
             source = std::make_unique<ShareSourceFile>(std::move(file));
     } else {
@@ -180,7 +180,7 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
 
     std::unique_ptr<ShareConnection> share;
     if (!host.isEmpty()) {
-        int error = 0;
+        ShareError error = ShareError::kNone;
         share =
             ShareConnection::Connect(host.toStdString(), userId.toStdString(), password.toStdString(), error);
         if (!share) {

@@ -17,7 +17,7 @@ std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& user
         login.password = password.toStdString();
     }
     login.passive = engine.FTPPassive;
-    int error = 0;
+    InetError error = InetError::kNone;
     // A run without a session (it could not be opened) reaches no server.
     std::unique_ptr<InetFtpConnection> connection =
         engine.Session ? InetFtpConnection::Connect(login, engine.Session->CancelFlag(), error) : nullptr;

@@ -8,6 +8,7 @@
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
+#include "WebCopyErrors.h"
 
 #include <memory>
 
@@ -232,7 +233,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     request.get()->QueryStatusCode(status);
     if (status >= 300) {
         request.Close();
-        engine.ReportError(static_cast<int>(status),
+        engine.ReportError(WebCopyErrorFromHttpStatus(static_cast<int>(status)),
                            QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }

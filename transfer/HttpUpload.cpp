@@ -6,6 +6,7 @@
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
 #include "WebCopy.h"
+#include "WebCopyErrors.h"
 
 #include <QFileInfo>
 
@@ -64,7 +65,7 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
         return false;
     TransferSteps::ProcessPendingInput(engine);
 
-    int error = 0;
+    InetError error = InetError::kNone;
     const auto verb = command == hcPut ? InetUpload::Verb::Put : InetUpload::Verb::Post;
     // The request goes to the URL's host and path; a URL written without a
     // scheme ("host:8080/x") names them just as well, over HTTP.
@@ -101,7 +102,7 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
     // The server's answer decides: an error status is no success.
     std::uint32_t status = 0;
     if (upload->QueryStatusCode(status) && status >= 300) {
-        engine.ReportError(static_cast<int>(status),
+        engine.ReportError(WebCopyErrorFromHttpStatus(static_cast<int>(status)),
                            QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }

@@ -3,6 +3,7 @@
 #include "InetError.h"
 
 #include "WebCopy.h"
+#include "WebCopyErrors.h"
 
 #include <QFileInfo>
 
@@ -74,10 +75,10 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
     return false;
 }
 
-void ReportInetError(TWebCopy& engine, int code) {
+void ReportInetError(TWebCopy& engine, InetError code) {
     if (code == InetError::kNone)
         code = InetError::kConnectionAborted;
-    engine.ReportError(code, QString::fromStdString(WinInetErrorText(code)));
+    engine.ReportError(WebCopyErrorFromInet(code), QString::fromStdString(InetErrorText(code)));
 }
 
 } // namespace RoutineSteps

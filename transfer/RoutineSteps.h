@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateTime.h"
+#include "InetError.h"
 
 #include <QString>
 
@@ -39,6 +40,6 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
 
 // Reports a failed internet operation: OnError and OnErrorInfo with its code
 // and text; a failure that left no code counts as an aborted connection.
-void ReportInetError(TWebCopy& engine, int code);
+void ReportInetError(TWebCopy& engine, InetError code);
 
 } // namespace RoutineSteps

@@ -112,5 +112,5 @@ TDateTime FileTimeToDate(std::uint64_t fileTime) {
 }
 
 std::string WinInetErrorText(int code) {
-    return InetError::Text(code);
+    return InetErrorText(static_cast<InetError>(code));
 }

@@ -2,6 +2,7 @@
 
 #include "InetSession.h"
 #include "ProgressView.h"
+#include "WebCopyErrors.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -81,11 +82,11 @@ std::uint32_t TWebCopy::TickCount() const {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void TWebCopy::ReportError(int code, const QString& info) {
+void TWebCopy::ReportError(WebCopyError code, const QString& info) {
     if (OnError)
-        OnError(this, code);
+        OnError(this, WebCopyErrorNumber(code));
     if (OnErrorInfo)
-        OnErrorInfo(this, code, info);
+        OnErrorInfo(this, WebCopyErrorNumber(code), info);
 }
 
 void TWebCopy::RunStarted(const std::function<void()>& body) {

@@ -162,7 +162,7 @@ public:
     int CaptionHeight() const { return m_captionHeight; }
 
     // Raises OnError then OnErrorInfo for one failure.
-    void ReportError(int code, const QString& info);
+    void ReportError(WebCopyError code, const QString& info);
 
     // Book-keeping of worker threads (TWCopyThread): a run is counted from
     // its start to its RunEnded, and its thread is kept until joined.

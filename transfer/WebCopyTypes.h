@@ -61,32 +61,34 @@ using TWebCopyDataBlock =
 using TWebCopyVerifyFile =
     std::function<void(TWebCopy* Sender, int idx, int fd, const QString& tempPath, bool& accept)>;
 
-// Error codes of the engine's own, beside the ones its routines share with
-// the file copy and FTP routines (0 to 6), HTTP statuses (300 and above) and
-// internet layer codes (12000 and above).
-namespace WebCopyError {
-constexpr int kCannotCreateFile = 3;
-// The body ended before the announced Content-Length was received.
-constexpr int kShortBody = 7;
-// A received block could not be written to the target file (disk full, ...).
-constexpr int kWriteFailed = 8;
-// The server gave no usable Last-Modified date while a date check was asked for.
-constexpr int kNoServerDate = 9;
-// A routine failed in an unexpected way; the job is recorded as failed.
-constexpr int kInternalFailure = 10;
-// A local file being sent could not be read to its end.
-constexpr int kReadFailed = 11;
-// The announced size, or the data received, passed the job's MaxSize.
-constexpr int kTooLarge = 12;
-// OnVerifyFile refused the whole file.
-constexpr int kRefused = 13;
-// Another run of the same job is writing the job's temporary file.
-constexpr int kInUse = 14;
-// Codes shared with the file copy and the FTP routines.
-constexpr int kIdenticalFiles = 0;
-constexpr int kCannotOpenSource = 1;
-constexpr int kCannotSizeSource = 2;
-constexpr int kCopyReadFailed = 4;
-constexpr int kCopyWriteFailed = 5;
-constexpr int kCannotConnect = 6;
-} // namespace WebCopyError
+// Error codes the engine hands out (OnError, OnErrorInfo): its own, some of
+// them shared with the file copy and FTP routines (0 to 6); HTTP statuses
+// (300 and above) and internet layer codes (12000 and above) are carried with
+// their numbers unchanged, each through its own translation (WebCopyErrors.h),
+// so that no other layer's code is handed out by mistake.
+enum class WebCopyError {
+    kCannotCreateFile = 3,
+    // The body ended before the announced Content-Length was received.
+    kShortBody = 7,
+    // A received block could not be written to the target file (disk full, ...).
+    kWriteFailed = 8,
+    // The server gave no usable Last-Modified date while a date check was asked for.
+    kNoServerDate = 9,
+    // A routine failed in an unexpected way; the job is recorded as failed.
+    kInternalFailure = 10,
+    // A local file being sent could not be read to its end.
+    kReadFailed = 11,
+    // The announced size, or the data received, passed the job's MaxSize.
+    kTooLarge = 12,
+    // OnVerifyFile refused the whole file.
+    kRefused = 13,
+    // Another run of the same job is writing the job's temporary file.
+    kInUse = 14,
+    // Codes shared with the file copy and the FTP routines.
+    kIdenticalFiles = 0,
+    kCannotOpenSource = 1,
+    kCannotSizeSource = 2,
+    kCopyReadFailed = 4,
+    kCopyWriteFailed = 5,
+    kCannotConnect = 6,
+};

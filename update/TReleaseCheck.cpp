@@ -64,15 +64,15 @@ TReleaseCheck::TOutcome TReleaseCheck::Fetch(const QString& url, const QString& 
 // SignatureError::kNone when the statement vouches for an update of this
 // package from installed: signed as the keys say, for this product, package
 // and channel, fresh, and not beyond the bound one update may move.
-int TReleaseCheck::Judge(const TReleaseStatement& statement, const std::string& url, const std::string& proxy,
-                         const std::atomic<bool>& cancelled, std::uint64_t installed, const QString& folder,
-                         const QString& keptKeys) {
+SignatureError TReleaseCheck::Judge(const TReleaseStatement& statement, const std::string& url,
+                                    const std::string& proxy, const std::atomic<bool>& cancelled,
+                                    std::uint64_t installed, const QString& folder, const QString& keptKeys) {
     TReleaseStatement::TDemand demand;
     demand.product = m_product;
     demand.package = m_package;
     demand.channel = m_channel;
     if (!Roles()) {
-        const int code = statement.Check(m_keys, demand, UtcTime::Now());
+        const SignatureError code = statement.Check(m_keys, demand, UtcTime::Now());
         return code != SignatureError::kNone ? code
                                              : ReleaseJump::Check(installed, statement.Facts().release);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
 #include "TSha512.h"
@@ -72,7 +73,7 @@ public:
     std::uint64_t PackageSize() const { return m_statement ? m_statement->Facts().size : 0; }
     std::uint64_t Release() const { return m_statement ? m_statement->Facts().release : 0; }
     // Why the last Fetch refused (a SignatureError code; kNone otherwise).
-    int RefusalCode() const { return m_refusal; }
+    SignatureError RefusalCode() const { return m_refusal; }
 
     // The package's bytes, in order from the first.
     void Add(const char* data, std::size_t size);
@@ -87,16 +88,16 @@ public:
     void Forget();
 
 private:
-    int Judge(const TReleaseStatement& statement, const std::string& url, const std::string& proxy,
-              const std::atomic<bool>& cancelled, std::uint64_t installed, const QString& folder,
-              const QString& keptKeys);
+    SignatureError Judge(const TReleaseStatement& statement, const std::string& url, const std::string& proxy,
+                         const std::atomic<bool>& cancelled, std::uint64_t installed, const QString& folder,
+                         const QString& keptKeys);
 
     std::vector<TPublicKey> m_keys;
     std::vector<TPublicKey> m_roots;
     unsigned m_threshold = 1;
     std::string m_product, m_package, m_channel;
     bool m_required = false;
-    int m_refusal = 0;
+    SignatureError m_refusal = SignatureError::kNone;
     std::optional<TReleaseStatement> m_statement;
     TSha512 m_digest;
 };

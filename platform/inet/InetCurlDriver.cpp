@@ -64,7 +64,7 @@ void InetCurlDriver::Stop() {
     m_easy = nullptr;
 }
 
-void InetCurlDriver::Abandon(int error) {
+void InetCurlDriver::Abandon(InetError error) {
     Stop();
     m_finished = true;
     m_result = error;
@@ -80,7 +80,7 @@ void InetCurlDriver::Perform() {
     while (CURLMsg* msg = curl_multi_info_read(m_multi, &queued)) {
         if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_easy) {
             m_finished = true;
-            m_result = InetError::FromCurlCode(msg->data.result);
+            m_result = InetErrorFromCurlCode(msg->data.result);
         }
     }
 }

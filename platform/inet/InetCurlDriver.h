@@ -6,6 +6,8 @@
 #include <chrono>
 #include <functional>
 
+#include "InetError.h"
+
 // Drives one curl easy handle at a time through a multi handle of its own,
 // so that connections (an FTP login above all) stay cached between the
 // transfers made through it. Internal to the internet layer: only its .cpp
@@ -58,7 +60,7 @@ public:
 
     bool Finished() const { return m_finished; }
     // Our code (InetError.h) of the finished transfer.
-    int Result() const { return m_result; }
+    InetError Result() const { return m_result; }
 
     // Data moved: restarts the stall clock.
     void Touch() { m_lastActivity = Clock::now(); }
@@ -68,12 +70,12 @@ public:
 
 private:
     void Perform();
-    void Abandon(int error);
+    void Abandon(InetError error);
 
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     bool m_finished = false;
-    int m_result = 0;
+    InetError m_result = InetError::kNone;
     Clock::time_point m_lastActivity = Clock::now();
     const std::atomic<bool>* m_cancel = nullptr;
 };

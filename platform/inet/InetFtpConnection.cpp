@@ -49,7 +49,7 @@ struct InetFtpConnection::Impl {
     std::string cwd = "/"; // current folder, from the root
     InetCurlDriver driver;
     CURL* easy = nullptr;
-    int lastError = InetError::kNone;
+    InetError lastError = InetError::kNone;
     bool fileOpen = false;
 
     ~Impl() {
@@ -121,8 +121,8 @@ InetFtpConnection::InetFtpConnection(std::unique_ptr<Impl> impl) : m_impl(std::m
 
 InetFtpConnection::~InetFtpConnection() = default;
 
-std::unique_ptr<InetFtpConnection> InetFtpConnection::Connect(const Login& login,
-                                                              const std::atomic<bool>* cancel, int& error) {
+std::unique_ptr<InetFtpConnection>
+InetFtpConnection::Connect(const Login& login, const std::atomic<bool>* cancel, InetError& error) {
     if (login.host.empty() || login.port <= 0 || login.port > 65535) {
         error = InetError::kInvalidUrl;
         return nullptr;
@@ -220,6 +220,6 @@ std::unique_ptr<InetFtpFile> InetFtpConnection::OpenWrite(const std::string& nam
     return std::unique_ptr<InetFtpFile>(new InetFtpFile(std::move(file)));
 }
 
-int InetFtpConnection::LastError() const {
+InetError InetFtpConnection::LastError() const {
     return m_impl->lastError;
 }

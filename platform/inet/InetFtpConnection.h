@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "InetError.h"
+
 class InetFtpFile;
 
 // What the server tells about one remote file.
@@ -34,7 +36,7 @@ public:
     // Connects and logs in. nullptr with error set (InetError.h) when the
     // server cannot be reached or refuses the login.
     static std::unique_ptr<InetFtpConnection> Connect(const Login& login, const std::atomic<bool>* cancel,
-                                                      int& error);
+                                                      InetError& error);
     ~InetFtpConnection();
     InetFtpConnection(const InetFtpConnection&) = delete;
     InetFtpConnection& operator=(const InetFtpConnection&) = delete;
@@ -54,7 +56,7 @@ public:
     std::unique_ptr<InetFtpFile> OpenWrite(const std::string& name);
 
     // Our code (InetError.h) of the last failed call.
-    int LastError() const;
+    InetError LastError() const;
 
     struct Impl;
 

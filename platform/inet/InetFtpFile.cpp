@@ -3,7 +3,7 @@
 #include "InetError.h"
 #include "InetFtpFileImpl.h"
 
-bool InetFtpFile::Impl::Begin(int& error) {
+bool InetFtpFile::Impl::Begin(InetError& error) {
     const bool attached = writing ? stream.AttachForSending() : stream.AttachForReceiving();
     if (!attached || !driver.Start(easy)) {
         error = InetError::kInternal;
@@ -55,6 +55,6 @@ bool InetFtpFile::Finish() {
     return done;
 }
 
-int InetFtpFile::LastError() const {
+InetError InetFtpFile::LastError() const {
     return m_impl->lastError;
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "InetError.h"
+
 // A remote file opened through an InetFtpConnection, for reading or for
 // writing. Reads are pulled block by block and writes pushed block by block;
 // at most 256 KiB is held in between, never the whole file.
@@ -22,7 +24,7 @@ public:
     // abandons the transfer.
     bool Finish();
 
-    int LastError() const;
+    InetError LastError() const;
 
     struct Impl;
 

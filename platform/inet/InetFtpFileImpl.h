@@ -14,12 +14,12 @@ struct InetFtpFile::Impl {
     // Starts the transfer and waits until the server has accepted it (the
     // first data arrived, curl asks for data to send, or a short file is
     // already complete). False with error set when it refused.
-    bool Begin(int& error);
+    bool Begin(InetError& error);
 
     InetCurlDriver& driver;
     InetStreamBuffer stream;
     CURL* easy;
     bool writing;
     bool finished = false;
-    int lastError = 0;
+    InetError lastError = InetError::kNone;
 };

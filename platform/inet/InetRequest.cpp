@@ -92,7 +92,7 @@ struct InetRequest::Impl {
     CURL* easy = nullptr;
     curl_slist* requestHeaders = nullptr;
     bool inMulti = false;
-    int* sessionError = nullptr;
+    InetError* sessionError = nullptr;
 
     // Headers of the response being received; once headersDone, of the final one.
     bool haveStatus = false;
@@ -108,8 +108,8 @@ struct InetRequest::Impl {
     bool connected = false;
     Clock::time_point lastActivity = Clock::now();
     bool finished = false;
-    int finishError = InetError::kNone;
-    int lastError = InetError::kNone;
+    InetError finishError = InetError::kNone;
+    InetError lastError = InetError::kNone;
 
     ~Impl() {
         if (easy) {
@@ -140,8 +140,8 @@ struct InetRequest::Impl {
 
     void OnHeaderLine(std::string_view line);
     bool OnBody(const char* bytes, std::size_t size);
-    void Finish(int error);
-    void Abandon(int error);
+    void Finish(InetError error);
+    void Abandon(InetError error);
     bool Configure(const std::string& url, const std::string& agent, const std::string& proxy, bool keepAlive,
                    const std::vector<std::string>& extraHeaders);
     bool ConfigureTls(bool secure, const std::string& trustedCertificates);
@@ -186,7 +186,7 @@ bool InetRequest::Transfers::Perform() {
         Impl* impl = nullptr;
         curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &impl);
         if (impl)
-            impl->Finish(InetError::FromCurlCode(msg->data.result));
+            impl->Finish(InetErrorFromCurlCode(msg->data.result));
     }
     return true;
 }
@@ -250,13 +250,13 @@ bool InetRequest::Impl::OnBody(const char* bytes, std::size_t size) {
     return true;
 }
 
-void InetRequest::Impl::Finish(int error) {
+void InetRequest::Impl::Finish(InetError error) {
     finished = true;
     finishError = error;
 }
 
 // Ends a transfer that we give up on; curl forgets it at once.
-void InetRequest::Impl::Abandon(int error) {
+void InetRequest::Impl::Abandon(InetError error) {
     if (inMulti) {
         curl_multi_remove_handle(transfers->multi, easy);
         inMulti = false;
@@ -368,8 +368,9 @@ std::shared_ptr<InetRequest::Transfers> InetRequest::NewTransfers(const std::ato
 std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>& transfers,
                                                const std::string& url, const std::string& agent,
                                                const std::string& proxy, bool keepAlive,
-                                               const std::vector<std::string>& headers, int* sessionError,
-                                               int& error, const std::string& trustedCertificates) {
+                                               const std::vector<std::string>& headers,
+                                               InetError* sessionError, InetError& error,
+                                               const std::string& trustedCertificates) {
     // Check the URL first: curl would guess a missing scheme, and it speaks
     // many schemes besides the two we serve.
     if (url.empty()) {
@@ -389,7 +390,7 @@ std::unique_ptr<InetRequest> InetRequest::Open(const std::shared_ptr<Transfers>&
     curl_free(scheme);
     curl_url_cleanup(parsed);
     if (parseCode != CURLUE_OK) {
-        error = InetError::FromCurlUrlCode(parseCode);
+        error = InetErrorFromCurlUrlCode(parseCode);
         return nullptr;
     }
     if (schemeText != "http" && schemeText != "https") {
@@ -491,6 +492,6 @@ bool InetRequest::Read(void* buffer, std::size_t size, std::size_t& bytesRead) {
     return false;
 }
 
-int InetRequest::LastError() const {
+InetError InetRequest::LastError() const {
     return m_impl->lastError;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateTime.h"
+#include "InetError.h"
 
 #include <atomic>
 #include <chrono>
@@ -37,7 +38,7 @@ public:
     // fraction of a second). LastError() then tells why.
     bool Read(void* buffer, std::size_t size, std::size_t& bytesRead);
 
-    int LastError() const;
+    InetError LastError() const;
 
 private:
     friend class InetSession;
@@ -56,8 +57,8 @@ private:
     static std::unique_ptr<InetRequest> Open(const std::shared_ptr<Transfers>& transfers,
                                              const std::string& url, const std::string& agent,
                                              const std::string& proxy, bool keepAlive,
-                                             const std::vector<std::string>& headers, int* sessionError,
-                                             int& error, const std::string& trustedCertificates);
+                                             const std::vector<std::string>& headers, InetError* sessionError,
+                                             InetError& error, const std::string& trustedCertificates);
 
     std::unique_ptr<Impl> m_impl;
 };

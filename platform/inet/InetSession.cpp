@@ -59,7 +59,7 @@ InetSession::~InetSession() {
 
 InetRequest* InetSession::OpenUrl(const std::string& url, bool keepAlive,
                                   const std::vector<std::string>& headers) {
-    int error = InetError::kNone;
+    InetError error = InetError::kNone;
     auto request = InetRequest::Open(m_transfers, url, m_agent, m_proxy, keepAlive, headers, &m_lastError,
                                      error, m_trustedCertificates);
     if (!request) {

@@ -69,7 +69,7 @@ public:
     static void SetLowSpeedLimit(long bytesPerSecond, long seconds);
 
     // Our error code of the last failed call on this session (see InetError.h).
-    int LastError() const { return m_lastError; }
+    InetError LastError() const { return m_lastError; }
 
 private:
     InetSession(std::string agent, std::string proxy);
@@ -77,7 +77,7 @@ private:
     std::string m_agent;
     std::string m_proxy;
     std::string m_trustedCertificates;
-    int m_lastError = 0;
+    InetError m_lastError = InetError::kNone;
     const std::atomic<bool>* m_cancel = nullptr;
     // The library state shared by this session's requests.
     std::shared_ptr<InetRequest::Transfers> m_transfers;

@@ -62,12 +62,12 @@ size_t InetStreamBuffer::ReadCallback(char* bytes, size_t size, size_t count, vo
     return length;
 }
 
-int InetStreamBuffer::EndError() const {
-    const int result = m_driver.Result();
+InetError InetStreamBuffer::EndError() const {
+    const InetError result = m_driver.Result();
     return result == InetError::kNone ? InetError::kConnectionAborted : result;
 }
 
-bool InetStreamBuffer::Pull(void* buffer, std::size_t size, std::size_t& got, int& error) {
+bool InetStreamBuffer::Pull(void* buffer, std::size_t size, std::size_t& got, InetError& error) {
     got = 0;
     if (size == 0)
         return true;
@@ -90,7 +90,7 @@ bool InetStreamBuffer::Pull(void* buffer, std::size_t size, std::size_t& got, in
     return false;
 }
 
-bool InetStreamBuffer::Push(const void* buffer, std::size_t size, int& error) {
+bool InetStreamBuffer::Push(const void* buffer, std::size_t size, InetError& error) {
     const char* bytes = static_cast<const char*>(buffer);
     while (size > 0) {
         if (m_driver.Finished() || !m_driver.Running()) {
@@ -118,7 +118,7 @@ bool InetStreamBuffer::Push(const void* buffer, std::size_t size, int& error) {
     return true;
 }
 
-bool InetStreamBuffer::EndPush(int& error) {
+bool InetStreamBuffer::EndPush(InetError& error) {
     m_ended = true;
     Resume();
     m_driver.Touch();

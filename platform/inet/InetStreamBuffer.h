@@ -26,11 +26,11 @@ public:
 
     // Receiving: copies up to size bytes. True with got == 0 at a clean end;
     // false with error set when the transfer failed.
-    bool Pull(void* buffer, std::size_t size, std::size_t& got, int& error);
+    bool Pull(void* buffer, std::size_t size, std::size_t& got, InetError& error);
     // Sending: queues all bytes; false with error set when the transfer ended.
-    bool Push(const void* buffer, std::size_t size, int& error);
+    bool Push(const void* buffer, std::size_t size, InetError& error);
     // Sending: marks the end of the data and drives the transfer to its end.
-    bool EndPush(int& error);
+    bool EndPush(InetError& error);
 
     // True once curl asked for data to send (the request is out) or
     // delivered received data.
@@ -42,7 +42,7 @@ private:
     static size_t ReadCallback(char* bytes, size_t size, size_t count, void* user);
     void Append(const char* bytes, std::size_t size);
     void Resume();
-    int EndError() const;
+    InetError EndError() const;
 
     InetCurlDriver& m_driver;
     CURL* m_easy;

@@ -37,7 +37,7 @@ struct InetUpload::Impl {
     bool sent = false;
     bool ended = false;
     std::uint32_t status = 0;
-    int lastError = InetError::kNone;
+    InetError lastError = InetError::kNone;
 
     explicit Impl(CURL* handle) : easy(handle), stream(driver, handle) {}
     ~Impl() {
@@ -83,7 +83,7 @@ InetUpload::InetUpload(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 InetUpload::~InetUpload() = default;
 
 std::unique_ptr<InetUpload> InetUpload::Open(const InetSession& session, const std::string& url, Verb verb,
-                                             const std::atomic<bool>* cancel, int& error) {
+                                             const std::atomic<bool>* cancel, InetError& error) {
     const std::string scheme = LowerScheme(url);
     if (scheme != "http" && scheme != "https") {
         error = scheme.empty() ? InetError::kInvalidUrl : InetError::kUnrecognizedScheme;
@@ -165,6 +165,6 @@ bool InetUpload::QueryStatusCode(std::uint32_t& status) const {
     return true;
 }
 
-int InetUpload::LastError() const {
+InetError InetUpload::LastError() const {
     return m_impl->lastError;
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "InetError.h"
+
 class InetSession;
 
 // One HTTP request that sends a body of announced length, pushed block by
@@ -19,7 +21,7 @@ public:
     // Prepares a request for an http or https URL; nothing is sent yet.
     // nullptr with error set for a URL that cannot be used.
     static std::unique_ptr<InetUpload> Open(const InetSession& session, const std::string& url, Verb verb,
-                                            const std::atomic<bool>* cancel, int& error);
+                                            const std::atomic<bool>* cancel, InetError& error);
     ~InetUpload();
     InetUpload(const InetUpload&) = delete;
     InetUpload& operator=(const InetUpload&) = delete;
@@ -36,7 +38,7 @@ public:
 
     // The status of the server's answer, once End succeeded.
     bool QueryStatusCode(std::uint32_t& status) const;
-    int LastError() const;
+    InetError LastError() const;
 
     struct Impl;
 

@@ -45,7 +45,7 @@ ShareConnection::ShareConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(
 ShareConnection::~ShareConnection() = default;
 
 std::unique_ptr<ShareConnection> ShareConnection::Connect(const std::string& share, const std::string& user,
-                                                          const std::string& password, int& error) {
+                                                          const std::string& password, ShareError& error) {
     auto impl = std::make_unique<Impl>();
     impl->url = ShareName::Url(share);
     if (impl->url.empty()) {
@@ -62,7 +62,7 @@ std::unique_ptr<ShareConnection> ShareConnection::Connect(const std::string& sha
     impl->password = password;
     impl->context = lib.newContext();
     if (!impl->context) {
-        error = ShareError::FromErrno(errno);
+        error = ShareErrorFromErrno(errno);
         return nullptr;
     }
     lib.setOptionUserData(impl->context, impl.get());
@@ -73,7 +73,7 @@ std::unique_ptr<ShareConnection> ShareConnection::Connect(const std::string& sha
     lib.setOptionFallbackAfterKerberos(impl->context, 1);
     lib.setDebug(impl->context, 0);
     if (!lib.initContext(impl->context)) {
-        error = ShareError::FromErrno(errno);
+        error = ShareErrorFromErrno(errno);
         lib.freeContext(impl->context, 1);
         impl->context = nullptr;
         return nullptr;
@@ -82,7 +82,7 @@ std::unique_ptr<ShareConnection> ShareConnection::Connect(const std::string& sha
     // credentials at once.
     SMBCFILE* dir = lib.getFunctionOpendir(impl->context)(impl->context, impl->url.c_str());
     if (!dir) {
-        error = ShareError::FromErrno(errno);
+        error = ShareErrorFromErrno(errno);
         return nullptr;
     }
     lib.getFunctionClosedir(impl->context)(impl->context, dir);
@@ -90,7 +90,7 @@ std::unique_ptr<ShareConnection> ShareConnection::Connect(const std::string& sha
     return std::unique_ptr<ShareConnection>(new ShareConnection(std::move(impl)));
 }
 
-std::unique_ptr<ShareFile> ShareConnection::Open(const std::string& path, int& error) {
+std::unique_ptr<ShareFile> ShareConnection::Open(const std::string& path, ShareError& error) {
     SMBCCTX* c = m_impl->context;
     const SmbClientLibrary& lib = *m_impl->lib;
     if (!c) {
@@ -100,12 +100,12 @@ std::unique_ptr<ShareFile> ShareConnection::Open(const std::string& path, int& e
     const std::string url = m_impl->url + ShareName::EncodePath(path);
     SMBCFILE* file = lib.getFunctionOpen(c)(c, url.c_str(), O_RDONLY, 0);
     if (!file) {
-        error = ShareError::FromErrno(errno);
+        error = ShareErrorFromErrno(errno);
         return nullptr;
     }
     struct stat st {};
     if (lib.getFunctionFstat(c)(c, file, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = S_ISDIR(st.st_mode) ? ShareError::kNotFound : ShareError::FromErrno(errno);
+        error = S_ISDIR(st.st_mode) ? ShareError::kNotFound : ShareErrorFromErrno(errno);
         lib.getFunctionClose(c)(c, file);
         return nullptr;
     }

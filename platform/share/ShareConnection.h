@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "ShareError.h"
+
 class ShareFile;
 
 // A connection to one network share, \\server\share (or //server/share; a
@@ -16,13 +18,13 @@ public:
     // Connects and checks the credentials on the share itself; nullptr with
     // error set (ShareError.h) when that fails.
     static std::unique_ptr<ShareConnection> Connect(const std::string& share, const std::string& user,
-                                                    const std::string& password, int& error);
+                                                    const std::string& password, ShareError& error);
     ~ShareConnection();
     ShareConnection(const ShareConnection&) = delete;
     ShareConnection& operator=(const ShareConnection&) = delete;
 
     // Opens a file below the share for reading ("\" or "/" separators).
-    std::unique_ptr<ShareFile> Open(const std::string& path, int& error);
+    std::unique_ptr<ShareFile> Open(const std::string& path, ShareError& error);
     // Ends the connection, closing what is still open on it; false when the
     // library could not let go of it. Files must be closed first.
     bool Disconnect();

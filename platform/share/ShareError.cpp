@@ -2,49 +2,45 @@
 
 #include <cerrno>
 
-namespace ShareError {
-
-int FromErrno(int error) {
+ShareError ShareErrorFromErrno(int error) {
     switch (error) {
     case 0:
-        return kNone;
+        return ShareError::kNone;
     case EACCES:
     case EPERM:
-        return kAccessDenied;
+        return ShareError::kAccessDenied;
     case ENOENT:
     case ENOTDIR:
     case ENODEV:
-        return kNotFound;
+        return ShareError::kNotFound;
     case ECONNREFUSED:
     case EHOSTUNREACH:
     case ENETUNREACH:
     case ETIMEDOUT:
     case ECONNRESET:
-        return kCannotConnect;
+        return ShareError::kCannotConnect;
     case EINVAL:
-        return kBadName;
+        return ShareError::kBadName;
     default:
-        return kFailed;
+        return ShareError::kFailed;
     }
 }
 
-std::string Text(int code) {
+std::string ShareErrorText(ShareError code) {
     switch (code) {
-    case kNone:
+    case ShareError::kNone:
         return "The operation completed successfully";
-    case kAccessDenied:
+    case ShareError::kAccessDenied:
         return "Access to the share was denied";
-    case kNotFound:
+    case ShareError::kNotFound:
         return "The share or the file was not found";
-    case kCannotConnect:
+    case ShareError::kCannotConnect:
         return "The server of the share cannot be reached";
-    case kBadName:
+    case ShareError::kBadName:
         return "The share name is not valid";
-    case kNoClient:
+    case ShareError::kNoClient:
         return "The network share client library is not installed";
     default:
         return "The network share operation failed";
     }
 }
-
-} // namespace ShareError

@@ -25,14 +25,14 @@ struct FdCloser {
 
 } // namespace
 
-int OfFile(const std::string& path, Sha512& digest, std::uint64_t* size) {
+SignatureError OfFile(const std::string& path, Sha512& digest, std::uint64_t* size) {
     const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0)
         return SignatureError::kCannotRead;
     return OfDescriptor(file.fd, digest, size);
 }
 
-int OfDescriptor(int fd, Sha512& digest, std::uint64_t* size) {
+SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         return SignatureError::kCannotRead;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TSha512.h"
 
 #include <cstdint>
@@ -13,9 +14,9 @@ using Sha512 = TSha512::Digest;
 // Each returns a SignatureError code: kNone with the digest (and size, when
 // asked for) set, kCannotRead when the file cannot be opened or read or is
 // no regular file, kLibrary.
-int OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullptr);
+SignatureError OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullptr);
 // Reads an open file from its first byte with positioned reads, so the
 // descriptor's offset is left where it was.
-int OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
+SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
 
 } // namespace FileDigest

@@ -4,7 +4,7 @@
 
 namespace ReleaseJump {
 
-int Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound) {
+SignatureError Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound) {
     // Written as a difference so that no sum overflows.
     return release <= installed || release - installed <= bound ? SignatureError::kNone
                                                                 : SignatureError::kReleaseTooFar;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "SignatureError.h"
+
 // How far one update may move the release number. Release numbers only
 // grow, so a statement for release 2^64 - 1, signed with a stolen key, would
 // leave a copy that installed it nothing newer to take, ever. An update may
@@ -15,6 +17,6 @@ constexpr std::uint64_t kDefaultBound = 1000;
 // SignatureError::kNone when release is at most bound above installed (a
 // release not above it is no update, but no jump either), kReleaseTooFar
 // otherwise.
-int Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound = kDefaultBound);
+SignatureError Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound = kDefaultBound);
 
 } // namespace ReleaseJump

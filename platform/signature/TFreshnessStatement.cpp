@@ -62,7 +62,7 @@ std::optional<TFreshnessStatement> TFreshnessStatement::Parse(std::string_view t
 }
 
 std::optional<TFreshnessStatement> TFreshnessStatement::Make(const TFacts& facts, const TSigningKey& key,
-                                                             int& error) {
+                                                             SignatureError& error) {
     if (!ValidFacts(facts)) {
         error = SignatureError::kBadDocument;
         return std::nullopt;
@@ -95,7 +95,7 @@ std::string TFreshnessStatement::Text() const {
     return SignedText(m_facts) + "signature " + Base64::Encode(signature) + "\n";
 }
 
-int TFreshnessStatement::Verify(const TPublicKey& key) const {
+SignatureError TFreshnessStatement::Verify(const TPublicKey& key) const {
     return key.Verify(SignedText(m_facts), m_signature) == SignatureError::kNone ? SignatureError::kNone
                                                                                  : SignatureError::kMismatch;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TSignature.h"
 
@@ -47,12 +48,13 @@ public:
     static std::optional<TFreshnessStatement> Parse(std::string_view text);
     // Signs facts. Nullopt and error (a SignatureError code): kBadDocument
     // for facts a statement cannot carry, or a signing error.
-    static std::optional<TFreshnessStatement> Make(const TFacts& facts, const TSigningKey& key, int& error);
+    static std::optional<TFreshnessStatement> Make(const TFacts& facts, const TSigningKey& key,
+                                                   SignatureError& error);
 
     std::string Text() const;
     const TFacts& Facts() const { return m_facts; }
     // kNone when key signed the statement, kMismatch otherwise.
-    int Verify(const TPublicKey& key) const;
+    SignatureError Verify(const TPublicKey& key) const;
 
 private:
     TFreshnessStatement(TFacts facts, const TSignature& signature)

@@ -120,7 +120,7 @@ std::optional<TKeyDocument> TKeyDocument::Parse(std::string_view text) {
     return TKeyDocument(std::move(*facts), std::move(signatures));
 }
 
-std::optional<TKeyDocument> TKeyDocument::Make(TFacts facts, int& error) {
+std::optional<TKeyDocument> TKeyDocument::Make(TFacts facts, SignatureError& error) {
     std::sort(facts.roots.begin(), facts.roots.end(), ByText);
     std::sort(facts.releaseKeys.begin(), facts.releaseKeys.end(), ByText);
     if (!ValidFacts(facts)) {
@@ -131,9 +131,9 @@ std::optional<TKeyDocument> TKeyDocument::Make(TFacts facts, int& error) {
     return TKeyDocument(std::move(facts), {});
 }
 
-int TKeyDocument::Sign(const TSigningKey& key) {
+SignatureError TKeyDocument::Sign(const TSigningKey& key) {
     std::optional<TSignature> signature;
-    if (const int error = key.Sign(SignedText(), signature); error != SignatureError::kNone)
+    if (const SignatureError error = key.Sign(SignedText(), signature); error != SignatureError::kNone)
         return error;
     const TPublicKey publicKey = key.PublicKey();
     const auto at =

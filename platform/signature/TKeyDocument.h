@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TSignature.h"
 
@@ -61,12 +62,12 @@ public:
     static std::optional<TKeyDocument> Parse(std::string_view text);
     // An unsigned document of facts (their keys put in order). Nullopt and
     // error kBadDocument for facts a document cannot carry.
-    static std::optional<TKeyDocument> Make(TFacts facts, int& error);
+    static std::optional<TKeyDocument> Make(TFacts facts, SignatureError& error);
 
     // Adds the key's signature (replacing an earlier one of the same key).
     // Returns a SignatureError code; kBadDocument when all 32 places are
     // taken.
-    int Sign(const TSigningKey& key);
+    SignatureError Sign(const TSigningKey& key);
 
     std::string Text() const;
     // The bytes every signature covers.

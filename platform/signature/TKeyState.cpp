@@ -19,7 +19,7 @@ bool SameKeys(std::vector<TPublicKey> a, std::vector<TPublicKey> b) {
 TKeyState::TKeyState(std::string product, std::vector<TPublicKey> roots, unsigned threshold)
     : m_product(std::move(product)), m_roots(std::move(roots)), m_threshold(threshold) {}
 
-int TKeyState::Restore(std::string_view kept) {
+SignatureError TKeyState::Restore(std::string_view kept) {
     auto document = TKeyDocument::Parse(kept);
     if (!document)
         return SignatureError::kBadDocument;
@@ -34,7 +34,7 @@ int TKeyState::Restore(std::string_view kept) {
     return SignatureError::kNone;
 }
 
-int TKeyState::Advance(std::string_view text) {
+SignatureError TKeyState::Advance(std::string_view text) {
     auto document = TKeyDocument::Parse(text);
     if (!document)
         return SignatureError::kBadDocument;
@@ -53,15 +53,15 @@ int TKeyState::Advance(std::string_view text) {
     return SignatureError::kNone;
 }
 
-int TKeyState::Usable(std::int64_t now) const {
+SignatureError TKeyState::Usable(std::int64_t now) const {
     if (!m_document)
         return SignatureError::kNoKeyDocument;
     return now < m_document->Facts().expires ? SignatureError::kNone : SignatureError::kExpired;
 }
 
-int TKeyState::CheckFreshness(const TFreshnessStatement& fresh, std::string_view package,
-                              std::string_view channel, std::int64_t now) const {
-    if (const int usable = Usable(now); usable != SignatureError::kNone)
+SignatureError TKeyState::CheckFreshness(const TFreshnessStatement& fresh, std::string_view package,
+                                         std::string_view channel, std::int64_t now) const {
+    if (const SignatureError usable = Usable(now); usable != SignatureError::kNone)
         return usable;
     const auto& facts = fresh.Facts();
     if (fresh.Verify(m_document->Facts().freshnessKey) != SignatureError::kNone)
@@ -79,23 +79,23 @@ int TKeyState::CheckFreshness(const TFreshnessStatement& fresh, std::string_view
     return SignatureError::kNone;
 }
 
-int TKeyState::CheckRelease(const TReleaseStatement& statement, TReleaseStatement::TDemand demand,
-                            std::int64_t now) const {
-    if (const int usable = Usable(now); usable != SignatureError::kNone)
+SignatureError TKeyState::CheckRelease(const TReleaseStatement& statement, TReleaseStatement::TDemand demand,
+                                       std::int64_t now) const {
+    if (const SignatureError usable = Usable(now); usable != SignatureError::kNone)
         return usable;
     demand.product = m_product;
     demand.maxExpiryAhead = INT64_MAX;
     return statement.Check(m_document->Facts().releaseKeys, demand, now);
 }
 
-int TKeyState::CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
-                           const TReleaseStatement::TDemand& demand, std::uint64_t installed,
-                           std::int64_t now, std::string_view freshPackage) const {
+SignatureError TKeyState::CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
+                                      const TReleaseStatement::TDemand& demand, std::uint64_t installed,
+                                      std::int64_t now, std::string_view freshPackage) const {
     const std::string_view package = freshPackage.empty() ? demand.package : freshPackage;
-    if (const int checked = CheckFreshness(fresh, package, demand.channel, now);
+    if (const SignatureError checked = CheckFreshness(fresh, package, demand.channel, now);
         checked != SignatureError::kNone)
         return checked;
-    if (const int checked = CheckRelease(statement, demand, now); checked != SignatureError::kNone)
+    if (const SignatureError checked = CheckRelease(statement, demand, now); checked != SignatureError::kNone)
         return checked;
     if (statement.Facts().release != fresh.Facts().release)
         return SignatureError::kNotNewest;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TFreshnessStatement.h"
 #include "TKeyDocument.h"
 #include "TPublicKey.h"
@@ -41,13 +42,13 @@ public:
     // that fails leaves the state as it was, and the caller walks from there.
     // Returns a SignatureError code: kNone, kBadDocument, kOtherProduct,
     // kNotNextDocument, kTooFewSigners.
-    int Restore(std::string_view kept);
+    SignatureError Restore(std::string_view kept);
     // Takes the next document. Returns kNone (the state moved on) or, with
     // the state as it was: kBadDocument (no document's text),
     // kOtherProduct, kNotNextDocument (not numbered one above),
     // kTooFewSigners (too few current roots, or on a change of roots too few
     // new ones, signed it).
-    int Advance(std::string_view text);
+    SignatureError Advance(std::string_view text);
 
     // 0 before any document.
     std::uint64_t Number() const { return m_document ? m_document->Facts().number : 0; }
@@ -55,7 +56,7 @@ public:
     const std::optional<TKeyDocument>& Document() const { return m_document; }
     // kNone when a document was taken and has not expired at now;
     // kNoKeyDocument or kExpired.
-    int Usable(std::int64_t now) const;
+    SignatureError Usable(std::int64_t now) const;
 
     // A freshness statement for package and channel, checked at now: kNone
     // when the document is usable and the current freshness key signed it
@@ -63,14 +64,14 @@ public:
     // channel (kOtherPackage), has not expired (kExpired), expires at most
     // kMaxFreshnessAhead ahead (kExpiresTooLate) and names no key document
     // newer than the one taken (kKeysBehind: a newer one is being withheld).
-    int CheckFreshness(const TFreshnessStatement& fresh, std::string_view package, std::string_view channel,
-                       std::int64_t now) const;
+    SignatureError CheckFreshness(const TFreshnessStatement& fresh, std::string_view package,
+                                  std::string_view channel, std::int64_t now) const;
     // A release statement: kNone when the document is usable and one of
     // its release keys signed the statement, which meets demand (its expiry
     // limit aside: freshness statements keep release statements fresh) at
     // now; otherwise the codes of TReleaseStatement::Check.
-    int CheckRelease(const TReleaseStatement& statement, TReleaseStatement::TDemand demand,
-                     std::int64_t now) const;
+    SignatureError CheckRelease(const TReleaseStatement& statement, TReleaseStatement::TDemand demand,
+                                std::int64_t now) const;
     // The whole rule for one update: the freshness statement holds for
     // demand's package and channel, the release statement holds for demand
     // and is of the release the freshness statement names (kNotNewest
@@ -79,9 +80,9 @@ public:
     // above installed at all is the caller's question.
     // For a delta package, freshPackage names the full package the freshness
     // statement speaks of (empty: demand's package).
-    int CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
-                    const TReleaseStatement::TDemand& demand, std::uint64_t installed, std::int64_t now,
-                    std::string_view freshPackage = {}) const;
+    SignatureError CheckUpdate(const TReleaseStatement& statement, const TFreshnessStatement& fresh,
+                               const TReleaseStatement::TDemand& demand, std::uint64_t installed,
+                               std::int64_t now, std::string_view freshPackage = {}) const;
 
 private:
     // The roots and threshold that must sign the next document.

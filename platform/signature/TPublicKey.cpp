@@ -21,19 +21,19 @@ std::string TPublicKey::Base64() const {
     return Base64::Encode(std::string_view(reinterpret_cast<const char*>(m_bytes.data()), m_bytes.size()));
 }
 
-int TPublicKey::VerifyDigest(const FileDigest::Sha512& digest, const TSignature& signature) const {
+SignatureError TPublicKey::VerifyDigest(const FileDigest::Sha512& digest, const TSignature& signature) const {
     return Verify(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()), signature);
 }
 
-int TPublicKey::Verify(std::string_view message, const TSignature& signature) const {
+SignatureError TPublicKey::Verify(std::string_view message, const TSignature& signature) const {
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
         EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, m_bytes.data(), m_bytes.size()),
         EVP_PKEY_free);
     if (!key)
-        return SignatureError::FromLibrary();
+        return SignatureErrorFromLibrary();
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
-        return SignatureError::FromLibrary();
+        return SignatureErrorFromLibrary();
     const int result =
         EVP_DigestVerify(context.get(), signature.Data().data(), signature.Data().size(),
                          reinterpret_cast<const unsigned char*>(message.data()), message.size());
@@ -41,13 +41,13 @@ int TPublicKey::Verify(std::string_view message, const TSignature& signature) co
         return SignatureError::kNone;
     // A signature that does not verify (a key that is no curve point
     // included) leaves errors on the queue; they say no more than "no".
-    SignatureError::FromLibrary();
+    SignatureErrorFromLibrary();
     return SignatureError::kMismatch;
 }
 
-int TPublicKey::VerifyFile(const std::string& path, const TSignature& signature) const {
+SignatureError TPublicKey::VerifyFile(const std::string& path, const TSignature& signature) const {
     FileDigest::Sha512 digest{};
-    if (const int error = FileDigest::OfFile(path, digest); error != SignatureError::kNone)
+    if (const SignatureError error = FileDigest::OfFile(path, digest); error != SignatureError::kNone)
         return error;
     return VerifyDigest(digest, signature);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileDigest.h"
+#include "SignatureError.h"
 #include "TSignature.h"
 
 #include <array>
@@ -26,13 +27,13 @@ public:
     // Checks a signature over the exact bytes of a message. Returns a
     // SignatureError code: kNone when it verifies, kMismatch when it does
     // not, kLibrary.
-    int Verify(std::string_view message, const TSignature& signature) const;
+    SignatureError Verify(std::string_view message, const TSignature& signature) const;
 
     // Checks a signature over a digest or over a whole file (read in blocks).
     // Returns a SignatureError code: kNone when it verifies, kMismatch when
     // it does not, kCannotRead, kBadKey or kLibrary.
-    int VerifyDigest(const FileDigest::Sha512& digest, const TSignature& signature) const;
-    int VerifyFile(const std::string& path, const TSignature& signature) const;
+    SignatureError VerifyDigest(const FileDigest::Sha512& digest, const TSignature& signature) const;
+    SignatureError VerifyFile(const std::string& path, const TSignature& signature) const;
 
     friend bool operator==(const TPublicKey&, const TPublicKey&) = default;
 

@@ -100,7 +100,7 @@ std::optional<TReleaseStatement> TReleaseStatement::Parse(std::string_view text)
 }
 
 std::optional<TReleaseStatement> TReleaseStatement::Make(const TFacts& facts, const TSigningKey& key,
-                                                         int& error) {
+                                                         SignatureError& error) {
     if (!ValidFacts(facts)) {
         error = SignatureError::kBadStatement;
         return std::nullopt;
@@ -138,13 +138,13 @@ std::string TReleaseStatement::Text() const {
     return SignedText(m_facts) + "signature " + Base64::Encode(signature) + "\n";
 }
 
-int TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view product,
-                             std::int64_t now) const {
+SignatureError TReleaseStatement::Check(std::span<const TPublicKey> keys, std::string_view product,
+                                        std::int64_t now) const {
     return Check(keys, TDemand{product, {}, {}, 0, kMaxExpiryAhead}, now);
 }
 
-int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& demand,
-                             std::int64_t now) const {
+SignatureError TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& demand,
+                                        std::int64_t now) const {
     const std::string signedText = SignedText(m_facts);
     const bool signedByOne = std::any_of(keys.begin(), keys.end(), [&](const TPublicKey& key) {
         return key.Verify(signedText, m_signature) == SignatureError::kNone;
@@ -164,7 +164,7 @@ int TReleaseStatement::Check(std::span<const TPublicKey> keys, const TDemand& de
     return SignatureError::kNone;
 }
 
-int TReleaseStatement::CheckPackage(std::uint64_t size, const TSha512::Digest& digest) const {
+SignatureError TReleaseStatement::CheckPackage(std::uint64_t size, const TSha512::Digest& digest) const {
     return size == m_facts.size && digest == m_facts.sha512 ? SignatureError::kNone
                                                             : SignatureError::kPackageMismatch;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TSha512.h"
 #include "TSignature.h"
@@ -67,7 +68,8 @@ public:
     static std::optional<TReleaseStatement> Parse(std::string_view text);
     // Signs facts. Returns nullopt and sets error (a SignatureError code):
     // kBadStatement for facts a statement cannot carry, or a signing error.
-    static std::optional<TReleaseStatement> Make(const TFacts& facts, const TSigningKey& key, int& error);
+    static std::optional<TReleaseStatement> Make(const TFacts& facts, const TSigningKey& key,
+                                                 SignatureError& error);
 
     // What a caller demands of a statement besides its signature.
     struct TDemand {
@@ -103,15 +105,15 @@ public:
     // since 1970) and expires at most kMaxExpiryAhead after now; otherwise
     // kMismatch (no key signed it), kOtherProduct, kOtherPackage, kOtherBase,
     // kExpired or kExpiresTooLate, checked in that order.
-    int Check(std::span<const TPublicKey> keys, std::string_view product, std::int64_t now) const;
+    SignatureError Check(std::span<const TPublicKey> keys, std::string_view product, std::int64_t now) const;
     // The same, and the package and channel demanded (kOtherPackage when
     // either differs) and the kind of package (kOtherBase when a full one
     // is demanded of a delta statement, a delta of a full one, or a delta
     // from another base), checked after the product.
-    int Check(std::span<const TPublicKey> keys, const TDemand& demand, std::int64_t now) const;
+    SignatureError Check(std::span<const TPublicKey> keys, const TDemand& demand, std::int64_t now) const;
     // kNone when a package of this size and digest is the one stated,
     // kPackageMismatch otherwise.
-    int CheckPackage(std::uint64_t size, const TSha512::Digest& digest) const;
+    SignatureError CheckPackage(std::uint64_t size, const TSha512::Digest& digest) const;
 
 private:
     TReleaseStatement(TFacts facts, const TSignature& signature)

@@ -24,12 +24,12 @@ void TSha512::Reset() {
     m_size = 0;
     m_ok = m_impl->context && EVP_DigestInit_ex(m_impl->context, EVP_sha512(), nullptr) == 1;
     if (!m_ok)
-        SignatureError::FromLibrary();
+        SignatureErrorFromLibrary();
 }
 
 bool TSha512::Update(const void* data, std::size_t size) {
     if (m_ok && size > 0 && EVP_DigestUpdate(m_impl->context, data, size) != 1) {
-        SignatureError::FromLibrary();
+        SignatureErrorFromLibrary();
         m_ok = false;
     }
     m_size += size;
@@ -39,7 +39,7 @@ bool TSha512::Update(const void* data, std::size_t size) {
 bool TSha512::Final(Digest& digest) {
     unsigned int length = 0;
     if (m_ok && (EVP_DigestFinal_ex(m_impl->context, digest.data(), &length) != 1 || length != kSize)) {
-        SignatureError::FromLibrary();
+        SignatureErrorFromLibrary();
         m_ok = false;
     }
     const bool ok = m_ok;

@@ -68,7 +68,7 @@ bool WritePem(BIO* out, EVP_PKEY* key, const std::optional<std::string>& passphr
 
 // Writes text to a new file readable by its owner only; an existing file is
 // never replaced, and a half-written one is removed.
-int WriteNewPrivateFile(const std::string& path, const char* text, long length) {
+SignatureError WriteNewPrivateFile(const std::string& path, const char* text, long length) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return SignatureError::kCannotWrite;
@@ -103,22 +103,22 @@ TSigningKey::~TSigningKey() = default;
 TSigningKey::TSigningKey(TSigningKey&&) noexcept = default;
 TSigningKey& TSigningKey::operator=(TSigningKey&&) noexcept = default;
 
-std::optional<TSigningKey> TSigningKey::Generate(int& error) {
+std::optional<TSigningKey> TSigningKey::Generate(SignatureError& error) {
     auto impl = std::make_unique<Impl>();
     impl->key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
     if (!impl->key) {
-        error = SignatureError::FromLibrary();
+        error = SignatureErrorFromLibrary();
         return std::nullopt;
     }
     error = SignatureError::kNone;
     return TSigningKey(std::move(impl));
 }
 
-std::optional<TSigningKey> TSigningKey::Load(const std::string& pemPath, int& error,
+std::optional<TSigningKey> TSigningKey::Load(const std::string& pemPath, SignatureError& error,
                                              const std::optional<std::string>& passphrase) {
     const Bio file(BIO_new_file(pemPath.c_str(), "r"), BIO_free);
     if (!file) {
-        SignatureError::FromLibrary();
+        SignatureErrorFromLibrary();
         error = SignatureError::kCannotRead;
         return std::nullopt;
     }
@@ -126,7 +126,7 @@ std::optional<TSigningKey> TSigningKey::Load(const std::string& pemPath, int& er
     PassphraseRequest request{&passphrase};
     impl->key = PEM_read_bio_PrivateKey(file.get(), nullptr, GivePassphrase, &request);
     if (!impl->key || EVP_PKEY_get_base_id(impl->key) != EVP_PKEY_ED25519) {
-        SignatureError::FromLibrary();
+        SignatureErrorFromLibrary();
         error = !impl->key && request.asked ? SignatureError::kPassphrase : SignatureError::kBadKey;
         return std::nullopt;
     }
@@ -134,12 +134,13 @@ std::optional<TSigningKey> TSigningKey::Load(const std::string& pemPath, int& er
     return TSigningKey(std::move(impl));
 }
 
-int TSigningKey::Save(const std::string& pemPath, const std::optional<std::string>& passphrase) const {
+SignatureError TSigningKey::Save(const std::string& pemPath,
+                                 const std::optional<std::string>& passphrase) const {
     if (passphrase && passphrase->empty())
         return SignatureError::kPassphrase;
     const Bio memory(BIO_new(BIO_s_mem()), BIO_free);
     if (!memory || !WritePem(memory.get(), m_impl->key, passphrase))
-        return SignatureError::FromLibrary();
+        return SignatureErrorFromLibrary();
     char* text = nullptr;
     const long length = BIO_get_mem_data(memory.get(), &text);
     return WriteNewPrivateFile(pemPath, text, length);
@@ -153,7 +154,7 @@ TPublicKey TSigningKey::PublicKey() const {
     return TPublicKey(bytes);
 }
 
-int TSigningKey::Sign(std::string_view message, std::optional<TSignature>& signature) const {
+SignatureError TSigningKey::Sign(std::string_view message, std::optional<TSignature>& signature) const {
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     TSignature::Bytes bytes{};
     std::size_t length = bytes.size();
@@ -161,14 +162,14 @@ int TSigningKey::Sign(std::string_view message, std::optional<TSignature>& signa
         EVP_DigestSign(context.get(), bytes.data(), &length,
                        reinterpret_cast<const unsigned char*>(message.data()), message.size()) != 1 ||
         length != bytes.size())
-        return SignatureError::FromLibrary();
+        return SignatureErrorFromLibrary();
     signature.emplace(bytes);
     return SignatureError::kNone;
 }
 
-int TSigningKey::SignFile(const std::string& path, std::optional<TSignature>& signature) const {
+SignatureError TSigningKey::SignFile(const std::string& path, std::optional<TSignature>& signature) const {
     FileDigest::Sha512 digest{};
-    if (const int error = FileDigest::OfFile(path, digest); error != SignatureError::kNone)
+    if (const SignatureError error = FileDigest::OfFile(path, digest); error != SignatureError::kNone)
         return error;
     return Sign(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()), signature);
 }

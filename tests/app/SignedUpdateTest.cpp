@@ -43,7 +43,7 @@ HttpReply Dated(std::int64_t time = kServerTime) {
 }
 
 TSigningKey NewKey() {
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     return std::move(TSigningKey::Generate(error).value());
 }
 
@@ -83,9 +83,9 @@ protected:
         sha.Update(bytes.data(), bytes.size());
         sha.Final(facts.sha512);
         facts.expires = expires;
-        int error = 0;
+        SignatureError error = SignatureError::kNone;
         const auto statement = TReleaseStatement::Make(facts, signer, error);
-        EXPECT_TRUE(statement) << SignatureError::Text(error);
+        EXPECT_TRUE(statement) << SignatureErrorText(error);
         return statement ? statement->Text() : std::string();
     }
     static void Serve(LocalHttpServer& on, const std::string& bytes,
@@ -416,9 +416,9 @@ std::string DeltaStatement(const TSigningKey& signer, const std::string& bytes, 
     sha.Update(bytes.data(), bytes.size());
     sha.Final(facts.sha512);
     facts.expires = UtcTime::Now() + 86400;
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const auto statement = TReleaseStatement::Make(facts, signer, error);
-    EXPECT_TRUE(statement) << SignatureError::Text(error);
+    EXPECT_TRUE(statement) << SignatureErrorText(error);
     return statement ? statement->Text() : std::string();
 }
 

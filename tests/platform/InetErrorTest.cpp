@@ -13,49 +13,49 @@
 namespace {
 
 TEST(InetError, MapsCurlCodes) {
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_OK), InetError::kNone);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_OPERATION_TIMEDOUT), InetError::kTimeout);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_PARTIAL_FILE), InetError::kConnectionAborted);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_RECV_ERROR), InetError::kConnectionReset);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_COULDNT_CONNECT), InetError::kCannotConnect);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_COULDNT_RESOLVE_HOST), InetError::kNameNotResolved);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_UNSUPPORTED_PROTOCOL), InetError::kUnrecognizedScheme);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_PEER_FAILED_VERIFICATION), InetError::kCertificateInvalid);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_SSL_CONNECT_ERROR), InetError::kSecureFailure);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_TOO_MANY_REDIRECTS), InetError::kRedirectFailed);
-    EXPECT_EQ(InetError::FromCurlCode(CURLE_OUT_OF_MEMORY), InetError::kInternal);
-    EXPECT_EQ(InetError::FromCurlCode(99999), InetError::kInternal);
-    EXPECT_EQ(InetError::FromCurlUrlCode(CURLUE_MALFORMED_INPUT), InetError::kInvalidUrl);
-    EXPECT_EQ(InetError::FromCurlUrlCode(CURLUE_BAD_SCHEME), InetError::kUnrecognizedScheme);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_OK), InetError::kNone);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_OPERATION_TIMEDOUT), InetError::kTimeout);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_PARTIAL_FILE), InetError::kConnectionAborted);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_RECV_ERROR), InetError::kConnectionReset);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_COULDNT_CONNECT), InetError::kCannotConnect);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_COULDNT_RESOLVE_HOST), InetError::kNameNotResolved);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_UNSUPPORTED_PROTOCOL), InetError::kUnrecognizedScheme);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_PEER_FAILED_VERIFICATION), InetError::kCertificateInvalid);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_SSL_CONNECT_ERROR), InetError::kSecureFailure);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_TOO_MANY_REDIRECTS), InetError::kRedirectFailed);
+    EXPECT_EQ(InetErrorFromCurlCode(CURLE_OUT_OF_MEMORY), InetError::kInternal);
+    EXPECT_EQ(InetErrorFromCurlCode(99999), InetError::kInternal);
+    EXPECT_EQ(InetErrorFromCurlUrlCode(CURLUE_MALFORMED_INPUT), InetError::kInvalidUrl);
+    EXPECT_EQ(InetErrorFromCurlUrlCode(CURLUE_BAD_SCHEME), InetError::kUnrecognizedScheme);
 }
 
 TEST(InetError, EveryCodeHasItsOwnText) {
-    const int codes[] = {InetError::kNone,
-                         InetError::kTimeout,
-                         InetError::kInternal,
-                         InetError::kInvalidUrl,
-                         InetError::kUnrecognizedScheme,
-                         InetError::kNameNotResolved,
-                         InetError::kLoginFailure,
-                         InetError::kOperationCancelled,
-                         InetError::kCannotConnect,
-                         InetError::kConnectionAborted,
-                         InetError::kConnectionReset,
-                         InetError::kRedirectFailed,
-                         InetError::kInvalidServerResponse,
-                         InetError::kSecureFailure,
-                         InetError::kCertificateInvalid};
+    const InetError codes[] = {InetError::kNone,
+                               InetError::kTimeout,
+                               InetError::kInternal,
+                               InetError::kInvalidUrl,
+                               InetError::kUnrecognizedScheme,
+                               InetError::kNameNotResolved,
+                               InetError::kLoginFailure,
+                               InetError::kOperationCancelled,
+                               InetError::kCannotConnect,
+                               InetError::kConnectionAborted,
+                               InetError::kConnectionReset,
+                               InetError::kRedirectFailed,
+                               InetError::kInvalidServerResponse,
+                               InetError::kSecureFailure,
+                               InetError::kCertificateInvalid};
     std::set<std::string> texts;
-    for (int code : codes) {
-        const std::string text = InetError::Text(code);
-        EXPECT_FALSE(text.empty()) << code;
-        EXPECT_EQ(text.find("Unknown"), std::string::npos) << code;
+    for (InetError code : codes) {
+        const std::string text = InetErrorText(code);
+        EXPECT_FALSE(text.empty()) << static_cast<int>(code);
+        EXPECT_EQ(text.find("Unknown"), std::string::npos) << static_cast<int>(code);
         texts.insert(text);
     }
     EXPECT_EQ(texts.size(), std::size(codes));
-    EXPECT_EQ(InetError::Text(InetError::kTimeout), "The operation timed out");
-    EXPECT_EQ(InetError::Text(4711), "Unknown internet error 4711");
-    EXPECT_EQ(InetError::Text(-1), "Unknown internet error -1");
+    EXPECT_EQ(InetErrorText(InetError::kTimeout), "The operation timed out");
+    EXPECT_EQ(InetErrorText(static_cast<InetError>(4711)), "Unknown internet error 4711");
+    EXPECT_EQ(InetErrorText(static_cast<InetError>(-1)), "Unknown internet error -1");
 }
 
 std::string Fields(const TDateFields& f) {

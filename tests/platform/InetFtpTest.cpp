@@ -50,9 +50,9 @@ TEST_P(InetFtpTest, ListsReadsAndWritesThroughOneLogin) {
     LocalFtpServer server(root.Path());
     ASSERT_GT(server.Port(), 0);
 
-    int error = 0;
+    InetError error = InetError::kNone;
     auto ftp = InetFtpConnection::Connect(LoginTo(server), &cancel, error);
-    ASSERT_TRUE(ftp) << error;
+    ASSERT_TRUE(ftp) << InetErrorText(error);
     EXPECT_FALSE(ftp->SetCurrentDirectory("/missing/"));
     ASSERT_TRUE(ftp->SetCurrentDirectory("/pub/"));
     InetFtpEntry entry;
@@ -90,9 +90,9 @@ TEST_P(InetFtpTest, NamesWithUrlSpecialBytesAreSentAsTheyAre) {
     const std::string folder = "a b#1", name = "x%41 y?z;type=a.bin";
     WriteFile(root / folder / name, "special");
     LocalFtpServer server(root.Path());
-    int error = 0;
+    InetError error = InetError::kNone;
     auto ftp = InetFtpConnection::Connect(LoginTo(server), &cancel, error);
-    ASSERT_TRUE(ftp) << error;
+    ASSERT_TRUE(ftp) << InetErrorText(error);
     ASSERT_TRUE(ftp->SetCurrentDirectory(folder));
     InetFtpEntry entry;
     ASSERT_TRUE(ftp->FindFile(name, entry));
@@ -109,7 +109,7 @@ TEST_P(InetFtpTest, UserLoginAndWrongPassword) {
     LocalFtpServer server(root.Path(), {.user = "vendor", .password = "s3cret", .noSize = false});
     ASSERT_GT(server.Port(), 0);
     auto login = LoginTo(server);
-    int error = 0;
+    InetError error = InetError::kNone;
     EXPECT_FALSE(InetFtpConnection::Connect(login, &cancel, error)); // anonymous is refused
     login.user = "vendor";
     login.password = "wrong";
@@ -122,7 +122,7 @@ TEST_P(InetFtpTest, UserLoginAndWrongPassword) {
 TEST_P(InetFtpTest, ServerWithoutSizeQueriesListsNothingButServesTheFile) {
     WriteFile(root / "c.bin", "content");
     LocalFtpServer server(root.Path(), {.user = "", .password = "", .noSize = true});
-    int error = 0;
+    InetError error = InetError::kNone;
     auto ftp = InetFtpConnection::Connect(LoginTo(server), &cancel, error);
     ASSERT_TRUE(ftp);
     InetFtpEntry entry;
@@ -136,7 +136,7 @@ TEST_P(InetFtpTest, NoServerAndACancelledWait) {
     InetFtpConnection::Login login;
     login.host = "127.0.0.1";
     login.port = 1;
-    int error = 0;
+    InetError error = InetError::kNone;
     EXPECT_FALSE(InetFtpConnection::Connect(login, &cancel, error));
     EXPECT_EQ(error, InetError::kCannotConnect);
 

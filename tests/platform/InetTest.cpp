@@ -218,7 +218,7 @@ TEST_F(InetTest, OpenFailsWithoutAResponse) {
     }
     const struct {
         std::string url;
-        int error;
+        InetError error;
     } cases[] = {
         {"http://127.0.0.1:" + std::to_string(closedPort) + "/x", InetError::kCannotConnect},
         {"gopher://127.0.0.1/x", InetError::kUnrecognizedScheme},
@@ -374,7 +374,7 @@ TEST(InetProxy, AProxyWithoutAPortIsReachedOnPort80) {
     ASSERT_TRUE(session);
     InetRequest* request = session->OpenUrl("http://updates.example/p.cab", false);
     EXPECT_TRUE(request && ReadAll(*request).body == "via proxy");
-    int error = 0;
+    InetError error = InetError::kNone;
     auto upload =
         InetUpload::Open(*session, "http://updates.example/in", InetUpload::Verb::Post, nullptr, error);
     ASSERT_TRUE(upload);

@@ -16,7 +16,7 @@ const std::int64_t kNow = *UtcTime::Parse("2027-01-10T00:00:00Z");
 const std::int64_t kDay = 86400;
 
 TSigningKey NewKey() {
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     auto key = TSigningKey::Generate(error);
     EXPECT_EQ(error, SignatureError::kNone);
     return std::move(*key);
@@ -53,9 +53,9 @@ struct Keys {
         TKeyDocument::TFacts facts{product,           number,    expires,
                                    std::move(roots),  threshold, std::move(releaseKeys),
                                    fresh.PublicKey(), 100};
-        int error = -1;
+        SignatureError error = SignatureError::kLibrary;
         auto document = TKeyDocument::Make(facts, error);
-        EXPECT_TRUE(document) << SignatureError::Text(error);
+        EXPECT_TRUE(document) << SignatureErrorText(error);
         if (!document)
             return {};
         for (const TSigningKey* signer : signers)
@@ -76,13 +76,13 @@ TReleaseStatement Statement(const TSigningKey& key, std::uint64_t release) {
     facts.release = release;
     facts.size = 10;
     facts.expires = kNow + 400 * kDay; // release keys sign long-lived statements
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     return *TReleaseStatement::Make(facts, key, error);
 }
 
 TFreshnessStatement Fresh(const TSigningKey& key, std::uint64_t release, std::uint64_t keys = 1,
                           std::int64_t expires = kNow + 7 * kDay) {
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     const TFreshnessStatement::TFacts facts{"Quorvel", "DirevidUreziv.cab", "", release, keys, expires};
     return *TFreshnessStatement::Make(facts, key, error);
 }
@@ -217,7 +217,7 @@ TEST(KeyState, AnUpdateNeedsAFreshWordOnTheNewestRelease) {
     TReleaseStatement::TFacts deltaFacts = eight.Facts();
     deltaFacts.package = "DirevidUreziv-7-8.cab";
     deltaFacts.base = 7;
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     const auto delta = TReleaseStatement::Make(deltaFacts, keys.release2, error);
     const TReleaseStatement::TDemand deltaDemand{"Quorvel", "DirevidUreziv-7-8.cab", "", 7};
     EXPECT_EQ(state.CheckUpdate(*delta, Fresh(keys.fresh1, 8), deltaDemand, 7, kNow, "DirevidUreziv.cab"),

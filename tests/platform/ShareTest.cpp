@@ -31,11 +31,11 @@ TEST_F(ShareTest, ReadsAFileBelowTheShareWithItsSizeAndTime) {
     utimbuf times{1600000000, 1600000000};
     ::utime((Server().ShareDir() / "sub dir" / "f.bin").c_str(), &times);
 
-    int error = -1;
+    ShareError error = ShareError::kFailed;
     auto share = ShareConnection::Connect(Server().Unc(), kUser, kPassword, error);
-    ASSERT_TRUE(share) << ShareError::Text(error);
+    ASSERT_TRUE(share) << ShareErrorText(error);
     auto file = share->Open("sub dir\\f.bin", error);
-    ASSERT_TRUE(file) << ShareError::Text(error);
+    ASSERT_TRUE(file) << ShareErrorText(error);
     EXPECT_EQ(file->Size(), payload.size());
     EXPECT_EQ(file->LastWriteSeconds(), 1600000000);
     EXPECT_TRUE(ReadAll(*file) == payload);
@@ -47,7 +47,7 @@ TEST_F(ShareTest, ReadsAFileBelowTheShareWithItsSizeAndTime) {
 }
 
 TEST_F(ShareTest, SlashFormAndRefusedConnections) {
-    int error = -1;
+    ShareError error = ShareError::kFailed;
     std::string slashed = Server().Unc();
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     EXPECT_TRUE(ShareConnection::Connect(slashed, kUser, kPassword, error));

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TSigningKey NewKey() {
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     auto key = TSigningKey::Generate(error);
     EXPECT_EQ(error, SignatureError::kNone);
     return std::move(*key);
@@ -158,7 +158,7 @@ TEST(SigningKey, SavesPrivatelyLoadsBackAndNeverOverwrites) {
     EXPECT_EQ(NewKey().Save(dir / "key.pem"), SignatureError::kCannotWrite);
     EXPECT_EQ(ReadFile(dir / "key.pem"), saved);
 
-    int error = -1;
+    SignatureError error = SignatureError::kLibrary;
     const auto loaded = TSigningKey::Load(dir / "key.pem", error);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->PublicKey(), key.PublicKey());

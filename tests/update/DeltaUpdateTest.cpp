@@ -32,7 +32,7 @@ std::string Varied(std::size_t size, int seed) {
 }
 
 TSigningKey NewKey() {
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     return std::move(TSigningKey::Generate(error).value());
 }
 
@@ -95,9 +95,9 @@ protected:
         sha.Update(bytes.data(), bytes.size());
         sha.Final(facts.sha512);
         facts.expires = UtcTime::Now() + 86400;
-        int error = 0;
+        SignatureError error = SignatureError::kNone;
         const auto statement = TReleaseStatement::Make(facts, key, error);
-        EXPECT_TRUE(statement) << SignatureError::Text(error);
+        EXPECT_TRUE(statement) << SignatureErrorText(error);
         return statement ? statement->Text() : std::string();
     }
 

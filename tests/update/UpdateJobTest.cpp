@@ -59,9 +59,9 @@ protected:
         sha.Update(bytes.data(), bytes.size());
         sha.Final(facts.sha512);
         facts.expires = UtcTime::Now() + 86400;
-        int error = 0;
+        SignatureError error = SignatureError::kNone;
         const auto statement = TReleaseStatement::Make(facts, signer, error);
-        EXPECT_TRUE(statement) << SignatureError::Text(error);
+        EXPECT_TRUE(statement) << SignatureErrorText(error);
         return statement ? statement->Text() : std::string();
     }
     TUpdateSettings Settings(const std::string& key = "") const {
@@ -126,7 +126,7 @@ TEST_F(UpdateJob, FailuresEndInTheErrorWithTheProductAsItWas) {
 }
 
 TEST_F(UpdateJob, WithAKeyTheStatementAloneDecides) {
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const TSigningKey key = std::move(TSigningKey::Generate(error).value());
     const std::string publicKey = key.PublicKey().Base64();
     // No Last-Modified at all: nothing but the statement is asked.
@@ -157,8 +157,8 @@ TEST_F(UpdateJob, WithAKeyTheStatementAloneDecides) {
 TEST_F(UpdateJob, TheCommandLineUpdatesWithNoDisplay) {
     server.ServeBytes(kPackagePath, package, Dated());
     auto run = [&](const std::string& option, const std::string& url) {
-        const std::string command = "LSAN_OPTIONS=\"$LSAN_OPTIONS:print_suppressions=0\" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER
-                                    "' " +
+        const std::string command = "LSAN_OPTIONS=\"$LSAN_OPTIONS:print_suppressions=0\" env -u DISPLAY -u "
+                                    "WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QUORVEL_UPDATER "' " +
                                     option + " --folder '" + folder.Slash() + "' --url '" + url + "' >'" +
                                     (work / "out.txt").string() + "' 2>&1";
         const int status = std::system(command.c_str());
@@ -191,9 +191,9 @@ TKeyDocument Document(std::uint64_t number, const TSigningKey& root, const TSign
     facts.releaseKeys = {release.PublicKey()};
     facts.freshnessKey = freshness.PublicKey();
     facts.maxJump = 1000;
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     auto document = TKeyDocument::Make(facts, error);
-    EXPECT_TRUE(document) << SignatureError::Text(error);
+    EXPECT_TRUE(document) << SignatureErrorText(error);
     EXPECT_EQ(document->Sign(root), SignatureError::kNone);
     return *document;
 }
@@ -201,9 +201,9 @@ TKeyDocument Document(std::uint64_t number, const TSigningKey& root, const TSign
 std::string Fresh(const TSigningKey& freshness, std::uint64_t release, std::uint64_t keys) {
     TFreshnessStatement::TFacts facts{"Quorvel", "DirevidUreziv.cab",       "", release,
                                       keys,      UtcTime::Now() + 7 * 86400};
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const auto fresh = TFreshnessStatement::Make(facts, freshness, error);
-    EXPECT_TRUE(fresh) << SignatureError::Text(error);
+    EXPECT_TRUE(fresh) << SignatureErrorText(error);
     return fresh ? fresh->Text() : std::string();
 }
 
@@ -211,7 +211,7 @@ std::string Fresh(const TSigningKey& freshness, std::uint64_t release, std::uint
 // beside the package: a release key revoked by the next document signs
 // nothing that installs, however fresh its statement.
 TEST_F(UpdateJob, WithRootKeysAStolenReleaseKeyIsRevokedByTheNextDocument) {
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     auto key = [&] { return std::move(TSigningKey::Generate(error).value()); };
     const TSigningKey root = key(), release = key(), stolen = key(), freshness = key();
     TUpdateSettings settings = Settings();

@@ -56,8 +56,8 @@ Arguments Split(const std::vector<std::string>& args) {
     return result;
 }
 
-int Fail(const std::string& what, int code) {
-    std::cerr << "quorvel-sign: " << what << ": " << SignatureError::Text(code) << "\n";
+int Fail(const std::string& what, SignatureError code) {
+    std::cerr << "quorvel-sign: " << what << ": " << SignatureErrorText(code) << "\n";
     return 1;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SignatureError.h"
 #include "TPublicKey.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ Arguments Split(const std::vector<std::string>& args);
 
 // Each reports on standard error and returns the exit status: 1, or 2 for
 // wrong usage.
-int Fail(const std::string& what, int code);
+int Fail(const std::string& what, SignatureError code);
 int FailWith(const std::string& message);
 int Usage();
 

@@ -106,7 +106,7 @@ std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& 
         return std::nullopt;
     }
     const bool given = passphrase.has_value();
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     auto key = TSigningKey::Load(keyFile, error, passphrase);
     // An encrypted key without a passphrase given: ask whoever is at the
     // terminal, once.

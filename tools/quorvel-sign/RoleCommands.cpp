@@ -44,7 +44,7 @@ int SignWith(TKeyDocument& document, const std::vector<std::string>& keyFiles, c
         const auto key = Passphrase::LoadKey(keyFile, args, result);
         if (!key)
             return result;
-        if (const int signed_ = document.Sign(*key); signed_ != SignatureError::kNone)
+        if (const SignatureError signed_ = document.Sign(*key); signed_ != SignatureError::kNone)
             return Fail(keyFile, signed_);
     }
     return 0;
@@ -65,7 +65,7 @@ std::optional<TKeyState> BuiltIn(const Arguments& args, std::string& product) {
 bool Walk(TKeyState& state, const std::vector<std::string>& documents) {
     for (const std::string& file : documents) {
         const auto text = ReadShort(file, TKeyDocument::kMaxTextSize);
-        const int taken = text ? state.Advance(*text) : SignatureError::kCannotRead;
+        const SignatureError taken = text ? state.Advance(*text) : SignatureError::kCannotRead;
         if (taken != SignatureError::kNone) {
             Fail(file, taken);
             return false;
@@ -98,7 +98,7 @@ int Keys(const Arguments& args) {
              // Beyond any number of roots, so refused below, yet no wrap.
              static_cast<unsigned>(std::min<std::uint64_t>(*threshold, TKeyDocument::kMaxKeys + 1)),
              *releaseKeys, *freshness, *maxJump};
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     auto document = TKeyDocument::Make(facts, error);
     if (!document)
         return FailWith(
@@ -146,7 +146,7 @@ int Fresh(const Arguments& args) {
     const auto key = Passphrase::LoadKey(args.words[0], args, result);
     if (!key)
         return result;
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const auto statement = TFreshnessStatement::Make(facts, *key, error);
     if (!statement)
         return Fail("the freshness statement", error);
@@ -166,7 +166,7 @@ int CheckKeys(const Arguments& args) {
     if (!Walk(*state, args.words))
         return 1;
     const auto& facts = state->Document()->Facts();
-    if (const int usable = state->Usable(UtcTime::Now()); usable != SignatureError::kNone)
+    if (const SignatureError usable = state->Usable(UtcTime::Now()); usable != SignatureError::kNone)
         return Fail(args.words.back(), usable);
     std::cout << "key document " << facts.number << " of " << product << ": valid until "
               << UtcTime::Format(facts.expires) << "; roots " << facts.roots.size() << " (threshold "
@@ -208,14 +208,16 @@ int CheckUpdate(const Arguments& args) {
     if (!base || !installed)
         return Usage();
     const TReleaseStatement::TDemand demand{product, packageName, channel, *base, 0};
-    if (const int checked = state->CheckUpdate(*statement, *fresh, demand, *installed, UtcTime::Now());
+    if (const SignatureError checked =
+            state->CheckUpdate(*statement, *fresh, demand, *installed, UtcTime::Now());
         checked != SignatureError::kNone)
         return Fail(statementFile + ", " + freshFile, checked);
     FileDigest::Sha512 digest{};
     std::uint64_t size = 0;
-    if (const int read = FileDigest::OfFile(package, digest, &size); read != SignatureError::kNone)
+    if (const SignatureError read = FileDigest::OfFile(package, digest, &size); read != SignatureError::kNone)
         return Fail(package, read);
-    if (const int matched = statement->CheckPackage(size, digest); matched != SignatureError::kNone)
+    if (const SignatureError matched = statement->CheckPackage(size, digest);
+        matched != SignatureError::kNone)
         return Fail(package, matched);
     std::cout << package << ": release " << statement->Facts().release << " of " << product
               << ", the newest until " << UtcTime::Format(fresh->Facts().expires) << " under key document "

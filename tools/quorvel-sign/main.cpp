@@ -2,8 +2,8 @@
 // published next to update packages, and checks them. The work is done by the
 // signature layer.
 #include "Arguments.h"
-#include "DurableWrite.h"
 #include "DeltaCommand.h"
+#include "DurableWrite.h"
 #include "FileDigest.h"
 #include "Passphrase.h"
 #include "RoleCommands.h"
@@ -185,9 +185,9 @@ int KeyGen(const Arguments& args) {
     auto passphrase = NewPassphrase(keyFile, args);
     if (!passphrase)
         return 1;
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const auto key = TSigningKey::Generate(error);
-    const int saved = key ? key->Save(keyFile, *passphrase) : error;
+    const SignatureError saved = key ? key->Save(keyFile, *passphrase) : error;
     if (*passphrase)
         Passphrase::Wipe(**passphrase);
     if (saved != SignatureError::kNone)
@@ -255,10 +255,10 @@ int Statement(const Arguments& args) {
     const auto key = Passphrase::LoadKey(keyFile, args, result);
     if (!key)
         return result;
-    if (const int read = FileDigest::OfFile(package, facts.sha512, &facts.size);
+    if (const SignatureError read = FileDigest::OfFile(package, facts.sha512, &facts.size);
         read != SignatureError::kNone)
         return Fail(package, read);
-    int error = 0;
+    SignatureError error = SignatureError::kNone;
     const auto statement = TReleaseStatement::Make(facts, *key, error);
     if (!statement)
         return Fail(package, error);
@@ -304,13 +304,15 @@ int Check(const Arguments& args) {
         return FailWith("--base: a release number");
     const TReleaseStatement::TDemand demand{product, packageName, channel, *base,
                                             TReleaseStatement::kMaxExpiryAhead};
-    if (const int checked = statement->Check(keys, demand, UtcTime::Now()); checked != SignatureError::kNone)
+    if (const SignatureError checked = statement->Check(keys, demand, UtcTime::Now());
+        checked != SignatureError::kNone)
         return Fail(statementFile, checked);
     FileDigest::Sha512 digest{};
     std::uint64_t size = 0;
-    if (const int read = FileDigest::OfFile(package, digest, &size); read != SignatureError::kNone)
+    if (const SignatureError read = FileDigest::OfFile(package, digest, &size); read != SignatureError::kNone)
         return Fail(package, read);
-    if (const int matched = statement->CheckPackage(size, digest); matched != SignatureError::kNone)
+    if (const SignatureError matched = statement->CheckPackage(size, digest);
+        matched != SignatureError::kNone)
         return Fail(package, matched);
     if (!args.Has("--product"))
         std::cerr << "quorvel-sign: no --product given: accepted the statement's own product, "
@@ -329,7 +331,7 @@ int Sign(const Arguments& args) {
         return result;
     const std::string& package = args.words[1];
     std::optional<TSignature> signature;
-    if (const int signed_ = key->SignFile(package, signature); signed_ != SignatureError::kNone)
+    if (const SignatureError signed_ = key->SignFile(package, signature); signed_ != SignatureError::kNone)
         return Fail(package, signed_);
     const std::string sigFile = args.words.size() == 3 ? args.words[2] : package + ".sig";
     if (!WritePublic(sigFile, signature->Text()))
@@ -350,7 +352,7 @@ int Verify(const Arguments& args) {
     const auto signature = TSignature::Parse(*text);
     if (!signature)
         return Fail(sigFile, SignatureError::kBadSignature);
-    if (const int result = key->VerifyFile(package, *signature); result != SignatureError::kNone)
+    if (const SignatureError result = key->VerifyFile(package, *signature); result != SignatureError::kNone)
         return Fail(package, result);
     std::cout << package << ": signature verified\n";
     return 0;
