@@ -2,6 +2,10 @@
 #include "MessageBox.h"
 #include "TComponent.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -63,11 +67,23 @@ TEST(TComponent, StoresOnlyValuesThatDifferFromTheirDefaults) {
 
 TEST(MessageBox, InstalledHandlerReceivesEveryMessage) {
     QString seen;
-    MessageBoxHandler previous =
-        SetMessageBoxHandler([&](const QString& title, const QString& text, TMessageKind) { seen = title + "|" + text; });
+    MessageBoxHandler previous = SetMessageBoxHandler(
+        [&](const QString& title, const QString& text, TMessageKind) { seen = title + "|" + text; });
     ShowMessageBox("Information", "Hello", TMessageKind::Information);
     SetMessageBoxHandler(previous);
     EXPECT_EQ(seen, "Information|Hello");
+}
+
+TEST(MessageBox, WithoutAHandlerAProgramWithWidgetsShowsTheRealBox) {
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    ShowMessageBox("Error", "No space left on device", TMessageKind::Warning);
+    EXPECT_EQ(shown, "No space left on device");
 }
 
 } // namespace

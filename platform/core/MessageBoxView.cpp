@@ -3,12 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
-#include <mutex>
 
 namespace {
-
-std::mutex g_mutex;
-MessageBoxHandler g_handler;
 
 void ShowRealBox(const QString& title, const QString& text, TMessageKind kind) {
     const QMessageBox::Icon icon = kind == TMessageKind::Information ? QMessageBox::Information
@@ -18,18 +14,8 @@ void ShowRealBox(const QString& title, const QString& text, TMessageKind kind) {
     box.exec();
 }
 
-} // namespace
-
-void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind) {
-    MessageBoxHandler handler;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        handler = g_handler;
-    }
-    if (handler) {
-        handler(title, text, kind);
-        return;
-    }
+// A modal box on the GUI thread; none without a QApplication.
+void ShowOnGuiThread(const QString& title, const QString& text, TMessageKind kind) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
     if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
@@ -40,9 +26,14 @@ void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind
         QCoreApplication::instance(), [=] { ShowRealBox(title, text, kind); }, Qt::BlockingQueuedConnection);
 }
 
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    MessageBoxHandler previous = std::move(g_handler);
-    g_handler = std::move(handler);
-    return previous;
-}
+// Every program that links this library shows real boxes from its start.
+const bool g_registered = [] {
+    SetMessageBoxView(ShowOnGuiThread);
+    return true;
+}();
+
+} // namespace
+
+// Named by the library's link option, so the linker keeps this object.
+[[maybe_unused]] extern const bool* const quorvel_message_box_linked;
+const bool* const quorvel_message_box_linked = &g_registered;
