@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+namespace quorvel {
+
 namespace {
 
 const QString kInformation = QStringLiteral("Information");
@@ -328,3 +330,5 @@ void TForm1::ApplyChanges(const TWindowChanges& changes) {
     if (changes.instructionText)
         SetInstruction(*changes.instructionText);
 }
+
+} // namespace quorvel

@@ -15,6 +15,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kExitCurrent = 0;
@@ -142,3 +144,5 @@ int Run(int argc, char** argv) {
 }
 
 } // namespace UpdateCommand
+
+} // namespace quorvel

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // A handle of 0 means "skip this file" to the decompression layer, so a
@@ -200,3 +202,5 @@ Fdi::TCallbacks CabCallbacks(TCABFile* cab) {
     };
     return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, write, CabClose, CabSeek};
 }
+
+} // namespace quorvel

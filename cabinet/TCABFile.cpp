@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // Version number 1.4.0.0, highest byte first.
@@ -128,3 +130,5 @@ bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
         bytes += file.length;
     return true;
 }
+
+} // namespace quorvel

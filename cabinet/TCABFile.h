@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 class TFileOps;
 
 // Unpacks a cabinet archive (CABFile) into a folder (TargetPath).
@@ -108,3 +110,5 @@ private:
     TLZXMemory m_lzxMemory = lzxLowest;
     QString m_targetPath;
 };
+
+} // namespace quorvel

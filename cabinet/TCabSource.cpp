@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // The name under which a descriptor source is opened: no file of that name
@@ -142,3 +144,5 @@ Fdi::TCallbacks TCabSource::Callbacks(Fdi::TCallbacks base) const {
     };
     return base;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 // Where an extraction reads its cabinet: a path, opened by name through the
 // usual callbacks, or a descriptor the caller opened, read in place so that
 // the bytes unpacked are those of the file the caller holds (and may have
@@ -37,3 +39,5 @@ private:
     QString m_path;
     int m_fd = -1;
 };
+
+} // namespace quorvel

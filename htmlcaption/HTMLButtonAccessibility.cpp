@@ -9,6 +9,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 class THTMLButtonAccessible : public QAccessibleWidget {
@@ -85,3 +87,5 @@ QString HTMLButtonAccessibility::PlainCaption(const QString& markup) {
     RenderMarkup(canvas, markup.toStdString(), TRect{0, 0, 1 << 20, 1 << 20}, options, result);
     return WithoutShortcutMarks(QString::fromStdString(result.PlainText)).simplified();
 }
+
+} // namespace quorvel

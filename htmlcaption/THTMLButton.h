@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+namespace quorvel {
+
 class TCanvas;
 class THTMLPictureCache;
 
@@ -198,3 +200,5 @@ private:
     // This platform always offers themed drawing when a style provides it.
     const bool m_themesPossible = true;
 };
+
+} // namespace quorvel

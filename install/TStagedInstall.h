@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class TBackgroundWriteback;
 class TCABFile;
 class TStager;
@@ -160,3 +162,5 @@ private:
     TFolderLock m_lock;
     TRefusal m_refusal = TRefusal::None;
 };
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+namespace quorvel {
+
 static void InitAnimationResources() {
     Q_INIT_RESOURCE(animations);
 }
@@ -124,3 +126,5 @@ void TProgressAnimation::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(QPoint(0, 0), m_strip, QRect(m_frame * kFrameWidth, 0, kFrameWidth, kFrameHeight));
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 class TProgressAnimationAccessible : public QAccessibleWidget {
@@ -34,3 +36,5 @@ void ProgressAnimationAccessibility::Install() {
     static std::once_flag once;
     std::call_once(once, [] { QAccessible::installFactory(Factory); });
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // The one step through which the HTTP download, the FTP download and the
@@ -75,3 +77,5 @@ private:
     std::uint32_t m_checkpointTick = 0;
     bool m_finished = false;
 };
+
+} // namespace quorvel

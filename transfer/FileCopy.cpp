@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 16384;
@@ -199,3 +201,5 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
     }
     return result;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -96,3 +98,5 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     return target.Open(QStringLiteral("ftp://") + host + QLatin1Char(':') + QString::number(port) + url) &&
            ReadRemote(engine, *remote, target, url, listed, entry.size) && target.Finish();
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -105,3 +107,5 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     engine.LastTargetDir = QString::fromStdString(remoteFolder);
     return SendLocal(engine, *local, *remote, url, size);
 }
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -277,3 +279,5 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     }
     return ReadBody(engine, *request.get(), target, targetPath, total, kept.start) && target.Finish();
 }
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -107,3 +109,5 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
     }
     return true;
 }
+
+} // namespace quorvel

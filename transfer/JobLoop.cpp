@@ -7,6 +7,8 @@
 
 #include <exception>
 
+namespace quorvel {
+
 namespace {
 
 void BuildProgressWindow(TWebCopy& engine) {
@@ -137,3 +139,5 @@ int CountActiveJobs(const TWebCopy& engine) {
         n += engine.Items()[i]->Active;
     return n;
 }
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+namespace quorvel {
+
 class TWebCopy;
 class QObject;
 
@@ -128,3 +130,5 @@ private:
     std::atomic<bool> m_updatePending{false};
     QPointer<QObject> m_dialog; // GUI thread only
 };
+
+} // namespace quorvel

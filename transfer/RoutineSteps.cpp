@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+namespace quorvel {
+
 namespace RoutineSteps {
 
 QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
@@ -81,3 +83,5 @@ void ReportInetError(TWebCopy& engine, int code) {
 }
 
 } // namespace RoutineSteps
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Steps shared by the uploads, the FTP routines and the file copy, beside
@@ -42,3 +44,5 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
 void ReportInetError(TWebCopy& engine, int code);
 
 } // namespace RoutineSteps
+
+} // namespace quorvel

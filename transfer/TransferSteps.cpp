@@ -8,6 +8,8 @@
 #include <cmath>
 #include <memory>
 
+namespace quorvel {
+
 namespace {
 
 // A line of texts joined by blanks. The progress step makes its lines after
@@ -220,3 +222,5 @@ void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window) {
 }
 
 } // namespace TransferSteps
+
+} // namespace quorvel

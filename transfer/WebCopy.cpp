@@ -9,6 +9,8 @@
 #include <chrono>
 #include <utility>
 
+namespace quorvel {
+
 namespace {
 
 // Title-bar height from the style when a GUI exists on this thread, else a
@@ -120,3 +122,5 @@ void TWebCopy::RunEnded() {
     --m_runningThreads;
     m_runEnded.notify_all();
 }
+
+} // namespace quorvel

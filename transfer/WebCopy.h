@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+namespace quorvel {
+
 class InetSession;
 
 // Runs a list of transfer jobs, one after another, on a worker thread of its
@@ -184,3 +186,5 @@ private:
     // Waits until no run is going, then joins the workers' threads.
     void WaitForWorkers();
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // One transfer job. Published properties are plain members declared to Qt's
 // property system; the result fields are written by the job loop after each
 // run of the job.
@@ -64,3 +66,5 @@ public:
     bool NoNewFile = false;
     TDateTime NewDate = 0;
 };
+
+} // namespace quorvel

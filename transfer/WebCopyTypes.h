@@ -9,6 +9,8 @@
 
 #include "DateTime.h"
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Enumerations of the job record, registered with Qt so that job properties
@@ -90,3 +92,5 @@ constexpr int kCopyReadFailed = 4;
 constexpr int kCopyWriteFailed = 5;
 constexpr int kCannotConnect = 6;
 } // namespace WebCopyError
+
+} // namespace quorvel

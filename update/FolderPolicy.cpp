@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace FolderPolicy {
 
 namespace {
@@ -52,3 +54,5 @@ QString Refusal(const QString& folder) {
 }
 
 } // namespace FolderPolicy
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace quorvel {
+
 // Which folders an updater may update. A folder under /usr belongs to the
 // system's package manager: rewriting it behind the manager's back breaks
 // its records and the next upgrade, so a product updated this way lives in a
@@ -19,3 +21,5 @@ bool IsWritable(const QString& folder);
 QString Refusal(const QString& folder);
 
 } // namespace FolderPolicy
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 namespace {
 
 // The name the backup is written under until it is whole.
@@ -147,3 +149,5 @@ bool MarkNotInstalled(int fd) {
     const timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
     return futimens(fd, times) == 0;
 }
+
+} // namespace quorvel

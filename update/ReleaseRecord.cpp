@@ -6,6 +6,8 @@
 
 #include <charconv>
 
+namespace quorvel {
+
 namespace ReleaseRecord {
 
 namespace {
@@ -58,3 +60,5 @@ std::uint64_t Read(const QString& folder, const QString& packageName) {
 }
 
 } // namespace ReleaseRecord
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 // The record of the installed release: a small file of ours in the update
 // folder, ".STEM.release" (STEM: the package name without ".cab"), holding
 // the release number of the last package installed under a release
@@ -35,3 +37,5 @@ TReadResult ReadRecord(const QString& folder, const QString& packageName);
 std::uint64_t Read(const QString& folder, const QString& packageName);
 
 } // namespace ReleaseRecord
+
+} // namespace quorvel

@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace quorvel {
+
 namespace {
 
 // The least average rate of a package download, bytes a second: its
@@ -400,3 +402,5 @@ TUpdateOutcome TUpdate::CheckDate() {
         return Finish(TUpdateReason::DownloadFailed);
     }
 }
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 
 class QPushButton;
 
+namespace quorvel {
+
 // A top-level window as a form description describes it: title, client
 // size, border style and title-bar buttons, background colour and where it
 // opens. A window that is not sizeable keeps its client size fixed; one
@@ -77,3 +79,5 @@ private:
     TColor m_color = SystemColor(COLOR_BTNFACE);
     TPosition m_position = poDesigned;
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace quorvel {
+
 // A panel that holds other controls: filled with its colour, framed by a
 // raised or lowered bevel, its caption centred.
 class TPanel : public QWidget {
@@ -39,3 +41,5 @@ private:
     int m_bevelWidth = 1;
     TColor m_color = SystemColor(COLOR_BTNFACE);
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace quorvel {
+
 // A progress bar painted with two colour gradients: a back gradient over the
 // inside and a fore gradient over the filled part, framed by a one-pixel
 // border. Five colours describe the look; a colour scheme sets all five.
@@ -111,3 +113,5 @@ private:
     int m_step = 10;
     bool m_visible = true;
 };
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 // The bar: role, value as a percentage of its range, and the value itself.
@@ -131,3 +133,5 @@ void WidgetAccessibility::ValueChanged(TXiProgressBar* bar) {
     QAccessibleValueChangeEvent event(bar, std::min(bar->Position(), bar->Max()));
     QAccessible::updateAccessibility(&event);
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QMutex>
 
+namespace quorvel {
+
 namespace {
 
 struct TRegistry {
@@ -76,3 +78,5 @@ bool OwnProperty(const QObject& object, const char* name) {
 }
 
 } // namespace FormStreaming
+
+} // namespace quorvel

@@ -8,6 +8,9 @@
 #include <vector>
 
 class QObject;
+
+namespace quorvel {
+
 class TCollection;
 
 // What the window description's writer and reader share: the names of the
@@ -39,3 +42,5 @@ bool IsComponentName(const QMetaProperty& p);
 bool OwnProperty(const QObject& object, const char* name);
 
 } // namespace FormStreaming
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <QThread>
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 std::mutex g_mutex;
@@ -46,3 +48,5 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     g_handler = std::move(handler);
     return previous;
 }
+
+} // namespace quorvel

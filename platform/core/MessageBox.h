@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+namespace quorvel {
+
 enum class TMessageKind { Information, Warning, Error };
 
 // Every message box of the system goes through ShowMessageBox, so that tests
@@ -17,3 +19,5 @@ void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind
 // Installs a handler and returns the previous one; an empty handler restores
 // the real boxes.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QVariantMap>
 
+namespace quorvel {
+
 namespace {
 
 QString Where(const QObject& object, const QJsonObject& d) {
@@ -80,3 +82,5 @@ void TFormDescription::NoteBoundHandler(QObject& component, const QString& event
     events.insert(event, handler);
     component.setProperty(FormStreaming::kBoundEvents, events);
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fcntl.h>
 
+namespace quorvel {
+
 namespace Fdi {
 
 namespace {
@@ -349,3 +351,5 @@ bool TContext::Copy(const std::string& name, const std::string& path, const TNot
 }
 
 } // namespace Fdi
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+namespace quorvel {
+
 namespace InetError {
 
 int FromCurlCode(int curlCode) {
@@ -137,3 +139,5 @@ std::string Text(int code) {
 }
 
 } // namespace InetError
+
+} // namespace quorvel

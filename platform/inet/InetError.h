@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the internet layer. Library errors are turned into these in
 // one place (InetError.cpp); the transfer engine reports them as they are.
 namespace InetError {
@@ -38,3 +40,5 @@ int FromCurlUrlCode(int urlCode);
 std::string Text(int code);
 
 } // namespace InetError
+
+} // namespace quorvel

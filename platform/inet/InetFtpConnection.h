@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 class InetFtpFile;
 
 // What the server tells about one remote file.
@@ -62,3 +64,5 @@ private:
     explicit InetFtpConnection(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -494,3 +496,5 @@ bool InetRequest::Read(void* buffer, std::size_t size, std::size_t& bytesRead) {
 int InetRequest::LastError() const {
     return m_impl->lastError;
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 class InetSession;
 
 // One HTTP request that sends a body of announced length, pushed block by
@@ -44,3 +46,5 @@ private:
     explicit InetUpload(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

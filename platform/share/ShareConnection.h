@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 class ShareFile;
 
 // A connection to one network share, \\server\share (or //server/share; a
@@ -33,3 +35,5 @@ private:
     explicit ShareConnection(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace quorvel {
+
 namespace ShareError {
 
 int FromErrno(int error) {
@@ -48,3 +50,5 @@ std::string Text(int code) {
 }
 
 } // namespace ShareError
+
+} // namespace quorvel

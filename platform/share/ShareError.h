@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the network-share layer; the library's errno values are
 // turned into these in one place (ShareError.cpp).
 namespace ShareError {
@@ -18,3 +20,5 @@ int FromErrno(int error);
 std::string Text(int code);
 
 } // namespace ShareError
+
+} // namespace quorvel

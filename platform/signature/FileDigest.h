@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 // The SHA-512 digest and size of a whole file, read in blocks (never whole).
 namespace FileDigest {
 
@@ -19,3 +21,5 @@ int OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullpt
 int OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
 
 } // namespace FileDigest
+
+} // namespace quorvel

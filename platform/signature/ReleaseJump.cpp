@@ -2,6 +2,8 @@
 
 #include "SignatureError.h"
 
+namespace quorvel {
+
 namespace ReleaseJump {
 
 int Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound) {
@@ -11,3 +13,5 @@ int Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound) {
 }
 
 } // namespace ReleaseJump
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <openssl/err.h>
 
+namespace quorvel {
+
 namespace SignatureError {
 
 int FromLibrary() {
@@ -73,3 +75,5 @@ std::string Text(int code) {
 }
 
 } // namespace SignatureError
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the signature layer. OpenSSL's errors are turned into these
 // in one place (SignatureError.cpp).
 namespace SignatureError {
@@ -38,3 +40,5 @@ int FromLibrary();
 std::string Text(int code);
 
 } // namespace SignatureError
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 class TSigningKey;
 
 // A freshness statement: "release 8 of this package is the newest, until
@@ -62,3 +64,5 @@ private:
     TFacts m_facts;
     TSignature m_signature;
 };
+
+} // namespace quorvel

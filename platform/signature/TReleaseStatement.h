@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 class TSigningKey;
 
 // A release statement: the vendor's signed word on one update package,
@@ -121,3 +123,5 @@ private:
     TFacts m_facts;
     TSignature m_signature;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 
 #include <fstream>
 
+using namespace quorvel;
+
 namespace {
 
 void Put16(std::string& out, unsigned v) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr std::uint16_t kFlagPrev = 1, kFlagNext = 2, kFlagReserve = 4;

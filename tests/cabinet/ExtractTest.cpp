@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace {
 
 // Extracts `cab` into `target` with a fresh component.

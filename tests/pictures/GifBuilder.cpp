@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 
+using namespace quorvel;
+
 namespace {
 
 void PutWord(std::string& out, int value) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 class TSample : public TComponent {

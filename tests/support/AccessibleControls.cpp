@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+using namespace quorvel;
+
 namespace {
 
 void Collect(QAccessibleInterface* node, std::vector<TAccessibleControl>& out) {

@@ -1,5 +1,7 @@
 #include "SmbSuite.h"
 
+using namespace quorvel;
+
 LocalSmbServer* SmbSuite::s_server = nullptr;
 
 void SmbSuite::SetUpTestSuite() {

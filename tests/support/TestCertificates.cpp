@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+using namespace quorvel;
+
 namespace {
 
 void Run(const std::string& command) {

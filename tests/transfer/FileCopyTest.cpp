@@ -13,6 +13,8 @@
 #include <csignal>
 #include <filesystem>
 
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr int kSliceMs = 20;

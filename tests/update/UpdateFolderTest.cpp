@@ -8,6 +8,8 @@
 #include <sstream>
 #include <sys/wait.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

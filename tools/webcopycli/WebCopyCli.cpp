@@ -7,6 +7,8 @@
 #include <atomic>
 #include <csignal>
 
+namespace quorvel {
+
 namespace {
 
 std::atomic<TWebCopy*> g_interrupted{nullptr};
@@ -75,3 +77,5 @@ int RunWebCopyCli(int argc, char** argv, std::ostream& out, std::ostream& err, b
         all = all && engine.Items()[i]->CopySucceeded;
     return all ? 0 : 1;
 }
+
+} // namespace quorvel
