@@ -7,11 +7,13 @@
 
 #include <chrono>
 
-namespace quorvel {
-
+// The resource's initialiser is a global function: it is named from outside
+// the namespace.
 static void InitAnimationResources() {
     Q_INIT_RESOURCE(animations);
 }
+
+namespace quorvel {
 
 namespace {
 

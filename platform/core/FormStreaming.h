@@ -24,6 +24,10 @@ inline constexpr const char* kBoundEvents = "_quorvelEvents";
 inline constexpr const char* kFontColor = "_quorvelFontColor";
 inline constexpr const char* kTabOrder = "_quorvelTabOrder";
 
+// A class's name as descriptions write it: without the library's namespace,
+// so stored descriptions read the same whichever namespace the class is in.
+const char* ClassName(const QMetaObject* meta);
+
 void RegisterFactory(const QString& className, TComponentFactory factory);
 bool IsRegistered(const QString& className);
 // The factory of a registered class; empty when there is none.

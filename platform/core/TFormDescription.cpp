@@ -33,7 +33,7 @@ QString TFormDescription::StreamedClassName(const QObject& object) {
     const int index = meta->indexOfClassInfo("StreamedClass");
     if (index >= 0)
         return QString::fromLatin1(meta->classInfo(index).value());
-    return QString::fromLatin1(meta->className());
+    return QString::fromLatin1(FormStreaming::ClassName(meta));
 }
 
 QJsonObject TFormDescription::WriteComponent(const QObject& object) {
