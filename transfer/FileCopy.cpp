@@ -187,16 +187,14 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
             ShareConnection::Connect(host.toStdString(), userId.toStdString(), password.toStdString(), error);
         if (!share) {
             // Nothing was connected, so there is nothing to disconnect.
-            if (engine.OnConnectError)
-                engine.OnConnectError(&engine);
+            engine.RaiseConnectError();
             return false;
         }
     }
     bool result = CopyFile(engine, idx, share.get(), host, url, targetDir, targetFilename, copyNewerOnly,
                            date, noNewFile);
     if (share && !share->Disconnect()) {
-        if (engine.OnConnectError)
-            engine.OnConnectError(&engine);
+        engine.RaiseConnectError();
         result = false;
     }
     return result;

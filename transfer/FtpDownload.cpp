@@ -84,8 +84,8 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     std::unique_ptr<InetFtpFile> remote = connection->OpenRead(fileName.toStdString());
     TransferSteps::ProcessPendingInput(engine);
     if (!remote) {
-        if (engine.OnURLNotFound && !engine.Cancelled)
-            engine.OnURLNotFound(&engine, url);
+        if (!engine.Cancelled)
+            engine.RaiseURLNotFound(url);
         return false;
     }
 

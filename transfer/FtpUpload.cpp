@@ -98,8 +98,8 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     }
     std::unique_ptr<InetFtpFile> remote = connection->OpenWrite(remoteName.toStdString());
     if (!remote) {
-        if (engine.OnURLNotFound && !engine.Cancelled)
-            engine.OnURLNotFound(&engine, url);
+        if (!engine.Cancelled)
+            engine.RaiseURLNotFound(url);
         return false;
     }
     TransferSteps::ProcessPendingInput(engine);

@@ -97,8 +97,7 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     }
     noNewFile = true;
     date = serverDate;
-    if (engine.OnNoNewFileFound)
-        engine.OnNoNewFileFound(&engine, shortName, date, serverDate);
+    engine.RaiseNoNewFileFound(shortName, date, serverDate);
     return DateCheck::Refused;
 }
 
@@ -226,8 +225,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
         // is not a missing URL.
         if (engine.Cancelled)
             return false;
-        if (engine.OnURLNotFound)
-            engine.OnURLNotFound(&engine, fullUrl);
+        engine.RaiseURLNotFound(fullUrl);
         return false;
     }
     std::uint32_t status = 0;

@@ -25,7 +25,9 @@ int StyleCaptionHeight() {
 
 } // namespace
 
-TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {}
+TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {
+    RegisterEventTypes();
+}
 
 TWebCopy::~TWebCopy() {
     // m_ending first: a worker that clears Cancelled after this point sees it.
@@ -86,8 +88,10 @@ std::uint32_t TWebCopy::TickCount() const {
 void TWebCopy::ReportError(int code, const QString& info) {
     if (OnError)
         OnError(this, code);
+    Q_EMIT Error(code);
     if (OnErrorInfo)
         OnErrorInfo(this, code, info);
+    Q_EMIT ErrorInfo(code, info);
 }
 
 void TWebCopy::RunStarted(const std::function<void()>& body) {
