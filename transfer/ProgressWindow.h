@@ -9,10 +9,11 @@
 #include <mutex>
 #include <optional>
 
+class QObject;
+
 namespace quorvel {
 
 class TWebCopy;
-class QObject;
 
 // Animation clips of the progress window.
 constexpr int kTransferAnimationClip = 257; // downloads and copies
