@@ -29,12 +29,12 @@ int AwayFromZero(int fd) {
 }
 
 // The target path as the overwrite event shows it: TargetPath, a separator
-// when it has none at its end, then the entry name with "/" between folders.
-QString DisplayTarget(const TCABFile& cab, const std::string& name) {
+// when it has none at its end, then the current entry's name.
+QString DisplayTarget(const TCABFile& cab) {
     QString base = cab.TargetPath();
     if (!base.isEmpty() && !base.endsWith('/') && !base.endsWith('\\'))
         base += '/';
-    return base + QString::fromUtf8(name.c_str()).replace('\\', '/');
+    return base + cab.CurrentFileName;
 }
 
 // Stamps the file with the cabinet's DOS date and time, read as local time.
@@ -57,7 +57,8 @@ void SetFileTime(int fd, std::uint16_t dosDate, std::uint16_t dosTime) {
 
 Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     const std::string name = n.psz1;
-    cab.CurrentFileName = QString::fromUtf8(name.c_str());
+    // Reported with "/" between folders, as every path on this system.
+    cab.CurrentFileName = QString::fromUtf8(name.c_str()).replace('\\', '/');
     cab.CurrentBytesWritten = 0;
     cab.CurrentFileSize = n.cb;
 
@@ -79,7 +80,7 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     if (fstatat(dir, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         bool allow = true;
         if (cab.OnOverWriteFile)
-            cab.OnOverWriteFile(&cab, DisplayTarget(cab, name), allow);
+            cab.OnOverWriteFile(&cab, DisplayTarget(cab), allow);
         if (!allow) {
             close(dir);
             return 0;
