@@ -13,8 +13,6 @@
 #include <memory>
 #include <vector>
 
-using namespace quorvel;
-
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: download_server <folder>\n";

@@ -5,8 +5,6 @@
 
 #include <iostream>
 
-using namespace quorvel;
-
 int main() {
     httplib::Server server;
     auto sink = [](const httplib::Request&, httplib::Response& res, const httplib::ContentReader& reader) {

@@ -3,8 +3,6 @@
 
 #include <fstream>
 
-using namespace quorvel;
-
 namespace {
 
 void Put16(std::string& out, unsigned v) {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-using namespace quorvel;
-
 namespace {
 
 constexpr std::uint16_t kFlagPrev = 1, kFlagNext = 2, kFlagReserve = 4;

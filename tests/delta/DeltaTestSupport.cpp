@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <random>
 
-using namespace quorvel;
-
 std::string RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937_64 random(seed);
     std::string bytes(size, '\0');

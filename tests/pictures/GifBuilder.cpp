@@ -2,8 +2,6 @@
 
 #include <QBuffer>
 
-using namespace quorvel;
-
 namespace {
 
 void PutWord(std::string& out, int value) {

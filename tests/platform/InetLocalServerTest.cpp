@@ -4,8 +4,6 @@
 
 #include <chrono>
 
-using namespace quorvel;
-
 // The shared test server itself, checked with an independent client so that
 // faults of the server are not mistaken for faults of the layer.
 namespace {

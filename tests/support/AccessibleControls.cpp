@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-using namespace quorvel;
-
 namespace {
 
 void Collect(QAccessibleInterface* node, std::vector<TAccessibleControl>& out) {

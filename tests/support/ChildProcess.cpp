@@ -14,8 +14,6 @@
 #include <cstring>
 #include <thread>
 
-using namespace quorvel;
-
 extern char** environ;
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {

@@ -1,7 +1,5 @@
 #include "LocalFtpServer.h"
 
-using namespace quorvel;
-
 LocalFtpServer::LocalFtpServer(const std::filesystem::path& root) : LocalFtpServer(root, Options{}) {}
 
 LocalFtpServer::LocalFtpServer(const std::filesystem::path& root, const Options& options) {

@@ -8,8 +8,6 @@
 #include <stdexcept>
 #include <vector>
 
-using namespace quorvel;
-
 namespace {
 
 // Bytes handed to the connection per provider call: several calls per body,

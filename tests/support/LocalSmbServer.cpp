@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 
-using namespace quorvel;
-
 LocalSmbServer::LocalSmbServer(const std::string& password) {
     namespace fs = std::filesystem;
     if (const char* home = std::getenv("HOME")) {

@@ -10,8 +10,6 @@
 #include <stdexcept>
 #include <thread>
 
-using namespace quorvel;
-
 SilentServer::SilentServer(Mode mode) {
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listener < 0)

@@ -1,7 +1,5 @@
 #include "SmbSuite.h"
 
-using namespace quorvel;
-
 LocalSmbServer* SmbSuite::s_server = nullptr;
 
 void SmbSuite::SetUpTestSuite() {

@@ -5,8 +5,6 @@
 #include <sstream>
 #include <stdexcept>
 
-using namespace quorvel;
-
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))

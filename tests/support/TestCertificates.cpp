@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <string>
 
-using namespace quorvel;
-
 namespace {
 
 void Run(const std::string& command) {

@@ -2,8 +2,6 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
-using namespace quorvel;
-
 // Every test binary runs with a QApplication so that widgets, fonts and
 // images work; without a display the offscreen platform stands in.
 int main(int argc, char** argv) {

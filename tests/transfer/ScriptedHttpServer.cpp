@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-using namespace quorvel;
-
 namespace {
 
 constexpr int kSliceMs = 20;

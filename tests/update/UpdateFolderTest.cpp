@@ -8,8 +8,6 @@
 #include <sstream>
 #include <sys/wait.h>
 
-using namespace quorvel;
-
 namespace fs = std::filesystem;
 
 namespace {
