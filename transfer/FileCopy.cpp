@@ -171,7 +171,8 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
     noNewFile = false;
     if (const auto window = engine.ProgressWindow())
         window->SetAnimationClip(kTransferAnimationClip);
-    QString server = QString::fromStdString(LocalPath(host.isEmpty() ? FolderOf(url.toStdString()) : host.toStdString()));
+    QString server =
+        QString::fromStdString(LocalPath(host.isEmpty() ? FolderOf(url.toStdString()) : host.toStdString()));
     if (host.isEmpty() && server.endsWith(QLatin1Char('/')))
         server.chop(1);
     TransferSteps::WriteFileLine(engine, QString::fromStdString(UrlFileName(url.toStdString())),

@@ -193,7 +193,6 @@ Q_SIGNALS:
     void NoNewFileFound(const QString& tgtfile, quorvel::TDateTime curdate, quorvel::TDateTime newdate);
 
 public:
-
     // Book-keeping of worker threads (TWCopyThread): a run is counted from
     // its start to its RunEnded, and its thread is kept until joined.
     void RunStarted(const std::function<void()>& body);

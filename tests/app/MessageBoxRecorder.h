@@ -16,7 +16,7 @@ struct TShownBox {
     friend std::ostream& operator<<(std::ostream& out, const TShownBox& box) {
         const char* icon = box.Icon == quorvel::TMessageKind::Information ? "information"
                            : box.Icon == quorvel::TMessageKind::Warning   ? "warning"
-                                                                 : "error";
+                                                                          : "error";
         return out << "[" << box.Title << ", " << icon << "] " << box.Text;
     }
 };

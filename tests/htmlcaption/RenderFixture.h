@@ -31,7 +31,8 @@ protected:
     bool Render(const std::string& markup, quorvel::TRect bounds = {0, 0, kWidth, kHeight}) {
         return quorvel::RenderMarkup(*canvas, markup, bounds, options, result);
     }
-    quorvel::TMarkupResult Measure(const std::string& markup, quorvel::TRect bounds = {0, 0, kWidth, kHeight}) {
+    quorvel::TMarkupResult Measure(const std::string& markup,
+                                   quorvel::TRect bounds = {0, 0, kWidth, kHeight}) {
         quorvel::TMarkupOptions o = options;
         o.MeasureOnly = true;
         quorvel::TMarkupResult r;

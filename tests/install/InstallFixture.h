@@ -26,7 +26,8 @@ protected:
     }
     QString Folder() const { return QString::fromStdString(folder.Slash()); }
     // Installs the folder's package; `refusal` gets why it was not.
-    bool Install(quorvel::TFileOps& ops = quorvel::TFileOps::System(), quorvel::TStagedInstall::TRefusal* refusal = nullptr) {
+    bool Install(quorvel::TFileOps& ops = quorvel::TFileOps::System(),
+                 quorvel::TStagedInstall::TRefusal* refusal = nullptr) {
         quorvel::TCABFile cab;
         quorvel::TStagedInstall install(Folder(), kPackage, ops);
         const bool installed =

@@ -74,5 +74,6 @@ private:
 // (killed: true when the child was killed, false when it ran to its end,
 // which ends the loop; installed: what it returned then). Returns the
 // number of kills; fails the test past `limit` tries.
-int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bool(quorvel::TFileOps&)>& install,
+int KillAtEveryCall(const std::function<void()>& prepare,
+                    const std::function<bool(quorvel::TFileOps&)>& install,
                     const std::function<void(bool killed, bool installed)>& check, int limit = 500);

@@ -24,23 +24,32 @@ using Events = std::vector<std::string>;
 struct SignalLog {
     explicit SignalLog(TWebCopy& engine) {
         const auto queued = Qt::QueuedConnection;
-        QObject::connect(&engine, &TWebCopy::FileStart, &context,
-                         [this](int idx) { Add("FileStart " + std::to_string(idx)); }, queued);
-        QObject::connect(&engine, &TWebCopy::FileDone, &context,
-                         [this](int idx) { Add("FileDone " + std::to_string(idx)); }, queued);
-        QObject::connect(&engine, &TWebCopy::CopyProgress, &context,
-                         [this](int, quint64 size, quint64 total) {
-                             Add("Progress " + std::to_string(size) + "/" + std::to_string(total));
-                         }, queued);
-        QObject::connect(&engine, &TWebCopy::Error, &context,
-                         [this](int code) { Add("Error " + std::to_string(code)); }, queued);
-        QObject::connect(&engine, &TWebCopy::ErrorInfo, &context,
-                         [this](int code, const QString& info) {
-                             Add("ErrorInfo " + std::to_string(code) + " " + info.toStdString());
-                         }, queued);
-        QObject::connect(&engine, &TWebCopy::URLNotFound, &context,
-                         [this](const QString& url) { Add("URLNotFound " + url.toStdString()); }, queued);
-        QObject::connect(&engine, &TWebCopy::CopyDone, &context, [this] { Add("CopyDone"); }, queued);
+        QObject::connect(
+            &engine, &TWebCopy::FileStart, &context,
+            [this](int idx) { Add("FileStart " + std::to_string(idx)); }, queued);
+        QObject::connect(
+            &engine, &TWebCopy::FileDone, &context,
+            [this](int idx) { Add("FileDone " + std::to_string(idx)); }, queued);
+        QObject::connect(
+            &engine, &TWebCopy::CopyProgress, &context,
+            [this](int, quint64 size, quint64 total) {
+                Add("Progress " + std::to_string(size) + "/" + std::to_string(total));
+            },
+            queued);
+        QObject::connect(
+            &engine, &TWebCopy::Error, &context, [this](int code) { Add("Error " + std::to_string(code)); },
+            queued);
+        QObject::connect(
+            &engine, &TWebCopy::ErrorInfo, &context,
+            [this](int code, const QString& info) {
+                Add("ErrorInfo " + std::to_string(code) + " " + info.toStdString());
+            },
+            queued);
+        QObject::connect(
+            &engine, &TWebCopy::URLNotFound, &context,
+            [this](const QString& url) { Add("URLNotFound " + url.toStdString()); }, queued);
+        QObject::connect(
+            &engine, &TWebCopy::CopyDone, &context, [this] { Add("CopyDone"); }, queued);
     }
 
     void Add(const std::string& line) {
