@@ -50,7 +50,7 @@ public:
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("THTMLButton"))
+    if (className == QLatin1String(THTMLButton::staticMetaObject.className()))
         return new THTMLButtonAccessible(static_cast<THTMLButton*>(object));
     return nullptr;
 }

@@ -25,7 +25,7 @@ public:
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("TProgressAnimation"))
+    if (className == QLatin1String(TProgressAnimation::staticMetaObject.className()))
         return new TProgressAnimationAccessible(static_cast<TProgressAnimation*>(object));
     return nullptr;
 }
