@@ -26,12 +26,12 @@ class TForm : public QWidget {
     Q_PROPERTY(int Top READ Top WRITE SetTop)
     Q_PROPERTY(int ClientWidth READ ClientWidth WRITE SetClientWidth)
     Q_PROPERTY(int ClientHeight READ ClientHeight WRITE SetClientHeight)
-    Q_PROPERTY(Controls::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+    Q_PROPERTY(quorvel::Controls::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
     Q_CLASSINFO("default:BorderStyle", "bsSizeable")
-    Q_PROPERTY(Controls::TBorderIcons BorderIcons READ BorderIcons WRITE SetBorderIcons)
+    Q_PROPERTY(quorvel::Controls::TBorderIcons BorderIcons READ BorderIcons WRITE SetBorderIcons)
     Q_PROPERTY(TColor Color READ Color WRITE SetColor)
     Q_CLASSINFO("default:Color", "4278190095")
-    Q_PROPERTY(Controls::TPosition Position READ Position WRITE SetPosition)
+    Q_PROPERTY(quorvel::Controls::TPosition Position READ Position WRITE SetPosition)
     Q_CLASSINFO("default:Position", "poDesigned")
 
 public:

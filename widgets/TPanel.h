@@ -13,7 +13,7 @@ namespace quorvel {
 class TPanel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(Controls::TPanelBevel BevelOuter READ BevelOuter WRITE SetBevelOuter)
+    Q_PROPERTY(quorvel::Controls::TPanelBevel BevelOuter READ BevelOuter WRITE SetBevelOuter)
     Q_CLASSINFO("default:BevelOuter", "bvRaised")
     Q_PROPERTY(int BevelWidth READ BevelWidth WRITE SetBevelWidth)
     Q_CLASSINFO("default:BevelWidth", "1")

@@ -26,12 +26,12 @@ class TXiProgressBar : public QWidget {
     Q_PROPERTY(TColor BackColorGrad READ BackColorGrad WRITE SetBackColorGrad)
     Q_PROPERTY(TColor ForeColorFace READ ForeColorFace WRITE SetForeColorFace)
     Q_PROPERTY(TColor ForeColorGrad READ ForeColorGrad WRITE SetForeColorGrad)
-    Q_PROPERTY(XiBar::TColorScheme ColorScheme READ ColorScheme WRITE SetColorScheme)
+    Q_PROPERTY(quorvel::XiBar::TColorScheme ColorScheme READ ColorScheme WRITE SetColorScheme)
     Q_PROPERTY(int Max READ Max WRITE SetMax)
     Q_PROPERTY(int Min READ Min WRITE SetMin)
     Q_PROPERTY(int Position READ Position WRITE SetPosition)
     Q_PROPERTY(int Step READ Step WRITE SetStep)
-    Q_PROPERTY(XiBar::TProgressBarOrientation Orientation READ Orientation WRITE SetOrientation)
+    Q_PROPERTY(quorvel::XiBar::TProgressBarOrientation Orientation READ Orientation WRITE SetOrientation)
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 
 public:
