@@ -18,6 +18,8 @@ allowed="^(_ZN[KVRrO]*${foreign_scope}|_ZN[KVRrO]*7quorvel|_ZS[tabsiod]"
 allowed+="|_ZT[VISTC]N?[KVRrO]*(7quorvel|${foreign_scope})|_ZT[hvc].*7quorvel|_ZGV[A-Z]*N?[KVRrO]*(7quorvel|${foreign_scope})"
 allowed+="|_ZG?V?ZN?[KVRrO]*(7quorvel|${foreign_scope})"
 allowed+="|_ZT[IS][^N0-9]|_Z[0-9]+(q[A-Za-z]|Q[A-Za-z])|_Z(nw|na|dl|da)|_ZTH|_ZTW"
+# Operators of Qt's templates (QFlags, QDataStream, QDebug) on our types.
+allowed+="|_Z[a-z][a-z]I|_Z[a-z][a-z][RKPO]*[0-9]+Q"
 allowed+="|qt_|qInitResources_|qCleanupResources_|quorvel_|DW\\.ref\\.|__)"
 found=$(
   for lib in "$@"; do

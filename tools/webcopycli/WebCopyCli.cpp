@@ -13,9 +13,12 @@ namespace {
 
 std::atomic<TWebCopy*> g_interrupted{nullptr};
 
-extern "C" void OnInterrupt(int) {
+// A C function of this file alone: its name is no symbol of the library.
+extern "C" {
+static void OnInterrupt(int) {
     if (TWebCopy* engine = g_interrupted.load())
         engine->Cancelled = true; // a lock-free atomic store
+}
 }
 
 QString Q(const std::string& text) {
