@@ -9,6 +9,8 @@
 #define QUORVEL_ROOT_THRESHOLD 1U
 #endif
 
+namespace quorvel {
+
 TUpdateSettings BuiltInSettings() {
     TUpdateSettings settings;
     settings.url = QStringLiteral(QUORVEL_UPDATE_URL);
@@ -22,3 +24,5 @@ TUpdateSettings BuiltInSettings() {
     settings.maxPackageSize = QUORVEL_MAX_PACKAGE_SIZE;
     return settings;
 }
+
+} // namespace quorvel

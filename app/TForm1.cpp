@@ -18,6 +18,8 @@
 
 #include <cmath>
 
+namespace quorvel {
+
 namespace {
 
 const QString kInformation = QStringLiteral("Information");
@@ -361,3 +363,5 @@ void TForm1::ApplyChanges(const TWindowChanges& changes) {
     if (changes.instructionText)
         SetInstruction(*changes.instructionText);
 }
+
+} // namespace quorvel

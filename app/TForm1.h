@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace quorvel {
+
 class TCABFile;
 class TFileOps;
 class THTMLButton;
@@ -123,3 +125,5 @@ private:
     bool m_closing = false;
     bool m_closeHandled = false;
 };
+
+} // namespace quorvel

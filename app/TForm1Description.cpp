@@ -16,6 +16,8 @@
 #include <functional>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 template <typename T> TComponentFactory Factory() {
@@ -193,3 +195,5 @@ TFormReport BuildForm1(TForm1& form, const QByteArray& description) {
     }
     return report;
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace quorvel {
+
 class TForm1;
 
 // The updater window's stored description, a resource of the program.
@@ -18,3 +20,5 @@ void RegisterWindowClasses();
 // needs but the description lacks is made with its defaults and reported, so
 // the window always works. Returns what was skipped.
 TFormReport BuildForm1(TForm1& form, const QByteArray& description = QByteArray());
+
+} // namespace quorvel

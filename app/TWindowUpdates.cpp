@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+namespace quorvel {
+
 TWindowUpdates::TWindowUpdates(QObject* receiver, std::function<void(const TWindowChanges&)> apply)
     : m_receiver(receiver), m_apply(std::move(apply)) {}
 
@@ -34,3 +36,5 @@ void TWindowUpdates::Deliver() {
     }
     m_apply(changes);
 }
+
+} // namespace quorvel

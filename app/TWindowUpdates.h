@@ -8,6 +8,8 @@
 #include <mutex>
 #include <optional>
 
+namespace quorvel {
+
 // Changes that the engine's handlers, running on the worker thread, make to
 // the main window. They are collected here and applied on the GUI thread by
 // at most one pending queued call: a fast download that raises thousands of
@@ -43,3 +45,5 @@ private:
     TWindowChanges m_pending;
     bool m_queued = false;
 };
+
+} // namespace quorvel

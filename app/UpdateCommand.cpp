@@ -15,6 +15,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kExitCurrent = 0;
@@ -47,9 +49,12 @@ bool Parse(int argc, char** argv, TOptions& options) {
 
 std::atomic<TUpdate*> g_running{nullptr};
 
-extern "C" void CancelOnSignal(int) {
+// A C function of this file alone: its name is no symbol of the library.
+extern "C" {
+static void CancelOnSignal(int) {
     if (TUpdate* update = g_running.load())
         update->Cancel();
+}
 }
 
 // One line a user reads: the window's texts, a carriage return as a space.
@@ -142,3 +147,5 @@ int Run(int argc, char** argv) {
 }
 
 } // namespace UpdateCommand
+
+} // namespace quorvel

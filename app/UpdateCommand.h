@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // The updater without a window, for administrators, scripts and timers:
 //   --check   asks the server only; exit 0 when current, 10 when an update
 //             is available, 1 on an error
@@ -14,3 +16,5 @@ bool Wanted(int argc, char** argv);
 int Run(int argc, char** argv);
 
 } // namespace UpdateCommand
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace quorvel {
+
 void DescribeWindowControls(TForm1& form) {
     struct TDescription {
         const char* Control;
@@ -20,3 +22,5 @@ void DescribeWindowControls(TForm1& form) {
         if (QWidget* control = form.findChild<QWidget*>(QLatin1String(d.Control)))
             control->setAccessibleName(QString::fromLatin1(d.Name));
 }
+
+} // namespace quorvel

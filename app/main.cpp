@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace quorvel;
+
 namespace {
 
 // --help and --version are answered before any window system is needed, so

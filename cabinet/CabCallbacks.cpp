@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // A handle of 0 means "skip this file" to the decompression layer, so a
@@ -27,12 +29,12 @@ int AwayFromZero(int fd) {
 }
 
 // The target path as the overwrite event shows it: TargetPath, a separator
-// when it has none at its end, then the entry name with "/" between folders.
-QString DisplayTarget(const TCABFile& cab, const std::string& name) {
+// when it has none at its end, then the current entry's name.
+QString DisplayTarget(const TCABFile& cab) {
     QString base = cab.TargetPath();
     if (!base.isEmpty() && !base.endsWith('/') && !base.endsWith('\\'))
         base += '/';
-    return base + QString::fromUtf8(name.c_str()).replace('\\', '/');
+    return base + cab.CurrentFileName;
 }
 
 // Stamps the file with the cabinet's DOS date and time, read as local time.
@@ -63,7 +65,8 @@ void MakeRunnable(int fd) {
 
 Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     const std::string name = n.psz1;
-    cab.CurrentFileName = QString::fromUtf8(name.c_str());
+    // Reported with "/" between folders, as every path on this system.
+    cab.CurrentFileName = QString::fromUtf8(name.c_str()).replace('\\', '/');
     cab.CurrentBytesWritten = 0;
     cab.CurrentFileSize = n.cb;
 
@@ -85,7 +88,7 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     if (fstatat(dir, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         bool allow = true;
         if (cab.OnOverWriteFile)
-            cab.OnOverWriteFile(&cab, DisplayTarget(cab, name), allow);
+            cab.OnOverWriteFile(&cab, DisplayTarget(cab), allow);
         if (!allow) {
             close(dir);
             return 0;
@@ -212,3 +215,5 @@ Fdi::TCallbacks CabCallbacks(TCABFile* cab) {
     };
     return Fdi::TCallbacks{CabAlloc, CabFree, CabOpen, CabRead, write, CabClose, CabSeek};
 }
+
+} // namespace quorvel

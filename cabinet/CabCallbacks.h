@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 class TCABFile;
 
 // The output handle of a file that is only checked, never written.
@@ -30,3 +32,5 @@ Fdi::FileHandle CabNotify(Fdi::TNotificationType type, Fdi::TNotification& notif
 
 // The callbacks above as one set, writing for `cab` (null: for no component).
 Fdi::TCallbacks CabCallbacks(TCABFile* cab = nullptr);
+
+} // namespace quorvel

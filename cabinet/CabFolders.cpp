@@ -6,6 +6,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 bool ForceDirs(const QString& path) {
     QString dir = QString(path).replace('\\', '/');
     if (dir.endsWith('/') || dir.endsWith('\\'))
@@ -32,3 +34,5 @@ void ShowSystemError(int code) {
     const char* text = strerror_r(code, buffer, sizeof buffer);
     ShowMessageBox(QStringLiteral("Error"), QString::fromLocal8Bit(text), TMessageKind::Warning);
 }
+
+} // namespace quorvel

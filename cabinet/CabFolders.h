@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace quorvel {
+
 // Creates a folder and its missing parents ("/" or "\" between names);
 // true when it exists afterwards.
 bool ForceDirs(const QString& path);
@@ -10,3 +12,5 @@ bool DirExists(const QString& path);
 // Shows the system's text for an error number in a warning box titled
 // "Error"; does nothing for 0.
 void ShowSystemError(int code);
+
+} // namespace quorvel

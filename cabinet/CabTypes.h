@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+namespace quorvel {
+
 // Settings and event types of the cabinet component.
 namespace Cab {
 Q_NAMESPACE
@@ -28,3 +30,5 @@ using TDeCompressProgress =
     std::function<void(QObject* Sender, const QString& FileName, qint64 pos, qint64 tot)>;
 // FileName: full path of a file that already exists; set Allow to false to keep it.
 using TOverWriteFile = std::function<void(QObject* Sender, const QString& FileName, bool& Allow)>;
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <optional>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // Version number 1.4.0.0, highest byte first.
@@ -136,3 +138,5 @@ bool TCABFile::DeclaredContents(quint64& files, quint64& bytes) const {
         bytes += file.length;
     return true;
 }
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+namespace quorvel {
+
 class TFileOps;
 class TOrderedReads;
 
@@ -26,9 +28,9 @@ class TCABFile : public TComponent {
     Q_PROPERTY(TCABFileContents* CABFileContents READ CABFileContents)
     Q_PROPERTY(QString CABFile READ CABFile WRITE SetCABFile)
     Q_CLASSINFO("default:CABFile", "")
-    Q_PROPERTY(Cab::TCompressionType CompressionType READ CompressionType WRITE SetCompressionType)
+    Q_PROPERTY(quorvel::Cab::TCompressionType CompressionType READ CompressionType WRITE SetCompressionType)
     Q_CLASSINFO("default:CompressionType", "typMSZIP")
-    Q_PROPERTY(Cab::TLZXMemory LZXMemory READ LZXMemory WRITE SetLZXMemory)
+    Q_PROPERTY(quorvel::Cab::TLZXMemory LZXMemory READ LZXMemory WRITE SetLZXMemory)
     Q_CLASSINFO("default:LZXMemory", "lzxLowest")
     Q_PROPERTY(QString TargetPath READ TargetPath WRITE SetTargetPath)
     Q_CLASSINFO("default:TargetPath", "")
@@ -121,3 +123,5 @@ private:
     QString m_targetPath;
     bool m_cabinetBytesWhole = false;
 };
+
+} // namespace quorvel

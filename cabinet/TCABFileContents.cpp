@@ -2,6 +2,8 @@
 
 #include "TCABFile.h"
 
+namespace quorvel {
+
 TCABFileContents::TCABFileContents(TCABFile* owner) : TCollection(owner), m_owner(owner) {}
 
 TCABFileEntry* TCABFileContents::Add() {
@@ -21,3 +23,5 @@ TCABFileEntry* TCABFileContents::Items(int index) const {
         return nullptr;
     return m_items[static_cast<std::size_t>(index)];
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <vector>
 
+namespace quorvel {
+
 class TCABFile;
 
 // Ordered list of entries owned by a cabinet component, which it reports as
@@ -32,3 +34,5 @@ private:
     TCABFile* m_owner;
     std::vector<TCABFileEntry*> m_items;
 };
+
+} // namespace quorvel

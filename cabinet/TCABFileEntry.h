@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+namespace quorvel {
+
 // One listed file of a cabinet: its name and its path relative to the target.
 class TCABFileEntry : public QObject {
     Q_OBJECT
@@ -15,3 +17,5 @@ public:
     QString Name;
     QString RelPath;
 };
+
+} // namespace quorvel

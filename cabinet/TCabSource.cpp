@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // The name under which a descriptor source is opened: no file of that name
@@ -153,3 +155,5 @@ Fdi::TCallbacks TCabSource::Callbacks(Fdi::TCallbacks base) const {
     };
     return base;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 class TOrderedReads;
 
 // Where an extraction reads its cabinet: a path, opened by name through the
@@ -41,3 +43,5 @@ private:
     int m_fd = -1;
     TOrderedReads* m_ordered = nullptr;
 };
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace quorvel {
+
 TOrderedReads::TOrderedReads(int fd, TSink sink, std::size_t kept)
     : m_fd(fd), m_sink(std::move(sink)), m_bound(kept) {}
 
@@ -98,3 +100,5 @@ bool TOrderedReads::Finish() {
             return true;
     }
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace quorvel {
+
 // Reads a file through a descriptor for an extraction and hands every byte of
 // it on once, in file order, whatever order the extraction reads it in: bytes
 // it skips are read here and handed on before the ones it asks for, and bytes
@@ -46,3 +48,5 @@ private:
     bool m_broken = false;
     bool m_failed = false;
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 bool TTargetFolder::SplitEntryName(const std::string& name, std::vector<std::string>& parts) {
     parts.clear();
     if (name.empty() || name.front() == '/' || name.front() == '\\')
@@ -54,3 +56,5 @@ int TTargetFolder::OpenFolder(const std::string& base, const std::vector<std::st
     }
     return dir;
 }
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // Places cabinet entries below a target folder without ever leaving it.
 class TTargetFolder {
 public:
@@ -17,3 +19,5 @@ public:
     // with errno set.
     static int OpenFolder(const std::string& base, const std::vector<std::string>& parts, std::size_t count);
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace quorvel {
+
 namespace {
 
 // The output handle of the entry being read; the cabinet's own handles are
@@ -63,3 +65,5 @@ bool CabinetEntries::Read(int fd, TVisitor& visitor) {
     Fdi::FreeLibrary();
     return ok;
 }
+
+} // namespace quorvel

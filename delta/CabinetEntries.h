@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 // Reads the entries of a cabinet open at a descriptor (never reopened by
 // name) one after the other, handing each entry's bytes to a visitor as they
 // are decompressed: nothing is written anywhere and no entry is held whole.
@@ -26,3 +28,5 @@ public:
 bool Read(int fd, TVisitor& visitor);
 
 } // namespace CabinetEntries
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <map>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -99,3 +101,5 @@ bool CabinetExtract::Extract(const std::string& cabinet, const std::string& fold
     files = std::move(writer.files);
     return true;
 }
+
+} // namespace quorvel

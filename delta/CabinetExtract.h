@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // Unpacks a whole cabinet into a folder of the caller's (the vendor's side
 // and checks of a delta, not the install): every entry's path is the one an
 // install gives it, and each file's digest and size are taken as it is
@@ -24,3 +26,5 @@ bool Extract(const std::string& cabinet, const std::string& folder, std::vector<
              std::string& error);
 
 } // namespace CabinetExtract
+
+} // namespace quorvel

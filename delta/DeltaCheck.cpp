@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 bool DeltaCheck::Run(const std::string& oldCab, const std::string& delta, std::string& report) {
     const TWorkFolder work("");
     std::vector<CabinetExtract::TFile> files;
@@ -39,3 +41,5 @@ bool DeltaCheck::Run(const std::string& oldCab, const std::string& delta, std::s
              " patched), every result as the manifest says";
     return true;
 }
+
+} // namespace quorvel

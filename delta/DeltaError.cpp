@@ -1,5 +1,7 @@
 #include "DeltaError.h"
 
+namespace quorvel {
+
 const char* DeltaErrorText(TDeltaError error) {
     switch (error) {
     case TDeltaError::None:
@@ -21,3 +23,5 @@ const char* DeltaErrorText(TDeltaError error) {
     }
     return "unknown delta error";
 }
+
+} // namespace quorvel

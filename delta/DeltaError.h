@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // Why a delta could not be applied. Every value other than None tells the
 // caller to fall back to the full package: nothing outside the staging
 // folder was written, and the files the delta had built there are gone.
@@ -16,3 +18,5 @@ enum class TDeltaError {
 
 // A short English text for logs.
 const char* DeltaErrorText(TDeltaError error);
+
+} // namespace quorvel

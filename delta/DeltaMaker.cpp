@@ -17,6 +17,8 @@
 #include <map>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -142,3 +144,5 @@ DeltaMaker::TResult DeltaMaker::Make(const std::string& oldCab, const std::strin
     result.ok = Build(oldCab, newCab, outDelta, options, work.Path(), result);
     return result;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 // The vendor's side of a delta package: what changed from one release's
 // package to the next, as patches or whole files in a cabinet with its
 // manifest first.
@@ -33,3 +35,5 @@ TResult Make(const std::string& oldCab, const std::string& newCab, const std::st
              const TOptions& options = {});
 
 } // namespace DeltaMaker
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include <map>
 
+namespace quorvel {
+
 namespace {
 
 // Takes the manifest entry and stops at the next entry after it: the maker
@@ -137,3 +139,5 @@ TDeltaError TDeltaApplier::Apply(int deltaFd, int productDir, int stagingDir) {
     m_failedPath = std::move(builder.failedPath);
     return error;
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class TFileOps;
 
 // Builds the files of a delta package in a staging folder: each patch is
@@ -39,3 +41,5 @@ private:
     std::vector<std::string> m_built;
     std::string m_failedPath;
 };
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <set>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::string_view kHeader = "quorvel-delta 1";
@@ -172,3 +174,5 @@ bool TDeltaManifest::Parse(std::string_view text, TDeltaManifest& manifest) {
     manifest = std::move(read);
     return true;
 }
+
+} // namespace quorvel

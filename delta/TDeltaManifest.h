@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorvel {
+
 // One file a delta builds: either a patch against the installed file at the
 // same path or the whole new file, and what the result must be.
 struct TDeltaEntry {
@@ -53,3 +55,5 @@ public:
 
     static bool ValidEntryName(std::string_view name);
 };
+
+} // namespace quorvel

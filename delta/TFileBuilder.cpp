@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 namespace {
 
 TDeltaError WriteError(int error) {
@@ -127,3 +129,5 @@ void TFileBuilder::Discard(TFolderSet& staging) {
     if (dir >= 0)
         m_ops.Unlink(dir, parts.back().c_str(), 0);
 }
+
+} // namespace quorvel

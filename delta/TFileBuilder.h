@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace quorvel {
+
 class TFileOps;
 class TFolderSet;
 class TPatchDecoder;
@@ -44,3 +46,5 @@ private:
     std::uint64_t m_written = 0;
     TDeltaError m_writeError = TDeltaError::None;
 };
+
+} // namespace quorvel

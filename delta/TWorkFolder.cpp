@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace quorvel {
+
 TWorkFolder::TWorkFolder(const std::string& in) {
     std::error_code code;
     const std::string base = in.empty() ? std::filesystem::temp_directory_path(code).string() : in;
@@ -19,3 +21,5 @@ TWorkFolder::~TWorkFolder() {
     if (!m_path.empty())
         std::filesystem::remove_all(m_path, code);
 }
+
+} // namespace quorvel

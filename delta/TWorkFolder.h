@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // A folder of our own for the files of one delta operation, created new
 // (mode 0700) in a given folder and removed with everything in it when the
 // object goes.
@@ -19,3 +21,5 @@ public:
 private:
     std::string m_path;
 };
+
+} // namespace quorvel

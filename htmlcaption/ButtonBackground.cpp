@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quorvel {
+
 namespace {
 
 // The background picture being built: shades of one colour.
@@ -173,3 +175,5 @@ QImage Build(TBtnBackground style, TColor color, int w, int h, TRandom& random) 
 }
 
 } // namespace ButtonBackground
+
+} // namespace quorvel

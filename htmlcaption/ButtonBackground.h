@@ -6,6 +6,8 @@
 #include <QImage>
 #include <cstdint>
 
+namespace quorvel {
+
 // The button's fourteen generated face pictures: shades of one colour, from
 // plain shades and bumps to noise, brushed metal and radial glows.
 namespace ButtonBackground {
@@ -22,3 +24,5 @@ struct TRandom {
 QImage Build(TBtnBackground style, TColor color, int width, int height, TRandom& random);
 
 } // namespace ButtonBackground
+
+} // namespace quorvel

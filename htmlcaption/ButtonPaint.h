@@ -2,6 +2,8 @@
 
 #include "Graphics.h"
 
+namespace quorvel {
+
 // Small drawing helpers shared by the button's face and caption.
 namespace ButtonPaint {
 
@@ -13,3 +15,5 @@ inline TRect Shrunk(const TRect& r, int d) {
 }
 
 } // namespace ButtonPaint
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 class THTMLButtonAccessible : public QAccessibleWidget {
@@ -48,7 +50,7 @@ public:
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("THTMLButton"))
+    if (className == QLatin1String(THTMLButton::staticMetaObject.className()))
         return new THTMLButtonAccessible(static_cast<THTMLButton*>(object));
     return nullptr;
 }
@@ -85,3 +87,5 @@ QString HTMLButtonAccessibility::PlainCaption(const QString& markup) {
     RenderMarkup(canvas, markup.toStdString(), TRect{0, 0, 1 << 20, 1 << 20}, options, result);
     return WithoutShortcutMarks(QString::fromStdString(result.PlainText)).simplified();
 }
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace quorvel {
+
 // What screen readers learn about an HTML button through Qt's accessibility
 // interfaces: a push button (pressable, focusable, default or not) named by
 // the text its caption shows, or by an accessible name set on the widget.
@@ -17,3 +19,5 @@ void Install();
 QString PlainCaption(const QString& markup);
 
 } // namespace HTMLButtonAccessibility
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <functional>
 
+namespace quorvel {
+
 // Settings of the HTML button.
 namespace HtmlBtn {
 Q_NAMESPACE
@@ -55,3 +57,5 @@ using enum HtmlBtn::TButtonStyle;
 
 // A plain notification; Sender is the button.
 using TButtonNotify = std::function<void(QObject* Sender)>;
+
+} // namespace quorvel

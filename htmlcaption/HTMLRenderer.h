@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 class TImageList;
 class THTMLPictureCache;
 class TPictureContainer;
@@ -52,3 +54,5 @@ struct TMarkupResult {
 // markup degrades.
 bool RenderMarkup(TCanvas& canvas, const std::string& markup, const TRect& bounds,
                   const TMarkupOptions& options, TMarkupResult& result);
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 using namespace MarkupText;
 using MarkupCoords::Sat;
 
@@ -76,3 +78,5 @@ void TMarkupRenderer::DrawFocusPart(const TPass& pass) {
     m_focus.Left = pass.L + 1;
     m_focus.Top = pass.B;
 }
+
+} // namespace quorvel

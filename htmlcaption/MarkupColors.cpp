@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 namespace {
 
 struct TNamedColor {
@@ -84,3 +86,5 @@ TColor ColorFromValue(std::string_view value) {
         return ColorFromHex(value);
     return ColorFromName(MarkupText::LowerCase(value));
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace quorvel {
+
 // Colour names (lower case, e.g. "clred", "clhighlight") to colours; unknown
 // names give black.
 TColor ColorFromName(std::string_view name);
@@ -13,3 +15,5 @@ TColor ColorFromHex(std::string_view text);
 // A colour attribute value: "#" values through ColorFromHex, anything else
 // lower-cased through ColorFromName.
 TColor ColorFromValue(std::string_view value);
+
+} // namespace quorvel

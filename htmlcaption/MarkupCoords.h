@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 // Coordinates and sizes of the caption renderer are kept far inside the int
 // range so that no sum of them can overflow, whatever the markup asks for.
 namespace MarkupCoords {
@@ -13,3 +15,5 @@ inline int Sat(long long v) {
 }
 
 } // namespace MarkupCoords
+
+} // namespace quorvel

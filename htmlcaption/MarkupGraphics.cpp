@@ -7,6 +7,8 @@
 #include <map>
 #include <utility>
 
+namespace quorvel {
+
 namespace {
 // Rounds to nearest with ties to even.
 int RoundEven(double v) {
@@ -78,3 +80,5 @@ void DrawSystemIcon(TCanvas& canvas, int x, int y, TPoint& size, double scale, b
         TShellIcons::StretchDraw(
             canvas, index, TRect{x, y, x + RoundEven(size.X * scale), y + RoundEven(size.Y * scale)}, large);
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Fills rect with a gradient from one colour to another in steps bands
 // (left to right when horizontal, else top to bottom); a border colour other
 // than clNone outlines the rectangle afterwards. Leaves pen and brush at the
@@ -23,3 +25,5 @@ int SystemIconIndex(const std::string& name, bool large);
 // the icon is stretched by scale. Nothing is drawn unless draw is set.
 void DrawSystemIcon(TCanvas& canvas, int x, int y, TPoint& size, double scale, bool printing, bool draw,
                     bool large, const std::string& name);
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 using namespace MarkupText;
 using MarkupCoords::Sat;
 
@@ -234,3 +236,5 @@ void TMarkupRenderer::HighlightStart() {
     SetBrush(SystemColor(COLOR_HIGHLIGHT));
     m_canvas.Font.Color = SystemColor(COLOR_HIGHLIGHTTEXT);
 }
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quorvel {
+
 using namespace MarkupText;
 
 namespace {
@@ -275,3 +277,5 @@ void TMarkupRenderer::ParagraphTag(TPass& pass, std::string_view tag) {
                  TRect{m_bounds.Left, pass.T, m_bounds.Right, pass.B + 2}, 64, clNone);
     SetBrush(clNone);
 }
+
+} // namespace quorvel

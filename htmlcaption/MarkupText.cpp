@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace quorvel {
+
 namespace MarkupText {
 
 namespace {
@@ -237,3 +239,5 @@ std::string AttributeValue(std::string_view text, std::string_view name) {
 }
 
 } // namespace MarkupText
+
+} // namespace quorvel

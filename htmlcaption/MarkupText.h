@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // Text helpers of the caption renderer. Case changes are ASCII-only so that
 // positions found in an upper-cased copy are valid in the original text.
 namespace MarkupText {
@@ -41,3 +43,5 @@ std::string QuotedValueFrom(std::string_view text, size_t from);
 std::string AttributeValue(std::string_view text, std::string_view name);
 
 } // namespace MarkupText
+
+} // namespace quorvel

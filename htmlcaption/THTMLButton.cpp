@@ -11,6 +11,8 @@
 #include <QPaintEvent>
 #include <chrono>
 
+namespace quorvel {
+
 std::function<unsigned()>& THTMLButton::SeedSource() {
     static std::function<unsigned()> source = [] {
         return static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -196,3 +198,5 @@ void THTMLButton::BuildBackground() {
     TRandom random{SeedSource() ? SeedSource()() : 0u};
     m_backgroundImage = ButtonBackground::Build(m_background, m_color, width() + 2, height() + 2, random);
 }
+
+} // namespace quorvel

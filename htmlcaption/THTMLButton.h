@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+namespace quorvel {
+
 class TCanvas;
 class THTMLPictureCache;
 
@@ -25,9 +27,9 @@ class THTMLPictureCache;
 // behave as QPushButton does.
 class THTMLButton : public QPushButton {
     Q_OBJECT
-    Q_PROPERTY(HtmlBtn::TBtnHAlignment Alignment READ Alignment WRITE SetAlignment)
+    Q_PROPERTY(quorvel::HtmlBtn::TBtnHAlignment Alignment READ Alignment WRITE SetAlignment)
     Q_CLASSINFO("default:Alignment", "haCenter")
-    Q_PROPERTY(HtmlBtn::TBtnBackground Background READ Background WRITE SetBackground)
+    Q_PROPERTY(quorvel::HtmlBtn::TBtnBackground Background READ Background WRITE SetBackground)
     Q_CLASSINFO("default:Background", "stNormal")
     Q_PROPERTY(TColor BorderColor READ BorderColor WRITE SetBorderColor)
     Q_CLASSINFO("default:BorderColor", "8421504")
@@ -44,7 +46,7 @@ class THTMLButton : public QPushButton {
     Q_PROPERTY(TColor HoverColor READ HoverColor WRITE SetHoverColor)
     Q_CLASSINFO("default:HoverColor", "4278190095")
     Q_PROPERTY(TImageList* Images READ Images WRITE SetImages)
-    Q_PROPERTY(HtmlBtn::TButtonLayout Layout READ Layout WRITE SetLayout)
+    Q_PROPERTY(quorvel::HtmlBtn::TButtonLayout Layout READ Layout WRITE SetLayout)
     Q_CLASSINFO("default:Layout", "blGlyphLeft")
     Q_PROPERTY(int Margin READ Margin WRITE SetMargin)
     Q_CLASSINFO("default:Margin", "-1")
@@ -53,11 +55,11 @@ class THTMLButton : public QPushButton {
     Q_CLASSINFO("default:ShadowColor", "8421504")
     Q_PROPERTY(int ShadowOffset READ ShadowOffset WRITE SetShadowOffset)
     Q_CLASSINFO("default:ShadowOffset", "1")
-    Q_PROPERTY(HtmlBtn::TButtonStyle Style READ Style WRITE SetStyle)
+    Q_PROPERTY(quorvel::HtmlBtn::TButtonStyle Style READ Style WRITE SetStyle)
     Q_CLASSINFO("default:Style", "bsAutoDetect")
     Q_PROPERTY(int Spacing READ Spacing WRITE SetSpacing)
     Q_CLASSINFO("default:Spacing", "4")
-    Q_PROPERTY(HtmlBtn::TBtnVAlignment VAlignment READ VAlignment WRITE SetVAlignment)
+    Q_PROPERTY(quorvel::HtmlBtn::TBtnVAlignment VAlignment READ VAlignment WRITE SetVAlignment)
     Q_CLASSINFO("default:VAlignment", "vaCenter")
     Q_PROPERTY(QString Version READ Version WRITE SetVersion)
     Q_CLASSINFO("default:Version", "1.4.1.0")
@@ -198,3 +200,5 @@ private:
     // This platform always offers themed drawing when a style provides it.
     const bool m_themesPossible = true;
 };
+
+} // namespace quorvel

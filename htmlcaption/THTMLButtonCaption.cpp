@@ -5,6 +5,8 @@
 #include "ButtonPaint.h"
 #include "HTMLRenderer.h"
 
+namespace quorvel {
+
 using ButtonPaint::kGrey;
 using ButtonPaint::Shrunk;
 
@@ -90,3 +92,5 @@ void THTMLButton::DrawCaption(TCanvas& canvas, const TDrawState& state) {
     o.LinkColor = kGrey;
     RenderMarkup(canvas, markup, t, o, drawn);
 }
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quorvel {
+
 using ButtonPaint::kGrey;
 using ButtonPaint::Shrunk;
 
@@ -154,3 +156,5 @@ void THTMLButton::DrawButton(TCanvas& canvas, const TDrawState& state) {
     canvas.Pen.Width = 1;
     DrawCaption(canvas, state);
 }
+
+} // namespace quorvel

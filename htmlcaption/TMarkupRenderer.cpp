@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace quorvel {
+
 using namespace MarkupText;
 using MarkupCoords::kCoordLimit;
 using MarkupCoords::Sat;
@@ -282,3 +284,5 @@ void TMarkupRenderer::DrawErrorUnderline(int left, int right, int bottom) {
     }
     m_canvas.Pen = pen;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 class THTMLPicture;
 
 // One call of RenderMarkup: the state that lives from the start of the call
@@ -125,3 +127,5 @@ private:
     TRect m_focus;
     bool m_tagStays = false; // the tag just handled begins the next line
 };
+
+} // namespace quorvel

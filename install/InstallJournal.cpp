@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 const std::string_view kHeader = "quorvel install journal 1";
@@ -191,3 +193,5 @@ TInstallJournal::TReadStatus TInstallJournal::Read(int dir, const std::string& n
     // A last line without its line feed means the journal is not whole.
     return line.empty() && reader.Finish(plan) ? TReadStatus::Read : TReadStatus::Damaged;
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorvel {
+
 class TFileOps;
 
 // What an install is about to change in the update folder: every file the
@@ -78,3 +80,5 @@ public:
     // "..", no "\" and no NUL.
     static bool ValidPath(std::string_view path);
 };
+
+} // namespace quorvel

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+namespace quorvel {
+
 using namespace FolderSteps;
 
 namespace {
@@ -566,3 +568,5 @@ bool TStagedInstall::Commit(const TInstallPlan& plan, TFolderSet& product, TFold
     }
     return true;
 }
+
+} // namespace quorvel

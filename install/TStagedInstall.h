@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class TBackgroundWriteback;
 class TCABFile;
 class TStager;
@@ -164,3 +166,5 @@ private:
     TFolderLock m_lock;
     TRefusal m_refusal = TRefusal::None;
 };
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 using namespace FolderSteps;
 
 namespace {
@@ -203,3 +205,5 @@ TStagedInstall::TRecovery TStagedInstall::Recover(bool packageIsFresh) {
         m_ops.Unlink(m_root.Get(), m_done.c_str(), 0);
     return result;
 }
+
+} // namespace quorvel

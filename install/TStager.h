@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 class TFileOps;
 
 // What fills the staging folder of a staged install: the files to commit,
@@ -19,3 +21,5 @@ public:
     // the product folder only through productDir. False: nothing usable.
     virtual bool Fill(int productDir, int stagingDir, const std::string& stagingPath, TFileOps& ops) = 0;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <system_error>
 #include <thread>
 
+namespace quorvel {
+
 void TDownLoadThread::Start(THTMLPicture* picture) {
     try {
         // Nothing is fetched; the detached worker ends at once.
@@ -11,3 +13,5 @@ void TDownLoadThread::Start(THTMLPicture* picture) {
         // No thread to spare: there was no work for it anyway.
     }
 }
+
+} // namespace quorvel

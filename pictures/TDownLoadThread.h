@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 class THTMLPicture;
 
 // Background fetch of a picture named by an internet address. Internet
@@ -10,3 +12,5 @@ public:
     // Starts a detached worker for the picture; it frees itself when it ends.
     static void Start(THTMLPicture* picture);
 };
+
+} // namespace quorvel

@@ -15,6 +15,8 @@
 #include <new>
 #include <ostream>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
@@ -322,3 +324,5 @@ void THTMLPicture::Draw(TCanvas& canvas, const TRect& rect) const {
     else
         canvas.StretchDrawImage(TRect{rect.Left, rect.Top, rect.Left + w, rect.Top + h}, m_image);
 }
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <iosfwd>
 #include <vector>
 
+namespace quorvel {
+
 class TCanvas;
 struct TRect;
 class THTMLPicture;
@@ -125,3 +127,5 @@ private:
     std::uint16_t m_screenWidth = 0;
     std::uint16_t m_screenHeight = 0;
 };
+
+} // namespace quorvel

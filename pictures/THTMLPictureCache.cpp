@@ -2,6 +2,8 @@
 
 #include "THTMLPicture.h"
 
+namespace quorvel {
+
 THTMLPictureCache::THTMLPictureCache() = default;
 THTMLPictureCache::~THTMLPictureCache() = default;
 
@@ -26,3 +28,5 @@ THTMLPicture* THTMLPictureCache::Items(int index) const {
 void THTMLPictureCache::Clear() {
     m_items.clear();
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+namespace quorvel {
+
 class THTMLPicture;
 
 // Pictures loaded by location, in the order they were added. The cache owns
@@ -30,3 +32,5 @@ public:
 private:
     std::vector<std::unique_ptr<THTMLPicture>> m_items;
 };
+
+} // namespace quorvel

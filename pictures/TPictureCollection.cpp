@@ -2,6 +2,8 @@
 
 #include "TPictureItem.h"
 
+namespace quorvel {
+
 TPictureCollection::TPictureCollection(TPictureContainer* owner) : m_owner(owner) {}
 
 TPictureCollection::~TPictureCollection() = default;
@@ -40,3 +42,5 @@ int TPictureCollection::IndexOf(const TPictureItem* item) const {
             return static_cast<int>(i);
     return -1;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+namespace quorvel {
+
 class TPictureContainer;
 class TPictureItem;
 
@@ -36,3 +38,5 @@ private:
     TPictureContainer* m_owner;
     std::vector<std::unique_ptr<TPictureItem>> m_items;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include "TPictureCollection.h"
 #include "TPictureItem.h"
 
+namespace quorvel {
+
 namespace {
 
 // Upper-cases only the ASCII letters a to z, as names are compared.
@@ -34,3 +36,5 @@ THTMLPicture* TPictureContainer::PictureByName(const QString& name) const {
     }
     return nullptr;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 class THTMLPicture;
 class TPictureCollection;
 
@@ -34,3 +36,5 @@ public:
 private:
     std::unique_ptr<TPictureCollection> m_items;
 };
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <sstream>
 
+namespace quorvel {
+
 TPictureItem::TPictureItem(TPictureCollection* collection)
     : m_picture(std::make_unique<THTMLPicture>()), m_collection(collection) {}
 
@@ -39,3 +41,5 @@ void TPictureItem::SetPictureData(const QByteArray& bytes) {
 int TPictureItem::Index() const {
     return m_collection ? m_collection->IndexOf(this) : -1;
 }
+
+} // namespace quorvel

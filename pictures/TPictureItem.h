@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 class THTMLPicture;
 class TPictureCollection;
 
@@ -47,3 +49,5 @@ private:
     QString m_name;
     TPictureCollection* m_collection;
 };
+
+} // namespace quorvel

@@ -7,9 +7,13 @@
 
 #include <chrono>
 
+// The resource's initialiser is a global function: it is named from outside
+// the namespace.
 static void InitAnimationResources() {
     Q_INIT_RESOURCE(animations);
 }
+
+namespace quorvel {
 
 namespace {
 
@@ -124,3 +128,5 @@ void TProgressAnimation::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(QPoint(0, 0), m_strip, QRect(m_frame * kFrameWidth, 0, kFrameWidth, kFrameHeight));
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace quorvel {
+
 // One looping clip of the progress window: frames of 272 x 60 pixels stored
 // side by side in one picture among the program's resources.
 struct TAnimationClip {
@@ -70,3 +72,5 @@ private:
     std::int64_t m_start = 0;
     int m_timer = 0;
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 class TProgressAnimationAccessible : public QAccessibleWidget {
@@ -23,7 +25,7 @@ public:
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("TProgressAnimation"))
+    if (className == QLatin1String(TProgressAnimation::staticMetaObject.className()))
         return new TProgressAnimationAccessible(static_cast<TProgressAnimation*>(object));
     return nullptr;
 }
@@ -34,3 +36,5 @@ void ProgressAnimationAccessibility::Install() {
     static std::once_flag once;
     std::call_once(once, [] { QAccessible::installFactory(Factory); });
 }
+
+} // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // What screen readers learn about the progress window's animation through
 // Qt's accessibility interfaces: an animation named by what it shows
 // (a transfer or an upload), or by an accessible name set on the widget. The
@@ -11,3 +13,5 @@ namespace ProgressAnimationAccessibility {
 void Install();
 
 } // namespace ProgressAnimationAccessibility
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+namespace quorvel {
+
 namespace {
 
 void Place(QWidget* widget, const TControlState& c) {
@@ -97,3 +99,5 @@ void TProgressDialog::Refresh(const TProgressWindowSnapshot& s) {
     PlaceButton(m_openFile, s.OpenFileButton);
     setVisible(s.Visible);
 }
+
+} // namespace quorvel

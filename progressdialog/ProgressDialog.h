@@ -9,6 +9,9 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+
+namespace quorvel {
+
 class TProgressAnimation;
 
 // The progress window on screen: a dialog on the GUI thread that shows the
@@ -41,3 +44,5 @@ private:
     QPushButton* m_openFile;
     int m_animationStarts = 1;
 };
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QStyle>
 
+namespace quorvel {
+
 // Referenced by the library's link option, so that every program linking the
 // library keeps this object and its registration below.
 extern "C" {
@@ -29,3 +31,5 @@ const bool kInstalled = [] {
 }();
 
 } // namespace
+
+} // namespace quorvel

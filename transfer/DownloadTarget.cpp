@@ -2,6 +2,8 @@
 
 #include "WebCopy.h"
 
+namespace quorvel {
+
 DownloadTarget::DownloadTarget(TWebCopy& engine, int idx, std::size_t capacity, QString source)
     : m_engine(engine), m_idx(idx), m_file(capacity), m_source(std::move(source)),
       m_maxSize(idx >= 0 && idx < engine.Items().Count() ? engine.Items()[idx]->MaxSize : 0) {
@@ -101,3 +103,5 @@ bool DownloadTarget::Finish() {
     }
     return true;
 }
+
+} // namespace quorvel

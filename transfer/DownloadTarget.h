@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // The one step through which the HTTP download, the FTP download and the
@@ -76,3 +78,5 @@ private:
     std::uint32_t m_checkpointTick = 0;
     bool m_finished = false;
 };
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 16384;
@@ -102,11 +104,11 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
               const QString& targetDir, const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
               bool& noNewFile) {
     const std::uint32_t startTick = engine.TickCount();
-    // Local paths, in texts and events too, are the file system's spelling;
-    // a share's source keeps the share's own.
+    // Paths in texts and events are in this system's spelling, "/" between
+    // folders, a share's name and path too.
     const std::string nativeSource = LocalPath(url.toStdString());
-    const QString sourcePath =
-        host.isEmpty() ? QString::fromStdString(nativeSource) : host + QLatin1Char('\\') + url;
+    const QString sourcePath = QString::fromStdString(
+        host.isEmpty() ? nativeSource : LocalPath(host.toStdString() + "/" + url.toStdString()));
     const QString targetPath = RoutineSteps::FormTargetPath(engine, targetDir, targetFilename, url);
     const std::string nativeTarget = targetPath.toStdString();
     if (sourcePath == targetPath || (!share && SameFile(nativeSource, nativeTarget))) {
@@ -169,12 +171,10 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
     noNewFile = false;
     if (const auto window = engine.ProgressWindow())
         window->SetAnimationClip(kTransferAnimationClip);
-    QString server = host;
-    if (server.isEmpty()) {
-        server = QString::fromStdString(FolderOf(url.toStdString()));
-        if (server.endsWith(QLatin1Char('\\')) || server.endsWith(QLatin1Char('/')))
-            server.chop(1);
-    }
+    QString server =
+        QString::fromStdString(LocalPath(host.isEmpty() ? FolderOf(url.toStdString()) : host.toStdString()));
+    if (host.isEmpty() && server.endsWith(QLatin1Char('/')))
+        server.chop(1);
     TransferSteps::WriteFileLine(engine, QString::fromStdString(UrlFileName(url.toStdString())),
                                  engine.DlgFromServerLabel, server, true);
 
@@ -185,17 +185,17 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
             ShareConnection::Connect(host.toStdString(), userId.toStdString(), password.toStdString(), error);
         if (!share) {
             // Nothing was connected, so there is nothing to disconnect.
-            if (engine.OnConnectError)
-                engine.OnConnectError(&engine);
+            engine.RaiseConnectError();
             return false;
         }
     }
     bool result = CopyFile(engine, idx, share.get(), host, url, targetDir, targetFilename, copyNewerOnly,
                            date, noNewFile);
     if (share && !share->Disconnect()) {
-        if (engine.OnConnectError)
-            engine.OnConnectError(&engine);
+        engine.RaiseConnectError();
         result = false;
     }
     return result;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -82,8 +84,8 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     std::unique_ptr<InetFtpFile> remote = connection->OpenRead(fileName.toStdString());
     TransferSteps::ProcessPendingInput(engine);
     if (!remote) {
-        if (engine.OnURLNotFound && !engine.Cancelled)
-            engine.OnURLNotFound(&engine, url);
+        if (!engine.Cancelled)
+            engine.RaiseURLNotFound(url);
         return false;
     }
 
@@ -96,3 +98,5 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     return target.Open(QStringLiteral("ftp://") + host + QLatin1Char(':') + QString::number(port) + url) &&
            ReadRemote(engine, *remote, target, url, listed, entry.size) && target.Finish();
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include "RoutineSteps.h"
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace FtpSteps {
 
 std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& userId, const QString& password,
@@ -43,3 +45,5 @@ bool CheckListedDate(TWebCopy& engine, int idx, const InetFtpEntry& entry, const
 }
 
 } // namespace FtpSteps
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Steps shared by the FTP download and upload.
@@ -29,3 +31,5 @@ bool CheckListedDate(TWebCopy& engine, int idx, const InetFtpEntry& entry, const
                      const QString& host, TDateTime& date, bool& noNewFile);
 
 } // namespace FtpSteps
+
+} // namespace quorvel

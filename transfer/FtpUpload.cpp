@@ -7,6 +7,8 @@
 #include "TransferSteps.h"
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -96,8 +98,8 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     }
     std::unique_ptr<InetFtpFile> remote = connection->OpenWrite(remoteName.toStdString());
     if (!remote) {
-        if (engine.OnURLNotFound && !engine.Cancelled)
-            engine.OnURLNotFound(&engine, url);
+        if (!engine.Cancelled)
+            engine.RaiseURLNotFound(url);
         return false;
     }
     TransferSteps::ProcessPendingInput(engine);
@@ -105,3 +107,5 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     engine.LastTargetDir = QString::fromStdString(remoteFolder);
     return SendLocal(engine, *local, *remote, url, size);
 }
+
+} // namespace quorvel

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -96,8 +98,7 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     }
     noNewFile = true;
     date = serverDate;
-    if (engine.OnNoNewFileFound)
-        engine.OnNoNewFileFound(&engine, shortName, date, serverDate);
+    engine.RaiseNoNewFileFound(shortName, date, serverDate);
     return DateCheck::Refused;
 }
 
@@ -225,8 +226,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
         // is not a missing URL.
         if (engine.Cancelled)
             return false;
-        if (engine.OnURLNotFound)
-            engine.OnURLNotFound(&engine, fullUrl);
+        engine.RaiseURLNotFound(fullUrl);
         return false;
     }
     std::uint32_t status = 0;
@@ -278,3 +278,5 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     }
     return ReadBody(engine, *request.get(), target, targetPath, total, kept.start) && target.Finish();
 }
+
+} // namespace quorvel

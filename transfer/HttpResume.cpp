@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 namespace HttpResume {
 
 namespace {
@@ -106,3 +108,5 @@ Answer Judge(const InetRequest& request, std::uint64_t start, std::uint64_t tota
 }
 
 } // namespace HttpResume
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class InetRequest;
 
 // The HTTP side of resuming a download: what a response offers to resume by
@@ -36,3 +38,5 @@ Answer Judge(const InetRequest& request, std::uint64_t start, std::uint64_t tota
              const std::string& validator);
 
 } // namespace HttpResume
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 4096;
@@ -108,3 +110,5 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
     }
     return true;
 }
+
+} // namespace quorvel

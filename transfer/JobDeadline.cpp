@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace quorvel {
+
 namespace JobDeadline {
 
 namespace {
@@ -30,3 +32,5 @@ void SetGrace(std::chrono::milliseconds grace) {
 }
 
 } // namespace JobDeadline
+
+} // namespace quorvel

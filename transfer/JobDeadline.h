@@ -3,6 +3,8 @@
 #include <chrono>
 #include <optional>
 
+namespace quorvel {
+
 class TWebCopyItem;
 
 // The time by which a download job must have ended: a fixed grace for
@@ -20,3 +22,5 @@ std::optional<std::chrono::steady_clock::time_point> For(const TWebCopyItem& job
 void SetGrace(std::chrono::milliseconds grace);
 
 } // namespace JobDeadline
+
+} // namespace quorvel

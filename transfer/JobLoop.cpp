@@ -7,6 +7,8 @@
 
 #include <exception>
 
+namespace quorvel {
+
 namespace {
 
 void BuildProgressWindow(TWebCopy& engine) {
@@ -101,8 +103,7 @@ void RunJobs(TWebCopy& engine) {
         if (!job.Active)
             continue;
         ++engine.CurrentNumber;
-        if (engine.OnFileStart)
-            engine.OnFileStart(&engine, i);
+        engine.RaiseFileStart(i);
         if (const auto window = engine.ProgressWindow())
             window->SetCaption(DirectionWord(engine, job.Protocol) + QStringLiteral(" ..."));
         TDateTime date = job.FileDate;
@@ -115,12 +116,10 @@ void RunJobs(TWebCopy& engine) {
         job.NoNewFile = noNewFile;
         if (engine.Cancelled)
             break;
-        if (engine.OnFileDone)
-            engine.OnFileDone(&engine, i);
+        engine.RaiseFileDone(i);
     }
     engine.Session.reset();
-    if (engine.OnCopyDone)
-        engine.OnCopyDone(&engine);
+    engine.RaiseCopyDone();
     EndOfRun(engine);
 }
 
@@ -137,3 +136,5 @@ int CountActiveJobs(const TWebCopy& engine) {
         n += engine.Items()[i]->Active;
     return n;
 }
+
+} // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Runs every active job of the engine once, in order, on the calling thread:
@@ -12,3 +14,5 @@ void RunJobs(TWebCopy& engine);
 int CountNetworkJobs(const TWebCopy& engine);
 // Active jobs.
 int CountActiveJobs(const TWebCopy& engine);
+
+} // namespace quorvel

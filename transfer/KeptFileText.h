@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quorvel {
+
 // Small text helpers shared by the names of kept downloads, their resume
 // records and the range answers they are matched against.
 namespace KeptFileText {
@@ -37,3 +39,5 @@ inline bool ParseDecimal(const std::string& text, std::uint64_t& value) {
 }
 
 } // namespace KeptFileText
+
+} // namespace quorvel

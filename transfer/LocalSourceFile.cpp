@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace quorvel {
+
 namespace {
 constexpr std::size_t kChunk = 256 * 1024;
 } // namespace
@@ -95,3 +97,5 @@ bool LocalSourceFile::LastWriteTime(std::int64_t& seconds, int& milliseconds) {
     milliseconds = static_cast<int>(st.st_mtim.tv_nsec / 1000000);
     return true;
 }
+
+} // namespace quorvel

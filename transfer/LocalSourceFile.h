@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // A local regular file opened for reading only (so a read-only file can be
 // sent), read through a buffer of large chunks.
 class LocalSourceFile : public SourceFile {
@@ -34,3 +36,5 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_head = 0, m_fill = 0;
 };
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
+namespace quorvel {
+
 namespace {
 
 // The decimal separator of the user's locale (Qt's default locale, which is
@@ -164,3 +166,5 @@ QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_
     memo.text = TimeLeftText(wholeSecs, whole, mins == 0 && hours == 0);
     return memo.text;
 }
+
+} // namespace quorvel

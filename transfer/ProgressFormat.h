@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // Texts of the progress window. Sizes use decimal thousands ("1.50 Kb" is
 // 1500 bytes) and two decimals with the decimal separator of the user's
 // locale (Qt's default locale), whichever way the digits were made.
@@ -13,3 +15,5 @@ QString FormatRate(std::uint64_t bytesPerSecond);
 // "29 sec.", "2 minutes", "2h 30"; empty while nothing is done or when the
 // total is unknown.
 QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_t total);
+
+} // namespace quorvel

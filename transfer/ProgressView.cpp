@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+namespace quorvel {
+
 namespace ProgressView {
 
 namespace {
@@ -27,3 +29,5 @@ const Hooks& Installed() {
 }
 
 } // namespace ProgressView
+
+} // namespace quorvel

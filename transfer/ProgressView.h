@@ -6,6 +6,9 @@
 #include <memory>
 
 class QObject;
+
+namespace quorvel {
+
 class TProgressWindow;
 struct TProgressWindowSnapshot;
 
@@ -36,3 +39,5 @@ bool Available();
 const Hooks& Installed();
 
 } // namespace ProgressView
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kLabelHeight = 16;
@@ -238,3 +240,5 @@ void TProgressWindow::SyncDialog() {
     if (m_dialog)
         ProgressView::Installed().refresh(m_dialog, s);
 }
+
+} // namespace quorvel

@@ -9,8 +9,11 @@
 #include <mutex>
 #include <optional>
 
-class TWebCopy;
 class QObject;
+
+namespace quorvel {
+
+class TWebCopy;
 
 // Animation clips of the progress window.
 constexpr int kTransferAnimationClip = 257; // downloads and copies
@@ -128,3 +131,5 @@ private:
     std::atomic<bool> m_updatePending{false};
     QPointer<QObject> m_dialog; // GUI thread only
 };
+
+} // namespace quorvel

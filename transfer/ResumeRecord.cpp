@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace quorvel {
+
 namespace {
 
 constexpr const char* kMagic = "quorvel-resume 1";
@@ -147,3 +149,5 @@ const std::string& ResumeRecord::BootId() {
     }();
     return id;
 }
+
+} // namespace quorvel

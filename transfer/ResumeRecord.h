@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace quorvel {
+
 // What a kept partial download needs to be resumed safely, stored beside its
 // temporary file (".NAME.HASH.resume"): the URL, the server's validator (its
 // ETag, else its Last-Modified, as sent), the whole length, how many bytes
@@ -42,3 +44,5 @@ public:
     // This boot's identity (the kernel's boot id); empty when unknown.
     static const std::string& BootId();
 };
+
+} // namespace quorvel

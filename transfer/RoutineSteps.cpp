@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+namespace quorvel {
+
 namespace RoutineSteps {
 
 QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
@@ -33,8 +35,7 @@ bool AllowOverwrite(TWebCopy& engine, const QString& targetPath) {
 
 void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                       const QString& verb) {
-    if (engine.OnCopyProgress)
-        engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+    engine.RaiseCopyProgress(done, total);
     const auto window = engine.ProgressWindow();
     if (!window)
         return;
@@ -70,8 +71,7 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
     }
     noNewFile = true;
     date = sourceDate;
-    if (engine.OnNoNewFileFound)
-        engine.OnNoNewFileFound(&engine, name, date, sourceDate);
+    engine.RaiseNoNewFileFound(name, date, sourceDate);
     return false;
 }
 
@@ -82,3 +82,5 @@ void ReportInetError(TWebCopy& engine, InetError code) {
 }
 
 } // namespace RoutineSteps
+
+} // namespace quorvel

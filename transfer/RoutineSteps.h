@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Steps shared by the uploads, the FTP routines and the file copy, beside
@@ -43,3 +45,5 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
 void ReportInetError(TWebCopy& engine, InetError code);
 
 } // namespace RoutineSteps
+
+} // namespace quorvel

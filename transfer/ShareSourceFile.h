@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 // A file on a network share as the source of a file copy.
 class ShareSourceFile : public SourceFile {
 public:
@@ -26,3 +28,5 @@ public:
 private:
     std::unique_ptr<ShareFile> m_file;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorvel {
+
 // A file read from start to end by a transfer routine: a local file or one
 // on a network share.
 class SourceFile {
@@ -19,3 +21,5 @@ public:
     // Read has buffered ahead of it).
     virtual int Descriptor() const { return -1; }
 };
+
+} // namespace quorvel

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kNameMax = 255;
@@ -379,3 +381,5 @@ void TargetFile::StartWriteback() {
                       static_cast<off_t>(m_size - m_writebackStart), SYNC_FILE_RANGE_WRITE);
     m_writebackStart = m_size;
 }
+
+} // namespace quorvel

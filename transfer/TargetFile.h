@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // The file a download (HTTP, FTP or a file copy) writes. The bytes go into a
 // temporary file of the job's own in the target's folder, created new and
 // never through a link, and only a whole file replaces the target, by a
@@ -142,3 +144,5 @@ private:
     bool m_active = false;
     std::function<void(const char*, std::size_t)> m_sink;
 };
+
+} // namespace quorvel

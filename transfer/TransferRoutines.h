@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // The transfer routines the job loop dispatches to, one per protocol. Each
@@ -29,3 +31,5 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
 bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
               int port, const QString& url, const QString& targetDir, const QString& targetFilename,
               bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <memory>
 
+namespace quorvel {
+
 namespace {
 
 // A line of texts joined by blanks. The progress step makes its lines after
@@ -170,6 +172,7 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
                 WriteBarAndProgressLine(engine, *window, done, total);
             engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
         }
+        Q_EMIT engine.CopyProgress(engine.CurrentNumber, done, total);
         shown.done = done;
         shown.total = total;
         shown.resumed = resumed;
@@ -190,8 +193,7 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
     shown.pending = false;
     if (window)
         WriteBarAndProgressLine(engine, *window, done, total);
-    if (engine.OnCopyProgress)
-        engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+    engine.RaiseCopyProgress(done, total);
     if (window)
         WriteTitleRateAndTime(engine, *window, done, total, startTick, verb, resumed);
 }
@@ -215,8 +217,10 @@ void ProcessPendingInput(TWebCopy& engine) {
 }
 
 void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window) {
-    if (window && window->TakeCancelPress() && engine.OnCopyCancel)
-        engine.OnCopyCancel(&engine);
+    if (window && window->TakeCancelPress())
+        engine.RaiseCopyCancel();
 }
 
 } // namespace TransferSteps
+
+} // namespace quorvel

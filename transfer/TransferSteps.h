@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 class TProgressWindow;
 class TWebCopy;
 
@@ -54,3 +56,5 @@ void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window);
 void ShowUploadAnimation(TWebCopy& engine);
 
 } // namespace TransferSteps
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace quorvel {
+
 namespace {
 
 std::string Upper(std::string text) {
@@ -114,3 +116,5 @@ TDateTime FileTimeToDate(std::uint64_t fileTime) {
 std::string WinInetErrorText(int code) {
     return InetErrorText(static_cast<InetError>(code));
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // URL and path helpers of the transfer routines. They work on plain text and
@@ -40,3 +42,5 @@ TDateTime FileTimeToDate(std::uint64_t fileTime);
 
 // Readable text of an internet layer error code; never empty.
 std::string WinInetErrorText(int code);
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 // The engine whose run this thread executes, if it is a worker.
@@ -28,3 +30,5 @@ void TWCopyThread::Execute() {
     delete this;
     engine->RunEnded(); // last touch of the engine: it may be freed right after
 }
+
+} // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 class TWebCopy;
 
 // The worker of one run: created running, runs RunJobs on its engine once and
@@ -21,3 +23,5 @@ private:
 
     TWebCopy* m_engine;
 };
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <utility>
 
+namespace quorvel {
+
 namespace {
 
 // Title-bar height from the style when a GUI exists on this thread, else a
@@ -24,7 +26,9 @@ int StyleCaptionHeight() {
 
 } // namespace
 
-TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {}
+TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCaptionHeight()) {
+    RegisterEventTypes();
+}
 
 TWebCopy::~TWebCopy() {
     // m_ending first: a worker that clears Cancelled after this point sees it.
@@ -83,10 +87,13 @@ std::uint32_t TWebCopy::TickCount() const {
 }
 
 void TWebCopy::ReportError(WebCopyError code, const QString& info) {
+    const int number = WebCopyErrorNumber(code);
     if (OnError)
-        OnError(this, WebCopyErrorNumber(code));
+        OnError(this, number);
+    Q_EMIT Error(number);
     if (OnErrorInfo)
-        OnErrorInfo(this, WebCopyErrorNumber(code), info);
+        OnErrorInfo(this, number, info);
+    Q_EMIT ErrorInfo(number, info);
 }
 
 void TWebCopy::RunStarted(const std::function<void()>& body) {
@@ -121,3 +128,5 @@ void TWebCopy::RunEnded() {
     --m_runningThreads;
     m_runEnded.notify_all();
 }
+
+} // namespace quorvel

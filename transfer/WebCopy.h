@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+namespace quorvel {
+
 class InetSession;
 
 // Runs a list of transfer jobs, one after another, on a worker thread of its
@@ -164,6 +166,33 @@ public:
     // Raises OnError then OnErrorInfo for one failure.
     void ReportError(WebCopyError code, const QString& info);
 
+    // Raise one event: its callback when bound, then its signal.
+    void RaiseFileStart(int idx);
+    void RaiseFileDone(int idx);
+    void RaiseCopyDone();
+    void RaiseCopyCancel();
+    void RaiseCopyProgress(std::uint64_t size, std::uint64_t totsize);
+    void RaiseConnectError();
+    void RaiseURLNotFound(const QString& url);
+    void RaiseNoNewFileFound(const QString& tgtfile, TDateTime curdate, TDateTime newdate);
+
+Q_SIGNALS:
+    // The notification events as signals, emitted on the worker thread right
+    // after the callback of the same event (the events that ask for an answer
+    // stay callbacks only). A GUI connects with Qt::QueuedConnection and
+    // receives them on its own thread, in the order they were raised.
+    void FileStart(int idx);
+    void FileDone(int idx);
+    void CopyProgress(int fileidx, quint64 size, quint64 totsize);
+    void CopyDone();
+    void CopyCancel();
+    void Error(int errorCode);
+    void ErrorInfo(int errorCode, const QString& errorInfo);
+    void ConnectError();
+    void URLNotFound(const QString& url);
+    void NoNewFileFound(const QString& tgtfile, quorvel::TDateTime curdate, quorvel::TDateTime newdate);
+
+public:
     // Book-keeping of worker threads (TWCopyThread): a run is counted from
     // its start to its RunEnded, and its thread is kept until joined.
     void RunStarted(const std::function<void()>& body);
@@ -181,6 +210,10 @@ private:
     int m_runningThreads = 0;
     std::vector<std::thread> m_workers; // under m_runMutex
 
+    // Makes the signals' argument types known to queued connections.
+    static void RegisterEventTypes();
     // Waits until no run is going, then joins the workers' threads.
     void WaitForWorkers();
 };
+
+} // namespace quorvel

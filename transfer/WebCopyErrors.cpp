@@ -1,5 +1,7 @@
 #include "WebCopyErrors.h"
 
+namespace quorvel {
+
 WebCopyError WebCopyErrorFromInet(InetError code) {
     // The engine's documented codes are the internet layer's numbers.
     return static_cast<WebCopyError>(static_cast<int>(code));
@@ -12,3 +14,5 @@ WebCopyError WebCopyErrorFromHttpStatus(int status) {
 int WebCopyErrorNumber(WebCopyError code) {
     return static_cast<int>(code);
 }
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include "InetError.h"
 #include "WebCopyTypes.h"
 
+namespace quorvel {
+
 // The translations of other codes into the engine's, one explicit function
 // each: a code of another layer reaches the engine's events only through one
 // of these, never by its bare number.
@@ -13,3 +15,5 @@ WebCopyError WebCopyErrorFromInet(InetError code);
 WebCopyError WebCopyErrorFromHttpStatus(int status);
 // The number the engine's events carry.
 int WebCopyErrorNumber(WebCopyError code);
+
+} // namespace quorvel

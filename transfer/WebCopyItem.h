@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // One transfer job. Published properties are plain members declared to Qt's
 // property system; the result fields are written by the job loop after each
 // run of the job.
@@ -20,8 +22,8 @@ class TWebCopyItem : public QObject {
     Q_PROPERTY(QString FTPUserID MEMBER FTPUserID)
     Q_PROPERTY(QString FTPPassword MEMBER FTPPassword)
     Q_PROPERTY(int FTPPort MEMBER FTPPort)
-    Q_PROPERTY(WebCopyEnums::TWebCopyHTTPCommand HTTPCommand MEMBER HTTPCommand)
-    Q_PROPERTY(WebCopyEnums::TWebCopyProtocol Protocol MEMBER Protocol)
+    Q_PROPERTY(quorvel::WebCopyEnums::TWebCopyHTTPCommand HTTPCommand MEMBER HTTPCommand)
+    Q_PROPERTY(quorvel::WebCopyEnums::TWebCopyProtocol Protocol MEMBER Protocol)
     Q_PROPERTY(bool Resume MEMBER Resume)
     Q_CLASSINFO("default:Resume", "false")
     Q_PROPERTY(QString TargetDir MEMBER TargetDir)
@@ -64,3 +66,5 @@ public:
     bool NoNewFile = false;
     TDateTime NewDate = 0;
 };
+
+} // namespace quorvel

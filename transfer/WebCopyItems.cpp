@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace quorvel {
+
 TWebCopyItem* TWebCopyItems::Add() {
     m_items.push_back(std::make_unique<TWebCopyItem>());
     return m_items.back().get();
@@ -12,3 +14,5 @@ TWebCopyItem* TWebCopyItems::Item(int index) const {
         throw std::out_of_range("job index out of range");
     return m_items[static_cast<std::size_t>(index)].get();
 }
+
+} // namespace quorvel

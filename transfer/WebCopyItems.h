@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace quorvel {
+
 // The ordered job list of one engine; order is run order, indexes are 0-based.
 class TWebCopyItems : public TCollection {
     Q_OBJECT
@@ -36,3 +38,5 @@ private:
     TWebCopy* m_owner;
     std::vector<std::unique_ptr<TWebCopyItem>> m_items;
 };
+
+} // namespace quorvel

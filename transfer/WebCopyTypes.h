@@ -9,6 +9,8 @@
 
 #include "DateTime.h"
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Enumerations of the job record, registered with Qt so that job properties
@@ -92,3 +94,5 @@ enum class WebCopyError {
     kCopyWriteFailed = 5,
     kCannotConnect = 6,
 };
+
+} // namespace quorvel

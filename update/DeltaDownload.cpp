@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::size_t kBlock = 64 * 1024;
@@ -129,3 +131,5 @@ bool Fetch(int fd, const std::string& url, const std::string& proxy, const std::
 }
 
 } // namespace DeltaDownload
+
+} // namespace quorvel

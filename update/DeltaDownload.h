@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace quorvel {
+
 // The small transfers of a delta update through the internet layer, beside
 // the engine's job for the full package.
 namespace DeltaDownload {
@@ -32,3 +34,5 @@ bool Fetch(int fd, const std::string& url, const std::string& proxy, const std::
            std::uint64_t size, const TSha512::Digest& digest, const TProgress& progress);
 
 } // namespace DeltaDownload
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+namespace quorvel {
+
 bool FileAgeDate(const std::string& path, TDateTime& age) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -12,3 +14,5 @@ bool FileAgeDate(const std::string& path, TDateTime& age) {
     age = DateTime::Encode(fields);
     return true;
 }
+
+} // namespace quorvel

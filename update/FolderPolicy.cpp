@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace FolderPolicy {
 
 namespace {
@@ -85,3 +87,5 @@ QString Refusal(const QString& folder) {
 }
 
 } // namespace FolderPolicy
+
+} // namespace quorvel

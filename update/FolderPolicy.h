@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace quorvel {
+
 // Which folders an updater may update. A folder under /usr belongs to the
 // system's package manager: rewriting it behind the manager's back breaks
 // its records and the next upgrade, so a product updated this way lives in a
@@ -26,3 +28,5 @@ bool HoldsForeignDownload(const QString& folder, const QString& packageName);
 QString Refusal(const QString& folder);
 
 } // namespace FolderPolicy
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+namespace quorvel {
+
 namespace KeyWalk {
 
 namespace {
@@ -40,3 +42,5 @@ void Walk(TKeyState& state, const std::string& packageUrl, const std::string& pr
 }
 
 } // namespace KeyWalk
+
+} // namespace quorvel

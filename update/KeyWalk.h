@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+namespace quorvel {
+
 class TKeyState;
 
 // Brings a key state to the newest key document its publisher has put
@@ -24,3 +26,5 @@ void Walk(TKeyState& state, const std::string& packageUrl, const std::string& pr
           const std::atomic<bool>& cancelled, const QString& folder, const QString& keptName);
 
 } // namespace KeyWalk
+
+} // namespace quorvel

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // The name the backup is written under until it is whole.
@@ -193,3 +195,5 @@ bool MarkNotInstalled(int fd) {
     const timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
     return futimens(fd, times) == 0;
 }
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class TCABFile;
 class TFileOps;
 
@@ -68,3 +70,5 @@ TInstallRecovery RecoverInstall(const QString& folder, const QString& packageNam
 bool MarkNotInstalled(const QString& packagePath);
 // The same for the open file.
 bool MarkNotInstalled(int fd);
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <charconv>
 
+namespace quorvel {
+
 namespace ReleaseRecord {
 
 namespace {
@@ -82,3 +84,5 @@ bool AboveInstalled(const QString& folder, const QString& packageName, std::uint
 }
 
 } // namespace ReleaseRecord
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quorvel {
+
 // The record of the installed release: a small file of ours in the update
 // folder, ".STEM.release" (STEM: the package name without ".cab"), holding
 // the release number of the last package installed under a release
@@ -47,3 +49,5 @@ bool AboveInstalled(const QString& folder, const QString& packageName, std::uint
                     std::uint64_t release);
 
 } // namespace ReleaseRecord
+
+} // namespace quorvel

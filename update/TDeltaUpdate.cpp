@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 // The delta, read from its open descriptor, as what fills the staging folder.
@@ -189,3 +191,5 @@ void TDeltaUpdate::RemoveOtherDeltas(int folderFd, const std::string& keep) cons
     for (const std::string& name : stale)
         unlinkat(folderFd, name.c_str(), 0);
 }
+
+} // namespace quorvel

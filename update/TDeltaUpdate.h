@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+namespace quorvel {
+
 class TReleaseStatement;
 
 // An update by a delta package instead of the full one, tried once the full
@@ -53,3 +55,5 @@ private:
 
     TUpdateSettings m_settings;
 };
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include "TextFetch.h"
 #include "UtcTime.h"
 
+namespace quorvel {
+
 namespace {
 
 void AddKey(const QString& text, std::vector<TPublicKey>& to, bool& required) {
@@ -112,3 +114,5 @@ void TReleaseCheck::Forget() {
     m_digest.Reset();
     m_refusal = SignatureError::kNone;
 }
+
+} // namespace quorvel

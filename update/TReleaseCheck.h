@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // What updates must prove when the updater has keys: a release statement,
 // fetched before the package, for this product and package, not expired and
 // newer than the installed release (but not beyond the bound one update may
@@ -101,3 +103,5 @@ private:
     std::optional<TReleaseStatement> m_statement;
     TSha512 m_digest;
 };
+
+} // namespace quorvel

@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <filesystem>
 
+namespace quorvel {
+
 namespace {
 
 // The least average rate of a package download, bytes a second: its
@@ -415,3 +417,5 @@ TUpdateOutcome TUpdate::CheckDate() {
         return Finish(TUpdateReason::DownloadFailed);
     }
 }
+
+} // namespace quorvel

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <optional>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // One update of one product folder, without a window: the recovery of an
@@ -140,3 +142,5 @@ private:
     std::atomic<int> m_engineError{0};
     std::atomic<bool> m_deltaInstalled{false};
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // Why an update, or one step of it, ended as it did.
 enum class TUpdateReason {
     Installed,       // the package was downloaded, checked and installed
@@ -36,3 +38,5 @@ struct TUpdateProgress {
     std::uint64_t done = 0;
     std::uint64_t total = 0;
 };
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 class TFileOps;
 
 // What one product's update is: where it lives, where its package comes
@@ -41,3 +43,5 @@ struct TUpdateSettings {
     // File operations of the install; null for the system's (tests make one fail).
     TFileOps* ops = nullptr;
 };
+
+} // namespace quorvel

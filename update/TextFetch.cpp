@@ -3,6 +3,8 @@
 #include "InetRequest.h"
 #include "InetSession.h"
 
+namespace quorvel {
+
 std::optional<std::string> FetchText(const std::string& url, const std::string& proxy,
                                      const std::atomic<bool>& cancelled, std::size_t maxSize,
                                      bool* notFound) {
@@ -34,3 +36,5 @@ std::optional<std::string> FetchText(const std::string& url, const std::string& 
             return std::nullopt;
     }
 }
+
+} // namespace quorvel

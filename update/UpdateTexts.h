@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // The texts an update shows its user, the same in the window and on the
 // command line.
 namespace UpdateTexts {
@@ -16,3 +18,5 @@ inline constexpr const char* kRecoveryFailed = "The last update of the Quorvel c
 inline constexpr const char* kBusy = "Another update is running in this folder.";
 
 } // namespace UpdateTexts
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace quorvel {
+
 // Settings of the window and its plain controls, registered with Qt so that
 // form descriptions carry them by name.
 namespace Controls {
@@ -32,3 +34,5 @@ using enum Controls::TFormBorderStyle;
 using enum Controls::TPosition;
 using enum Controls::TBorderIcon;
 using enum Controls::TPanelBevel;
+
+} // namespace quorvel

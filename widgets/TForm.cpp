@@ -8,6 +8,8 @@
 #include <QPalette>
 #include <QPushButton>
 
+namespace quorvel {
+
 namespace {
 
 // Faces of stored windows that Linux lacks, mapped to metric-alike ones.
@@ -134,3 +136,5 @@ void TForm::keyPressEvent(QKeyEvent* event) {
     target->click();
     event->accept();
 }
+
+} // namespace quorvel

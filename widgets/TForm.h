@@ -10,6 +10,8 @@
 
 class QPushButton;
 
+namespace quorvel {
+
 // A top-level window as a form description describes it: title, client
 // size, border style and title-bar buttons, background colour and where it
 // opens. A window that is not sizeable keeps its client size fixed; one
@@ -24,12 +26,12 @@ class TForm : public QWidget {
     Q_PROPERTY(int Top READ Top WRITE SetTop)
     Q_PROPERTY(int ClientWidth READ ClientWidth WRITE SetClientWidth)
     Q_PROPERTY(int ClientHeight READ ClientHeight WRITE SetClientHeight)
-    Q_PROPERTY(Controls::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+    Q_PROPERTY(quorvel::Controls::TFormBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
     Q_CLASSINFO("default:BorderStyle", "bsSizeable")
-    Q_PROPERTY(Controls::TBorderIcons BorderIcons READ BorderIcons WRITE SetBorderIcons)
+    Q_PROPERTY(quorvel::Controls::TBorderIcons BorderIcons READ BorderIcons WRITE SetBorderIcons)
     Q_PROPERTY(TColor Color READ Color WRITE SetColor)
     Q_CLASSINFO("default:Color", "4278190095")
-    Q_PROPERTY(Controls::TPosition Position READ Position WRITE SetPosition)
+    Q_PROPERTY(quorvel::Controls::TPosition Position READ Position WRITE SetPosition)
     Q_CLASSINFO("default:Position", "poDesigned")
 
 public:
@@ -77,3 +79,5 @@ private:
     TColor m_color = SystemColor(COLOR_BTNFACE);
     TPosition m_position = poDesigned;
 };
+
+} // namespace quorvel

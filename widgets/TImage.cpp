@@ -8,6 +8,8 @@
 
 #include <sstream>
 
+namespace quorvel {
+
 TImage::TImage(QWidget* parent) : QWidget(parent), m_picture(std::make_unique<THTMLPicture>()) {
     WidgetAccessibility::Install();
 }
@@ -44,3 +46,5 @@ void TImage::paintEvent(QPaintEvent*) {
     else
         painter.drawImage(0, 0, image);
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace quorvel {
+
 class THTMLPicture;
 
 // A picture on a window: the image file's bytes, decoded by the picture
@@ -34,3 +36,5 @@ private:
     std::unique_ptr<THTMLPicture> m_picture;
     bool m_stretch = false;
 };
+
+} // namespace quorvel

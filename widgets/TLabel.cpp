@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+namespace quorvel {
+
 TLabel::TLabel(QWidget* parent) : QLabel(parent) {
     setAutoFillBackground(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -41,3 +43,5 @@ void TLabel::FitToText() {
                                            int(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0), text());
     resize(std::max(box.width(), 1), std::max(box.height(), metrics.height()));
 }
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace quorvel {
+
 // A text line or block on a window. Caption breaks lines at carriage returns
 // as well as line feeds; with AutoSize the label takes the size of its text
 // whenever the text or the font changes.
@@ -41,3 +43,5 @@ private:
     bool m_autoSize = true;
     QString m_caption;
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace quorvel {
+
 namespace {
 
 QColor ToQColor(TColor color) {
@@ -58,3 +60,5 @@ void TPanel::paintEvent(QPaintEvent*) {
         p.drawText(rect(), Qt::AlignCenter, m_caption);
     }
 }
+
+} // namespace quorvel

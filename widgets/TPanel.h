@@ -6,12 +6,14 @@
 #include <QString>
 #include <QWidget>
 
+namespace quorvel {
+
 // A panel that holds other controls: filled with its colour, framed by a
 // raised or lowered bevel, its caption centred.
 class TPanel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(Controls::TPanelBevel BevelOuter READ BevelOuter WRITE SetBevelOuter)
+    Q_PROPERTY(quorvel::Controls::TPanelBevel BevelOuter READ BevelOuter WRITE SetBevelOuter)
     Q_CLASSINFO("default:BevelOuter", "bvRaised")
     Q_PROPERTY(int BevelWidth READ BevelWidth WRITE SetBevelWidth)
     Q_CLASSINFO("default:BevelWidth", "1")
@@ -39,3 +41,5 @@ private:
     int m_bevelWidth = 1;
     TColor m_color = SystemColor(COLOR_BTNFACE);
 };
+
+} // namespace quorvel

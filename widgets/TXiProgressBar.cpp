@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quorvel {
+
 namespace {
 
 struct TSchemeColors {
@@ -276,3 +278,5 @@ void TXiProgressBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, PaintImage());
 }
+
+} // namespace quorvel

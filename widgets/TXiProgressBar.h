@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+namespace quorvel {
+
 // A progress bar painted with two colour gradients: a back gradient over the
 // inside and a fore gradient over the filled part, framed by a one-pixel
 // border. Five colours describe the look; a colour scheme sets all five.
@@ -24,12 +26,12 @@ class TXiProgressBar : public QWidget {
     Q_PROPERTY(TColor BackColorGrad READ BackColorGrad WRITE SetBackColorGrad)
     Q_PROPERTY(TColor ForeColorFace READ ForeColorFace WRITE SetForeColorFace)
     Q_PROPERTY(TColor ForeColorGrad READ ForeColorGrad WRITE SetForeColorGrad)
-    Q_PROPERTY(XiBar::TColorScheme ColorScheme READ ColorScheme WRITE SetColorScheme)
+    Q_PROPERTY(quorvel::XiBar::TColorScheme ColorScheme READ ColorScheme WRITE SetColorScheme)
     Q_PROPERTY(int Max READ Max WRITE SetMax)
     Q_PROPERTY(int Min READ Min WRITE SetMin)
     Q_PROPERTY(int Position READ Position WRITE SetPosition)
     Q_PROPERTY(int Step READ Step WRITE SetStep)
-    Q_PROPERTY(XiBar::TProgressBarOrientation Orientation READ Orientation WRITE SetOrientation)
+    Q_PROPERTY(quorvel::XiBar::TProgressBarOrientation Orientation READ Orientation WRITE SetOrientation)
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 
 public:
@@ -111,3 +113,5 @@ private:
     int m_step = 10;
     bool m_visible = true;
 };
+
+} // namespace quorvel

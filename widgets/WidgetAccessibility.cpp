@@ -1,5 +1,6 @@
 #include "WidgetAccessibility.h"
 
+#include "TForm.h"
 #include "THTMLPicture.h"
 #include "TImage.h"
 #include "TPanel.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <mutex>
+
+namespace quorvel {
 
 namespace {
 
@@ -107,13 +110,13 @@ public:
 
 // Qt asks with each class name of the object's class chain, most derived first.
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("TXiProgressBar"))
+    if (className == QLatin1String(TXiProgressBar::staticMetaObject.className()))
         return new TXiProgressBarAccessible(static_cast<TXiProgressBar*>(object));
-    if (className == QLatin1String("TImage"))
+    if (className == QLatin1String(TImage::staticMetaObject.className()))
         return new TImageAccessible(static_cast<TImage*>(object));
-    if (className == QLatin1String("TPanel"))
+    if (className == QLatin1String(TPanel::staticMetaObject.className()))
         return new TPanelAccessible(static_cast<TPanel*>(object));
-    if (className == QLatin1String("TForm"))
+    if (className == QLatin1String(TForm::staticMetaObject.className()))
         return new TFormAccessible(static_cast<QWidget*>(object));
     return nullptr;
 }
@@ -131,3 +134,5 @@ void WidgetAccessibility::ValueChanged(TXiProgressBar* bar) {
     QAccessibleValueChangeEvent event(bar, std::min(bar->Position(), bar->Max()));
     QAccessible::updateAccessibility(&event);
 }
+
+} // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 class TXiProgressBar;
 
 // What screen readers learn about the controls that paint themselves, through
@@ -19,3 +21,5 @@ void Install();
 void ValueChanged(TXiProgressBar* bar);
 
 } // namespace WidgetAccessibility
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace quorvel {
+
 // Settings of the gradient progress bar.
 namespace XiBar {
 Q_NAMESPACE
@@ -34,3 +36,5 @@ using XiBar::TColorScheme;
 using XiBar::TProgressBarOrientation;
 using enum XiBar::TColorScheme;
 using enum XiBar::TProgressBarOrientation;
+
+} // namespace quorvel

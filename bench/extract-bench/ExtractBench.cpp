@@ -9,6 +9,8 @@
 #include <cstring>
 #include <sys/resource.h>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     const bool install = argc == 4 && std::strcmp(argv[1], "--install") == 0;
     if (argc != 3 && !install) {

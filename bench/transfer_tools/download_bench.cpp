@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+using namespace quorvel;
+
 namespace {
 
 // What the updater's window would show, written from the worker thread.

@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstdio>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: update_bench <url> <folder> [<public key>]\n");

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr int kPaints = 10000;

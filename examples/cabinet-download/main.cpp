@@ -11,6 +11,8 @@
 #include <iostream>
 #include <mutex>
 
+using namespace quorvel;
+
 namespace {
 
 // The engine raises its events on its own worker thread; the program waits

@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
         std::fprintf(stderr, "usage: %s URL FOLDER [PUBLIC_KEY]\n", argv[0]);

@@ -14,6 +14,8 @@
 
 #include <iostream>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int quitAfter = -1;

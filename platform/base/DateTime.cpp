@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -106,3 +108,5 @@ std::int64_t ToUnixLocal(TDateTime value) {
 }
 
 } // namespace DateTime
+
+} // namespace quorvel

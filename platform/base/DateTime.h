@@ -4,6 +4,8 @@
 #include <ctime>
 #include <stdexcept>
 
+namespace quorvel {
+
 // A date-time value: days since 1899-12-30 with the time of day as the fraction.
 using TDateTime = double;
 
@@ -35,3 +37,5 @@ TDateTime FromUnixLocal(std::int64_t seconds);
 std::int64_t ToUnixLocal(TDateTime value);
 
 } // namespace DateTime
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 std::mutex g_mutex;
@@ -40,3 +42,5 @@ void SetMessageBoxView(MessageBoxHandler view) {
     std::lock_guard<std::mutex> lock(g_mutex);
     View() = std::move(view);
 }
+
+} // namespace quorvel

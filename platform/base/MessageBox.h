@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+namespace quorvel {
+
 enum class TMessageKind { Information, Warning, Error };
 
 // Every message box of the system goes through ShowMessageBox, so that tests
@@ -25,3 +27,5 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // Installs what shows the boxes when no handler is set (platform_core's
 // modal boxes).
 void SetMessageBoxView(MessageBoxHandler view);
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace quorvel {
+
 // An ordered list of items owned by a component, as the form description
 // sees it: items are QObjects whose Q_PROPERTYs are their published
 // properties. Concrete collections keep their own typed Add/Count/Items and
@@ -19,3 +21,5 @@ public:
     virtual QObject* AddItem() = 0;
     virtual void ClearItems() = 0;
 };
+
+} // namespace quorvel

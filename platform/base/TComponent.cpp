@@ -2,6 +2,8 @@
 
 #include <QMetaProperty>
 
+namespace quorvel {
+
 TComponent::TComponent(QObject* owner) : QObject(owner) {}
 
 QString TComponent::DefaultOf(const QObject& object, const char* property) {
@@ -32,3 +34,5 @@ void TComponent::LoadProperties(const QVariantMap& values) {
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         setProperty(it.key().toUtf8().constData(), it.value());
 }
+
+} // namespace quorvel

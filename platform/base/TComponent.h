@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariantMap>
 
+namespace quorvel {
+
 // Base of every component: an owner, a name, a tag and published properties.
 //
 // Published properties are Q_PROPERTYs. A property's stored default is given
@@ -38,3 +40,5 @@ public:
 private:
     int m_tag = 0;
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <libgcab.h>
 #include <memory>
 
+namespace quorvel {
+
 namespace {
 
 template <typename T> struct TUnref {
@@ -51,3 +53,5 @@ bool CabWriter::Write(const std::string& path, const std::vector<TEntry>& entrie
     }
     return true;
 }
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // Writes a cabinet of files (MSZIP compressed, one folder), each read from a
 // file on disk as it is written, never held whole.
 namespace CabWriter {
@@ -17,3 +19,5 @@ struct TEntry {
 bool Write(const std::string& path, const std::vector<TEntry>& entries, std::string* error = nullptr);
 
 } // namespace CabWriter
+
+} // namespace quorvel

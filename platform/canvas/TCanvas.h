@@ -6,6 +6,8 @@
 
 class QImage;
 
+namespace quorvel {
+
 // The current font of a canvas. Size is in points; text is UTF-8.
 // Orientation is the rotation in tenths of a degree, counter-clockwise.
 struct TFont {
@@ -103,3 +105,5 @@ public:
     virtual int PixelsPerInchX() const = 0;
     virtual int PixelsPerInchY() const = 0;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <vector>
 
+namespace quorvel {
+
 struct TImageList::TImpl {
     std::vector<QImage> Images;
 };
@@ -51,3 +53,5 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) co
     }
     canvas.DrawImage(x, y, grey);
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <memory>
 
+namespace quorvel {
+
 // A list of equally sized images drawn by index. A component of its window:
 // controls refer to it by name and forget it when it is destroyed.
 class TImageList : public QObject {
@@ -32,3 +34,5 @@ private:
     int m_height;
     std::unique_ptr<TImpl> m_impl;
 };
+
+} // namespace quorvel

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <strings.h>
 
+namespace quorvel {
+
 namespace {
 
 // Faces of the original design mapped to metric-alike faces found on Linux.
@@ -395,3 +397,5 @@ int TQtCanvas::PixelsPerInchX() const {
 int TQtCanvas::PixelsPerInchY() const {
     return m_painter->device() ? m_painter->device()->logicalDpiY() : 96;
 }
+
+} // namespace quorvel

@@ -12,6 +12,8 @@
 class QPaintDevice;
 class QStaticText;
 
+namespace quorvel {
+
 // The canvas over QPainter. Font sizes are points at 96 pixels per inch, so
 // text has the same pixel size on every device; faces the machine lacks are
 // replaced through a fixed substitution table.
@@ -77,3 +79,5 @@ private:
     static constexpr TColor kNoColorApplied = 0xFFFFFFFFu;
     TColor m_appliedColor = kNoColorApplied;
 };
+
+} // namespace quorvel

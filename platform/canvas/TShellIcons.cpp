@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 // The process-wide icon list; index 0 is a plain file, 1 a folder.
@@ -112,3 +114,5 @@ void StretchDraw(TCanvas& canvas, int index, const TRect& dest, bool large) {
 }
 
 } // namespace TShellIcons
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // The shell's icons for files, folders and kinds of file, kept in one
 // process-wide list so an icon is known by its index.
 namespace TShellIcons {
@@ -24,3 +26,5 @@ void Draw(TCanvas& canvas, int index, int x, int y, bool large);
 void StretchDraw(TCanvas& canvas, int index, const TRect& dest, bool large);
 
 } // namespace TShellIcons
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QMutex>
 
+namespace quorvel {
+
 namespace {
 
 struct TRegistry {
@@ -19,12 +21,18 @@ TRegistry& Registry() {
 
 // Our classes begin with "T"; Qt's own begin with "Q".
 bool IsOwnClass(const QMetaObject* meta) {
-    return meta->className()[0] == 'T';
+    return FormStreaming::ClassName(meta)[0] == 'T';
 }
 
 } // namespace
 
 namespace FormStreaming {
+
+const char* ClassName(const QMetaObject* meta) {
+    static constexpr char kPrefix[] = "quorvel::";
+    const char* name = meta->className();
+    return qstrncmp(name, kPrefix, sizeof kPrefix - 1) == 0 ? name + sizeof kPrefix - 1 : name;
+}
 
 void RegisterFactory(const QString& className, TComponentFactory factory) {
     TRegistry& r = Registry();
@@ -68,7 +76,7 @@ TCollection* CollectionOf(const QMetaProperty& p, const QObject& object) {
 }
 
 bool IsComponentName(const QMetaProperty& p) {
-    return qstrcmp(p.enclosingMetaObject()->className(), "TComponent") == 0 && qstrcmp(p.name(), "Name") == 0;
+    return qstrcmp(ClassName(p.enclosingMetaObject()), "TComponent") == 0 && qstrcmp(p.name(), "Name") == 0;
 }
 
 bool OwnProperty(const QObject& object, const char* name) {
@@ -76,3 +84,5 @@ bool OwnProperty(const QObject& object, const char* name) {
 }
 
 } // namespace FormStreaming
+
+} // namespace quorvel

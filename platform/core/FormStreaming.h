@@ -8,6 +8,9 @@
 #include <vector>
 
 class QObject;
+
+namespace quorvel {
+
 class TCollection;
 
 // What the window description's writer and reader share: the names of the
@@ -20,6 +23,10 @@ inline constexpr const char* kBoundEvents = "_quorvelEvents";
 // A font colour given as a TColor (a system colour stays a code).
 inline constexpr const char* kFontColor = "_quorvelFontColor";
 inline constexpr const char* kTabOrder = "_quorvelTabOrder";
+
+// A class's name as descriptions write it: without the library's namespace,
+// so stored descriptions read the same whichever namespace the class is in.
+const char* ClassName(const QMetaObject* meta);
 
 void RegisterFactory(const QString& className, TComponentFactory factory);
 bool IsRegistered(const QString& className);
@@ -39,3 +46,5 @@ bool IsComponentName(const QMetaProperty& p);
 bool OwnProperty(const QObject& object, const char* name);
 
 } // namespace FormStreaming
+
+} // namespace quorvel

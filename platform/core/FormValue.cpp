@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quorvel {
+
 namespace {
 
 QJsonValue EnumToJson(const QMetaEnum& e, int value) {
@@ -201,3 +203,5 @@ bool FromJson(const QMetaProperty& p, const QJsonValue& v, QVariant& out) {
 }
 
 } // namespace FormValue
+
+} // namespace quorvel

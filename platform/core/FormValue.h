@@ -4,6 +4,8 @@
 #include <QMetaProperty>
 #include <QVariant>
 
+namespace quorvel {
+
 // One published property's value and its form in a window description:
 // enumerations by name (sets as arrays of names), numbers, texts, lists of
 // texts, byte arrays in base64 or as {"Resource": ":/path"}, references by
@@ -18,3 +20,5 @@ bool FromJson(const QMetaProperty& p, const QJsonValue& v, QVariant& out);
 bool ToInteger(const QJsonValue& v, double low, double high, qint64& out);
 
 } // namespace FormValue
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+namespace quorvel {
+
 namespace {
 
 QColor PaletteColor(std::uint32_t index) {
@@ -37,3 +39,5 @@ TColor ColorToRGB(TColor color) {
     const QColor c = PaletteColor(color & 0xFF);
     return RGBColor(c.red(), c.green(), c.blue());
 }
+
+} // namespace quorvel

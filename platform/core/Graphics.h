@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // A colour: 0x00BBGGRR (red in the low byte). 0xFF000001..0xFF000018 name the
 // system colours by index (see SystemColor), clNone means no colour.
 using TColor = std::uint32_t;
@@ -53,3 +55,5 @@ struct TRect {
     bool Contains(const TPoint& p) const { return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom; }
     friend bool operator==(const TRect&, const TRect&) = default;
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+namespace quorvel {
+
 namespace {
 
 void ShowRealBox(const QString& title, const QString& text, TMessageKind kind) {
@@ -34,6 +36,11 @@ const bool g_registered = [] {
 
 } // namespace
 
-// Named by the library's link option, so the linker keeps this object.
+// Named by the library's link option, so the linker keeps this object; of C
+// linkage, so the name the option gives is the symbol's own.
+extern "C" {
 [[maybe_unused]] extern const bool* const quorvel_message_box_linked;
 const bool* const quorvel_message_box_linked = &g_registered;
+}
+
+} // namespace quorvel

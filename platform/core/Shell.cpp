@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 std::mutex g_mutex;
 ShellOpenHandler g_handler;
@@ -28,3 +30,5 @@ ShellOpenHandler SetShellOpenHandler(ShellOpenHandler handler) {
     g_handler = std::move(handler);
     return previous;
 }
+
+} // namespace quorvel

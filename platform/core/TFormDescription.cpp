@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QVariantMap>
 
+namespace quorvel {
+
 namespace {
 
 QString Where(const QObject& object, const QJsonObject& d) {
@@ -31,7 +33,7 @@ QString TFormDescription::StreamedClassName(const QObject& object) {
     const int index = meta->indexOfClassInfo("StreamedClass");
     if (index >= 0)
         return QString::fromLatin1(meta->classInfo(index).value());
-    return QString::fromLatin1(meta->className());
+    return QString::fromLatin1(FormStreaming::ClassName(meta));
 }
 
 QJsonObject TFormDescription::WriteComponent(const QObject& object) {
@@ -80,3 +82,5 @@ void TFormDescription::NoteBoundHandler(QObject& component, const QString& event
     events.insert(event, handler);
     component.setProperty(FormStreaming::kBoundEvents, events);
 }
+
+} // namespace quorvel

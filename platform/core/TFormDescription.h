@@ -9,6 +9,8 @@
 
 class QObject;
 
+namespace quorvel {
+
 // What a load left out, one line per entry, e.g.
 // "Form1.Panel1.Image2.Stretchy: unknown property".
 struct TFormReport {
@@ -71,3 +73,5 @@ public:
     // The handler bound to an event by a load (or noted), empty when none.
     static QString BoundHandler(const QObject& component, const QString& event);
 };
+
+} // namespace quorvel

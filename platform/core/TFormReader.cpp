@@ -13,6 +13,8 @@
 #include <exception>
 #include <limits>
 
+namespace quorvel {
+
 using namespace FormStreaming;
 
 TFormReader::TFormReader(const TEventBinder& binder, TFormReport& report, QObject* root)
@@ -322,3 +324,5 @@ void TFormReader::ReadComponent(const QString& where, const QJsonObject& d, QObj
     if (!events.isUndefined())
         ReadEvents(where, events, object);
 }
+
+} // namespace quorvel

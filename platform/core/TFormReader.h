@@ -11,6 +11,9 @@
 #include <vector>
 
 class QWidget;
+
+namespace quorvel {
+
 class TCollection;
 
 // Reads window description entries into objects (the format is described
@@ -50,3 +53,5 @@ private:
     };
     std::vector<TFixup> m_fixups;
 };
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QWidget>
 
+namespace quorvel {
+
 using namespace FormStreaming;
 
 namespace {
@@ -125,3 +127,5 @@ QJsonObject TFormWriter::WriteComponent(const QObject& object) {
         d.insert(QStringLiteral("Components"), children);
     return d;
 }
+
+} // namespace quorvel

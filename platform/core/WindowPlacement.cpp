@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <QWindow>
 
+namespace quorvel {
+
 namespace {
 
 const char* const kWatcherName = "_quorvelFrameWatch";
@@ -108,3 +110,5 @@ void CentreOnScreen(QWidget& window) {
 }
 
 } // namespace WindowPlacement
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace quorvel {
+
 // Opens top-level windows centred on the screen: the whole frame, title bar
 // and borders included, not just the client area.
 namespace WindowPlacement {
@@ -21,3 +23,5 @@ QPoint CentredFrameTopLeft(const QRect& available, const QSize& frameSize);
 void CentreOnScreen(QWidget& window);
 
 } // namespace WindowPlacement
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace quorvel {
+
 namespace Fdi {
 
 namespace {
@@ -71,3 +73,5 @@ TErf LastError(HFDI context) {
 }
 
 } // namespace Fdi
+
+} // namespace quorvel

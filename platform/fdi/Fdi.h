@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace quorvel {
+
 // A file-decompression interface for cabinet archives: the caller supplies
 // memory and file callbacks, the layer reads cabinets and writes every
 // decompressed byte only through those callbacks, and asks the caller per
@@ -131,3 +133,5 @@ bool Destroy(HFDI context);
 TErf LastError(HFDI context);
 
 } // namespace Fdi
+
+} // namespace quorvel

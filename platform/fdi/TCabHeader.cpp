@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace quorvel {
+
 namespace Fdi {
 namespace {
 
@@ -88,3 +90,5 @@ bool TCabHeader::ContinuesToNext(const TFileEntry& file) const {
 }
 
 } // namespace Fdi
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 namespace Fdi {
 
 // The parts of a cabinet's header and file table that the decompression
@@ -47,3 +49,5 @@ private:
 };
 
 } // namespace Fdi
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fcntl.h>
 
+namespace quorvel {
+
 namespace Fdi {
 
 static_assert(kAttribExecute == MSCAB_ATTRIB_EXEC);
@@ -351,3 +353,5 @@ bool TContext::Copy(const std::string& name, const std::string& path, const TNot
 }
 
 } // namespace Fdi
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 namespace Fdi {
 
 // One decompression context: the caller's callbacks behind the
@@ -51,3 +53,5 @@ private:
 };
 
 } // namespace Fdi
+
+} // namespace quorvel

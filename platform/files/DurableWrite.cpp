@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace DurableWrite {
 
 bool WriteAll(TFileOps& ops, int fd, std::string_view bytes) {
@@ -57,3 +59,5 @@ bool ReplacePath(const std::string& path, std::string_view bytes, mode_t mode) {
 }
 
 } // namespace DurableWrite
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <sys/types.h>
 
+namespace quorvel {
+
 class TFileOps;
 class TUniqueFd;
 
@@ -35,3 +37,5 @@ bool ReplacePath(const std::string& path, std::string_view bytes, mode_t mode = 
 bool WriteAll(TFileOps& ops, int fd, std::string_view bytes);
 
 } // namespace DurableWrite
+
+} // namespace quorvel

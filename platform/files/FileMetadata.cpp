@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace quorvel {
+
 namespace FileMetadata {
 
 namespace {
@@ -95,3 +97,5 @@ bool TakeFromFolder(int fd, int folder, mode_t mode) {
 }
 
 } // namespace FileMetadata
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+namespace quorvel {
+
 // What a file carries besides its bytes: owner and group, the full mode
 // (set-id and sticky bits included) and the extended attributes, which hold
 // its access control list and its file capabilities too.
@@ -25,3 +27,5 @@ bool CopyOwnerAndMode(const struct stat& from, int to);
 bool TakeFromFolder(int fd, int folder, mode_t mode);
 
 } // namespace FileMetadata
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 
+namespace quorvel {
+
 namespace FolderSteps {
 
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -70,3 +72,5 @@ void RemoveTree(int dir, const std::string& name, TFileOps& ops) {
 }
 
 } // namespace FolderSteps
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+namespace quorvel {
+
 class TFileOps;
 
 // Folder steps of an install, on descriptors of open folders; none follows a
@@ -52,3 +54,5 @@ template <typename Visit> bool Walk(int dir, const std::string& prefix, Visit& v
 void RemoveTree(int dir, const std::string& name, TFileOps& ops);
 
 } // namespace FolderSteps
+
+} // namespace quorvel

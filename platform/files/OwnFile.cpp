@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace OwnFile {
 
 TRead Read(const std::string& path, std::size_t maxSize, std::string& text) {
@@ -35,3 +37,5 @@ TRead Read(const std::string& path, std::size_t maxSize, std::string& text) {
 }
 
 } // namespace OwnFile
+
+} // namespace quorvel

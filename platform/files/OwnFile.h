@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace quorvel {
+
 // Small files of ours in a folder others may share (a record, a kept key
 // document): believed only when they are regular files of the running user
 // with one link, opened without following a link and without waiting on a
@@ -21,3 +23,5 @@ enum class TRead {
 TRead Read(const std::string& path, std::size_t maxSize, std::string& text);
 
 } // namespace OwnFile
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 // Descriptors kept open for files not handled yet: enough for a run of
@@ -77,3 +79,5 @@ void TBackgroundWriteback::Work() {
             m_idle.notify_all();
     }
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+namespace quorvel {
+
 // Starts the disk writes of finished files on a thread of its own while the
 // caller goes on writing the next ones, so that by the time the caller
 // flushes the file system little is left to wait for. Only starts writes:
@@ -36,3 +38,5 @@ private:
     std::size_t m_maxWaiting;
     std::jthread m_thread;
 };
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 ssize_t TFileOps::Write(int fd, const void* buffer, std::size_t count) {
     return write(fd, buffer, count);
 }
@@ -72,3 +74,5 @@ TFileOps& TFileOps::System() {
     static TFileOps system;
     return system;
 }
+
+} // namespace quorvel

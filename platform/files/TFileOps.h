@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <sys/types.h>
 
+namespace quorvel {
+
 // The file operations that change a folder or a file's contents, on POSIX
 // descriptors relative to open folders. They return what the system call
 // returns (-1 with errno set on failure). The default implementation calls
@@ -42,3 +44,5 @@ public:
     // The operations of the system itself.
     static TFileOps& System();
 };
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <utility>
 
+namespace quorvel {
+
 namespace {
 
 // The lock files this process holds: one open description each, and how
@@ -91,3 +93,5 @@ void TFolderLock::Release() {
     }
     m_state = TState::Released;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/types.h>
 
+namespace quorvel {
+
 // Keeps one updater at a time acting in a folder: a write lock on a lock file
 // of ours in it (an open-file-description lock, which goes with the process,
 // a killed one included, and which network file systems pass on to the
@@ -47,3 +49,5 @@ private:
     dev_t m_device = 0;
     ino_t m_inode = 0;
 };
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace {
 
 int OpenChild(int dir, const std::string& name) {
@@ -85,3 +87,5 @@ int TFolderSet::Open(const std::vector<std::string>& parts, std::size_t count, T
     }
     return dir;
 }
+
+} // namespace quorvel

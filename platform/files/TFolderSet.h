@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class TFileOps;
 
 // The folders below one root folder that an install opens, by relative path
@@ -42,3 +44,5 @@ private:
     std::uint64_t m_uses = 0;
     std::map<std::string, TOpenFolder> m_open;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace quorvel {
+
 // Owns one file or folder descriptor and closes it when it goes.
 class TUniqueFd {
 public:
@@ -31,3 +33,5 @@ public:
 private:
     int m_fd = -1;
 };
+
+} // namespace quorvel

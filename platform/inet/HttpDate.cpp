@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 namespace HttpDate {
 namespace {
 
@@ -35,3 +37,5 @@ bool Parse(std::string_view text, TDateFields& fields) {
 }
 
 } // namespace HttpDate
+
+} // namespace quorvel

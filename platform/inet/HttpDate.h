@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace quorvel {
+
 // Reads an HTTP date (Last-Modified and the like) with libcurl's date parser,
 // which takes every form a server may send: "Sun, 06 Nov 1994 08:49:37 GMT",
 // "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994", and the
@@ -16,3 +18,5 @@ namespace HttpDate {
 bool Parse(std::string_view text, TDateFields& fields);
 
 } // namespace HttpDate
+
+} // namespace quorvel

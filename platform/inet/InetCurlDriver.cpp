@@ -6,6 +6,8 @@
 #include <atomic>
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 // Longest single wait in the socket poll: the stall clock and the cancel flag
@@ -102,3 +104,5 @@ void InetCurlDriver::WaitUntil(const std::function<bool()>& ready) {
         curl_multi_poll(m_multi, nullptr, 0, kPollSliceMs, nullptr);
     }
 }
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include "InetError.h"
 
+namespace quorvel {
+
 // Drives one curl easy handle at a time through a multi handle of its own,
 // so that connections (an FTP login above all) stay cached between the
 // transfers made through it. Internal to the internet layer: only its .cpp
@@ -79,3 +81,5 @@ private:
     Clock::time_point m_lastActivity = Clock::now();
     const std::atomic<bool>* m_cancel = nullptr;
 };
+
+} // namespace quorvel

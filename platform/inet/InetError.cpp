@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+namespace quorvel {
+
 InetError InetErrorFromCurlCode(int curlCode) {
     switch (static_cast<CURLcode>(curlCode)) {
     case CURLE_OK:
@@ -133,3 +135,5 @@ std::string InetErrorText(InetError code) {
         return "Unknown internet error " + std::to_string(static_cast<int>(code));
     }
 }
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the internet layer. Library errors are turned into these in
 // one place (InetError.cpp). A type of its own, so that an internet code is
 // never taken for another layer's code; the transfer engine hands them out
@@ -40,3 +42,5 @@ InetError InetErrorFromCurlUrlCode(int urlCode);
 // A readable text for one of our codes; "Unknown internet error <code>" for
 // codes we do not define, never an empty or undefined text.
 std::string InetErrorText(InetError code);
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include <string_view>
 
+namespace quorvel {
+
 namespace {
 
 // What curl reports of a command that moves no file data is not needed.
@@ -223,3 +225,5 @@ std::unique_ptr<InetFtpFile> InetFtpConnection::OpenWrite(const std::string& nam
 InetError InetFtpConnection::LastError() const {
     return m_impl->lastError;
 }
+
+} // namespace quorvel

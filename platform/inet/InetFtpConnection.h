@@ -7,6 +7,8 @@
 
 #include "InetError.h"
 
+namespace quorvel {
+
 class InetFtpFile;
 
 // What the server tells about one remote file.
@@ -64,3 +66,5 @@ private:
     explicit InetFtpConnection(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include "InetError.h"
 #include "InetFtpFileImpl.h"
 
+namespace quorvel {
+
 bool InetFtpFile::Impl::Begin(InetError& error) {
     const bool attached = writing ? stream.AttachForSending() : stream.AttachForReceiving();
     if (!attached || !driver.Start(easy)) {
@@ -58,3 +60,5 @@ bool InetFtpFile::Finish() {
 InetError InetFtpFile::LastError() const {
     return m_impl->lastError;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include "InetError.h"
 
+namespace quorvel {
+
 // A remote file opened through an InetFtpConnection, for reading or for
 // writing. Reads are pulled block by block and writes pushed block by block;
 // at most 256 KiB is held in between, never the whole file.
@@ -33,3 +35,5 @@ private:
     explicit InetFtpFile(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

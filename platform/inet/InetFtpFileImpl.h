@@ -4,6 +4,8 @@
 #include "InetFtpFile.h"
 #include "InetStreamBuffer.h"
 
+namespace quorvel {
+
 // The state of an open remote file: the connection's running transfer and
 // the bytes between it and the caller. Internal to the internet layer.
 struct InetFtpFile::Impl {
@@ -23,3 +25,5 @@ struct InetFtpFile::Impl {
     bool finished = false;
     InetError lastError = InetError::kNone;
 };
+
+} // namespace quorvel

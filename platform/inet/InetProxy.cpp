@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace quorvel {
+
 namespace {
 
 bool HasPort(std::string_view proxy) {
@@ -19,3 +21,5 @@ bool SetCurlProxy(CURL* easy, const std::string& proxy) {
         return false;
     return HasPort(proxy) || curl_easy_setopt(easy, CURLOPT_PROXYPORT, 80L) == CURLE_OK;
 }
+
+} // namespace quorvel

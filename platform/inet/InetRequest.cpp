@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -495,3 +497,5 @@ bool InetRequest::Read(void* buffer, std::size_t size, std::size_t& bytesRead) {
 InetError InetRequest::LastError() const {
     return m_impl->lastError;
 }
+
+} // namespace quorvel

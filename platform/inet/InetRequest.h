@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // One open HTTP request whose response headers have arrived. The body is
 // pulled block by block with Read; at most 256 KiB is buffered, never
 // the whole body. Created by InetSession::OpenUrl, freed by its session.
@@ -62,3 +64,5 @@ private:
 
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

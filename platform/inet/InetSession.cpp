@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 // curl's global state is set up once per process, whichever thread comes
@@ -82,3 +84,5 @@ void InetSession::CloseRequest(InetRequest* request) {
     if (it != m_requests.end())
         m_requests.erase(it);
 }
+
+} // namespace quorvel

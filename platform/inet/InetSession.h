@@ -9,6 +9,8 @@
 
 #include "InetRequest.h"
 
+namespace quorvel {
+
 // One internet session of a transfer run. Owned and used by one thread.
 //
 // Requests opened from a session belong to it: closing (destroying) the
@@ -83,3 +85,5 @@ private:
     std::shared_ptr<InetRequest::Transfers> m_transfers;
     std::list<std::unique_ptr<InetRequest>> m_requests;
 };
+
+} // namespace quorvel

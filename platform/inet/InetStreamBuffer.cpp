@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quorvel {
+
 bool InetStreamBuffer::AttachForReceiving() {
     return curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, WriteCallback) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
@@ -128,3 +130,5 @@ bool InetStreamBuffer::EndPush(InetError& error) {
     error = m_driver.Finished() ? EndError() : InetError::kInternal;
     return false;
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace quorvel {
+
 // The bytes between a caller and one running curl transfer, in either
 // direction: received data waits here for Pull, data to send waits here for
 // curl. The buffer is bounded: a full receive buffer pauses the transfer
@@ -52,3 +54,5 @@ private:
     bool m_started = false;
     bool m_ended = false; // sending: no more data will come
 };
+
+} // namespace quorvel

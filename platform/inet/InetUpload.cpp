@@ -6,6 +6,8 @@
 #include "InetSession.h"
 #include "InetStreamBuffer.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr long kUploadBufferSize = 64 * 1024;
@@ -168,3 +170,5 @@ bool InetUpload::QueryStatusCode(std::uint32_t& status) const {
 InetError InetUpload::LastError() const {
     return m_impl->lastError;
 }
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include "InetError.h"
 
+namespace quorvel {
+
 class InetSession;
 
 // One HTTP request that sends a body of announced length, pushed block by
@@ -46,3 +48,5 @@ private:
     explicit InetUpload(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

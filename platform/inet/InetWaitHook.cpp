@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace quorvel {
+
 namespace {
 
 thread_local InetWaitHook* t_current = nullptr;
@@ -25,3 +27,5 @@ void InetWaitHook::AboutToWait() {
     hook->m_hook();
     t_current = hook;
 }
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace quorvel {
+
 // Work a thread asks to have done whenever one of its transfers in this layer
 // is about to wait for the network. A thread that brings its display up to
 // date only now and then (a progress window fed block by block) uses it to
@@ -21,3 +23,5 @@ private:
     std::function<void()> m_hook;
     InetWaitHook* m_previous;
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace quorvel {
+
 // What making or applying a patch frame ended with.
 enum class TPatchStatus {
     Ok,
@@ -26,3 +28,5 @@ using TWrite = std::function<bool(const void* data, std::size_t size)>;
 constexpr int kMaxWindowLog = 25;
 
 } // namespace Patch
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+namespace quorvel {
+
 TMappedFile::~TMappedFile() {
     if (m_data)
         munmap(m_data, m_size);
@@ -28,3 +30,5 @@ bool TMappedFile::Map(int fd) {
     m_size = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
+
+} // namespace quorvel

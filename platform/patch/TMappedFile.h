@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorvel {
+
 // The whole of an open regular file mapped read-only, so a patch can refer to
 // any of its bytes without reading it into the heap: its pages come from the
 // page cache as they are touched and can be dropped again under pressure. An
@@ -25,3 +27,5 @@ private:
     void* m_data = nullptr;
     std::uint64_t m_size = 0;
 };
+
+} // namespace quorvel

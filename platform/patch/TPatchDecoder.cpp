@@ -4,6 +4,8 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+namespace quorvel {
+
 void TPatchDecoder::TFree::operator()(ZSTD_DCtx_s* context) const {
     ZSTD_freeDCtx(context);
 }
@@ -69,3 +71,5 @@ TPatchStatus TPatchDecoder::ApplyFile(int referenceFd, int frameFd, const Patch:
     }
     return status;
 }
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 
 struct ZSTD_DCtx_s;
 
+namespace quorvel {
+
 // Applies a patch frame to its reference as the frame's bytes arrive, handing
 // the result on in blocks: the reference is mapped, the frame is never held
 // whole, and a frame asking for a window above Patch::kMaxWindowLog is
@@ -42,3 +44,5 @@ private:
     bool m_ended = false;
     TPatchStatus m_failed = TPatchStatus::Ok;
 };
+
+} // namespace quorvel

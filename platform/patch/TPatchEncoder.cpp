@@ -8,6 +8,8 @@
 #include <vector>
 #include <zstd.h>
 
+namespace quorvel {
+
 namespace {
 
 struct TFreeCCtx {
@@ -84,3 +86,5 @@ TPatchStatus TPatchEncoder::Make(int referenceFd, int newFd, const Patch::TWrite
             return status;
     }
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // Makes a patch: the new file compressed as one Zstandard frame that uses the
 // reference file as its prefix (the reference is mapped, never read into the
 // heap), with long-distance matching and a window that reaches back over the
@@ -20,3 +22,5 @@ bool Fits(std::uint64_t referenceSize, std::uint64_t newSize);
 TPatchStatus Make(int referenceFd, int newFd, const Patch::TWrite& write, int level = 19);
 
 } // namespace TPatchEncoder
+
+} // namespace quorvel

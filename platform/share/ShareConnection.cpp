@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace quorvel {
+
 struct ShareConnection::Impl {
     const SmbClientLibrary* lib = nullptr;
     SMBCCTX* context = nullptr;
@@ -120,3 +122,5 @@ bool ShareConnection::Disconnect() {
     m_impl->context = nullptr;
     return done;
 }
+
+} // namespace quorvel

@@ -7,6 +7,8 @@
 
 #include "ShareError.h"
 
+namespace quorvel {
+
 class ShareFile;
 
 // A connection to one network share, \\server\share (or //server/share; a
@@ -35,3 +37,5 @@ private:
     explicit ShareConnection(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

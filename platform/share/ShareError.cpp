@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace quorvel {
+
 ShareError ShareErrorFromErrno(int error) {
     switch (error) {
     case 0:
@@ -44,3 +46,5 @@ std::string ShareErrorText(ShareError code) {
         return "The network share operation failed";
     }
 }
+
+} // namespace quorvel

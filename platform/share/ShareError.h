@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the network-share layer; the library's errno values are
 // turned into these in one place (ShareError.cpp). A type of its own, so that
 // a share code cannot be taken for another layer's code of the same number.
@@ -17,3 +19,5 @@ enum class ShareError {
 
 ShareError ShareErrorFromErrno(int error);
 std::string ShareErrorText(ShareError code);
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quorvel {
+
 ShareFile::ShareFile(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
 ShareFile::~ShareFile() = default;
@@ -37,3 +39,5 @@ std::int64_t ShareFile::LastWriteSeconds() const {
 int ShareFile::LastWriteMilliseconds() const {
     return static_cast<int>(m_impl->info.st_mtim.tv_nsec / 1000000);
 }
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace quorvel {
+
 // A file on a network share open for reading; read through a buffer of
 // large chunks.
 class ShareFile {
@@ -26,3 +28,5 @@ private:
     explicit ShareFile(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

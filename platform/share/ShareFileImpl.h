@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace quorvel {
+
 // An open file of the share library. Internal to the share layer.
 struct ShareFile::Impl {
     Impl(const SmbClientLibrary& l, SMBCCTX* c, SMBCFILE* f, const struct stat& st)
@@ -22,3 +24,5 @@ struct ShareFile::Impl {
     std::vector<char> buffer;
     std::size_t head = 0, fill = 0;
 };
+
+} // namespace quorvel

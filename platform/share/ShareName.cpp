@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace quorvel {
+
 namespace ShareName {
 namespace {
 
@@ -95,3 +97,5 @@ std::string EncodePath(const std::string& path) {
 }
 
 } // namespace ShareName
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Turns the names a job gives (a share as \\server\share or //server/share, a
 // file path below it) into the smb:// URLs of the share library, which
 // decodes them again before it talks to the server.
@@ -17,3 +19,5 @@ std::string Url(const std::string& share);
 std::string EncodePath(const std::string& path);
 
 } // namespace ShareName
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+namespace quorvel {
+
 namespace {
 
 // Looks up one entry point; false (and entry left empty) when it is missing.
@@ -46,3 +48,5 @@ const SmbClientLibrary* SmbClientLibrary::Get() {
     std::call_once(once, [] { loaded = Load(library); });
     return loaded ? &library : nullptr;
 }
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <libsmbclient.h>
 
+namespace quorvel {
+
 // The share client library's entry points, loaded the first time a share is
 // used. The library drags in some eighty further libraries whose loading
 // would add tens of milliseconds to the start of every program built on the
@@ -28,3 +30,5 @@ struct SmbClientLibrary {
     decltype(&smbc_getFunctionRead) getFunctionRead = nullptr;
     decltype(&smbc_getFunctionClose) getFunctionClose = nullptr;
 };
+
+} // namespace quorvel

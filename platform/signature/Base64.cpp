@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace quorvel {
+
 namespace Base64 {
 
 std::string Encode(std::string_view bytes) {
@@ -34,3 +36,5 @@ std::string_view WithoutLineEnd(std::string_view text) {
 }
 
 } // namespace Base64
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // Standard base64 (RFC 4648 alphabet, "=" padding) for keys and signatures.
 namespace Base64 {
 
@@ -18,3 +20,5 @@ std::optional<std::string> DecodeExact(std::string_view text, std::size_t size);
 std::string_view WithoutLineEnd(std::string_view text);
 
 } // namespace Base64
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <vector>
 
+namespace quorvel {
+
 namespace FileDigest {
 
 namespace {
@@ -58,3 +60,5 @@ SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size) {
 }
 
 } // namespace FileDigest
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 // The SHA-512 digest and size of a whole file, read in blocks (never whole).
 namespace FileDigest {
 
@@ -20,3 +22,5 @@ SignatureError OfFile(const std::string& path, Sha512& digest, std::uint64_t* si
 SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
 
 } // namespace FileDigest
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include "SignatureError.h"
 
+namespace quorvel {
+
 namespace ReleaseJump {
 
 SignatureError Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound) {
@@ -11,3 +13,5 @@ SignatureError Check(std::uint64_t installed, std::uint64_t release, std::uint64
 }
 
 } // namespace ReleaseJump
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include "SignatureError.h"
 
+namespace quorvel {
+
 // How far one update may move the release number. Release numbers only
 // grow, so a statement for release 2^64 - 1, signed with a stolen key, would
 // leave a copy that installed it nothing newer to take, ever. An update may
@@ -20,3 +22,5 @@ constexpr std::uint64_t kDefaultBound = 1000;
 SignatureError Check(std::uint64_t installed, std::uint64_t release, std::uint64_t bound = kDefaultBound);
 
 } // namespace ReleaseJump
+
+} // namespace quorvel

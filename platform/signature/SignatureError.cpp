@@ -2,6 +2,8 @@
 
 #include <openssl/err.h>
 
+namespace quorvel {
+
 SignatureError SignatureErrorFromLibrary() {
     SignatureError code = SignatureError::kLibrary;
     bool first = true;
@@ -69,3 +71,5 @@ std::string SignatureErrorText(SignatureError code) {
         return "Unknown signature error " + std::to_string(static_cast<int>(code));
     }
 }
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Error codes of the signature layer. OpenSSL's errors are turned into these
 // in one place (SignatureError.cpp). A type of its own, so that a signature
 // code is never taken for another layer's code of the same number.
@@ -38,3 +40,5 @@ SignatureError SignatureErrorFromLibrary();
 
 // A readable text for one of our codes, never empty.
 std::string SignatureErrorText(SignatureError code);
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 std::optional<std::string_view> TStrictLines::Take(std::string_view name) {
     const std::size_t end = m_rest.find('\n');
     if (end == std::string_view::npos)
@@ -36,3 +38,5 @@ bool StrictName(std::string_view text, std::size_t maxSize, bool spaces) {
     return !text.empty() && text.size() <= maxSize && text.front() != ' ' && text.back() != ' ' &&
            std::all_of(text.begin(), text.end(), allowed);
 }
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+namespace quorvel {
+
 // Reads the signed texts of this layer (release, freshness and key
 // statements): lines "NAME VALUE" each ended by "\n", in one order. The
 // caller takes the lines it expects one by one; anything else is left
@@ -32,3 +34,5 @@ std::optional<std::uint64_t> StrictDecimal(std::string_view text, std::uint64_t 
 // A name: 1 to maxSize of A-Z a-z 0-9 . _ + - and, when spaces is true,
 // inner spaces (never first or last).
 bool StrictName(std::string_view text, std::size_t maxSize, bool spaces);
+
+} // namespace quorvel

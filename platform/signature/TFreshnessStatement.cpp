@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 namespace {
 
 const char* const kFormat = "1";
@@ -99,3 +101,5 @@ SignatureError TFreshnessStatement::Verify(const TPublicKey& key) const {
     return key.Verify(SignedText(m_facts), m_signature) == SignatureError::kNone ? SignatureError::kNone
                                                                                  : SignatureError::kMismatch;
 }
+
+} // namespace quorvel

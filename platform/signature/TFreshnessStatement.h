@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 class TSigningKey;
 
 // A freshness statement: "release 8 of this package is the newest, until
@@ -64,3 +66,5 @@ private:
     TFacts m_facts;
     TSignature m_signature;
 };
+
+} // namespace quorvel

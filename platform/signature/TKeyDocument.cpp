@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <set>
 
+namespace quorvel {
+
 namespace {
 
 const char* const kFormat = "1";
@@ -186,3 +188,5 @@ unsigned TKeyDocument::CountSigners(std::span<const TPublicKey> keys) const {
             ++count;
     return count;
 }
+
+} // namespace quorvel

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorvel {
+
 class TSigningKey;
 
 // A key document: which keys speak for a product, signed offline by its root
@@ -85,3 +87,5 @@ private:
     TFacts m_facts;
     std::vector<TSigned> m_signatures;
 };
+
+} // namespace quorvel

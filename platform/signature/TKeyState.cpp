@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 namespace {
 
 bool SameKeys(std::vector<TPublicKey> a, std::vector<TPublicKey> b) {
@@ -101,3 +103,5 @@ SignatureError TKeyState::CheckUpdate(const TReleaseStatement& statement, const 
         return SignatureError::kNotNewest;
     return ReleaseJump::Check(installed, statement.Facts().release, m_document->Facts().maxJump);
 }
+
+} // namespace quorvel

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorvel {
+
 // Which keys an updater trusts now, when it follows key documents. It is
 // built with the product's root keys and their threshold only; from there it
 // takes key documents one number at a time (1.keys, 2.keys, ...):
@@ -94,3 +96,5 @@ private:
     unsigned m_threshold;
     std::optional<TKeyDocument> m_document;
 };
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace quorvel {
+
 std::optional<TPublicKey> TPublicKey::FromBase64(std::string_view text) {
     const auto bytes = Base64::DecodeExact(Base64::WithoutLineEnd(text), kSize);
     if (!bytes)
@@ -51,3 +53,5 @@ SignatureError TPublicKey::VerifyFile(const std::string& path, const TSignature&
         return error;
     return VerifyDigest(digest, signature);
 }
+
+} // namespace quorvel

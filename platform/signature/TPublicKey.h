@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // An Ed25519 public key: the 32 raw key bytes, written as base64 (44
 // characters) in build settings and in the key files of the signing tool.
 class TPublicKey {
@@ -40,3 +42,5 @@ public:
 private:
     Bytes m_bytes;
 };
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 namespace {
 
 // Format 1 has no package line; format 2 names the package and may name a
@@ -168,3 +170,5 @@ SignatureError TReleaseStatement::CheckPackage(std::uint64_t size, const TSha512
     return size == m_facts.size && digest == m_facts.sha512 ? SignatureError::kNone
                                                             : SignatureError::kPackageMismatch;
 }
+
+} // namespace quorvel

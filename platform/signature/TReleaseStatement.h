@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 class TSigningKey;
 
 // A release statement: the vendor's signed word on one update package,
@@ -123,3 +125,5 @@ private:
     TFacts m_facts;
     TSignature m_signature;
 };
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 struct TSha512::Impl {
     EVP_MD_CTX* context = EVP_MD_CTX_new();
     ~Impl() { EVP_MD_CTX_free(context); }
@@ -63,3 +65,5 @@ std::optional<TSha512::Digest> TSha512::FromHex(std::string_view text) {
     std::copy(bytes.begin(), bytes.end(), digest.begin());
     return digest;
 }
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // A SHA-512 digest computed piece by piece, so bytes can be hashed while they
 // arrive or are read, never held whole.
 class TSha512 {
@@ -38,3 +40,5 @@ private:
     std::uint64_t m_size = 0;
     bool m_ok = false;
 };
+
+} // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace quorvel {
+
 std::optional<TSignature> TSignature::Parse(std::string_view text) {
     if (text.size() > kMaxTextSize)
         return std::nullopt;
@@ -19,3 +21,5 @@ std::string TSignature::Text() const {
     return Base64::Encode(std::string_view(reinterpret_cast<const char*>(m_bytes.data()), m_bytes.size())) +
            "\n";
 }
+
+} // namespace quorvel

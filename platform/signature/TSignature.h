@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // A detached Ed25519 signature of a file. The signed message is the 64-byte
 // SHA-512 digest of the whole file, so a file of any size is signed and
 // checked while it is read block by block.
@@ -34,3 +36,5 @@ public:
 private:
     Bytes m_bytes;
 };
+
+} // namespace quorvel

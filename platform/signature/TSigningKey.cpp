@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace quorvel {
+
 namespace {
 
 // scrypt's cost for an encrypted key file: the openssl tool's own choice,
@@ -173,3 +175,5 @@ SignatureError TSigningKey::SignFile(const std::string& path, std::optional<TSig
         return error;
     return Sign(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()), signature);
 }
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // An Ed25519 private key, for the vendor's release process: made fresh or
 // loaded from a PEM (PKCS #8) file, plain or encrypted with a passphrase.
 class TSigningKey {
@@ -44,3 +46,5 @@ private:
     explicit TSigningKey(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };
+
+} // namespace quorvel

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
+namespace quorvel {
+
 namespace UtcTime {
 
 namespace {
@@ -62,3 +64,5 @@ std::int64_t Now() {
 }
 
 } // namespace UtcTime
+
+} // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorvel {
+
 // Times in release statements: seconds since 1970-01-01T00:00:00Z, written
 // as "YYYY-MM-DDTHH:MM:SSZ" (UTC, 1970 to 9999).
 namespace UtcTime {
@@ -18,3 +20,5 @@ std::string Format(std::int64_t seconds);
 std::int64_t Now();
 
 } // namespace UtcTime
+
+} // namespace quorvel

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <atomic>
 
+namespace quorvel {
+
 struct TThemeData {
     QPointer<QWidget> Window;
     std::u16string ClassList;
@@ -243,3 +245,5 @@ int OpenHandleCount() {
 }
 
 } // namespace Theme
+
+} // namespace quorvel

@@ -5,6 +5,9 @@
 #include <string>
 
 class QWidget;
+
+namespace quorvel {
+
 class TCanvas;
 
 // Access to the desktop theme through the application's widget style.
@@ -104,3 +107,5 @@ extern HRESULT (*GetCurrentThemeName)(std::string& name);
 extern void* GetThemeDocumentationProperty;
 extern void* DrawThemeParentBackground;
 extern void* EnableTheming;
+
+} // namespace quorvel

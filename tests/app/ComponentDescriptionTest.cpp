@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 QByteArray PngBytes(int w, int h, QRgb colour) {

@@ -27,6 +27,8 @@
 #include <chrono>
 #include <thread>
 
+using namespace quorvel;
+
 namespace {
 
 const std::int64_t kServerTime = 1767225600;

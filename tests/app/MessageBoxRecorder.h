@@ -10,13 +10,13 @@
 struct TShownBox {
     std::string Title;
     std::string Text;
-    TMessageKind Icon = TMessageKind::Information;
+    quorvel::TMessageKind Icon = quorvel::TMessageKind::Information;
 
     friend bool operator==(const TShownBox&, const TShownBox&) = default;
     friend std::ostream& operator<<(std::ostream& out, const TShownBox& box) {
-        const char* icon = box.Icon == TMessageKind::Information ? "information"
-                           : box.Icon == TMessageKind::Warning   ? "warning"
-                                                                 : "error";
+        const char* icon = box.Icon == quorvel::TMessageKind::Information ? "information"
+                           : box.Icon == quorvel::TMessageKind::Warning   ? "warning"
+                                                                          : "error";
         return out << "[" << box.Title << ", " << icon << "] " << box.Text;
     }
 };
@@ -24,14 +24,14 @@ using TShownBoxes = std::vector<TShownBox>;
 
 // The updater's result boxes carry the information icon and title.
 inline TShownBox InformationBox(const std::string& text) {
-    return {"Information", text, TMessageKind::Information};
+    return {"Information", text, quorvel::TMessageKind::Information};
 }
 
 // Records every message box instead of showing it: its text into texts and
 // the whole box into boxes. Returns the handler it replaced.
-inline MessageBoxHandler RecordMessageBoxes(std::vector<std::string>& texts, TShownBoxes& boxes) {
-    return SetMessageBoxHandler(
-        [&texts, &boxes](const QString& title, const QString& text, TMessageKind kind) {
+inline quorvel::MessageBoxHandler RecordMessageBoxes(std::vector<std::string>& texts, TShownBoxes& boxes) {
+    return quorvel::SetMessageBoxHandler(
+        [&texts, &boxes](const QString& title, const QString& text, quorvel::TMessageKind kind) {
             texts.push_back(text.toStdString());
             boxes.push_back({title.toStdString(), text.toStdString(), kind});
         });

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

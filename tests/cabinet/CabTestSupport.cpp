@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+using namespace quorvel;
+
 void MakeGcab(const fs::path& cab, const fs::path& folder, const std::vector<std::string>& names, bool zip) {
     std::string command =
         "cd '" + folder.string() + "' && gcab -c " + (zip ? "-z " : "") + "'" + cab.string() + "'";

@@ -51,7 +51,7 @@ public:
     std::vector<QString> texts;
 
 private:
-    MessageBoxHandler m_previous;
+    quorvel::MessageBoxHandler m_previous;
 };
 
 // Local time_t of a wall-clock date and time.

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace {
 
 // Extracts `cab` into `target` with a fresh component.
@@ -177,10 +179,11 @@ TEST(CabExtract, OverwriteEventDecidesAndReplacementIsANewFile) {
     EXPECT_EQ(ReadFile(target / "keep.txt"), "new keep");
 }
 
+// Names stored with "\\" between folders are reported with "/".
 TEST(CabExtract, ProgressFiresPerBlockWithRunningTotals) {
     TempDir work, target;
     CabBuilder b;
-    b.files = {{"big.bin", std::string(70000, 'x')}, {"small.txt", "tiny"}};
+    b.files = {{"sub\\big.bin", std::string(70000, 'x')}, {"small.txt", "tiny"}};
     b.Write(work / "p.cab");
     TCABFile cab;
     std::vector<std::tuple<QString, qint64, qint64>> events;
@@ -192,7 +195,7 @@ TEST(CabExtract, ProgressFiresPerBlockWithRunningTotals) {
     ASSERT_GE(events.size(), 3u);
     qint64 last = 0;
     std::size_t i = 0;
-    for (; i < events.size() && std::get<0>(events[i]) == "big.bin"; ++i) {
+    for (; i < events.size() && std::get<0>(events[i]) == "sub/big.bin"; ++i) {
         EXPECT_EQ(std::get<2>(events[i]), 70000);
         EXPECT_GT(std::get<1>(events[i]), last);
         last = std::get<1>(events[i]);

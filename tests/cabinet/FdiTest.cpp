@@ -10,6 +10,8 @@
 #include <map>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace {
 
 // Callbacks over POSIX files that record what they are asked to do and can

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace {
 
 // An extraction from a descriptor gives every byte of the cabinet once, in

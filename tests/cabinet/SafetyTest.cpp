@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 // A target folder inside a scanned parent, so writes beside it show up.

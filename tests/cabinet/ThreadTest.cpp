@@ -9,6 +9,8 @@
 #include <thread>
 #include <tuple>
 
+using namespace quorvel;
+
 namespace {
 
 // One extraction with its own component, cabinet, target and progress

@@ -10,6 +10,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace {
 
 bool Verify(const fs::path& cab, const std::string& target) {

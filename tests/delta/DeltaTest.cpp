@@ -13,6 +13,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+using namespace quorvel;
+
 namespace {
 
 using TFiles = std::vector<std::pair<std::string, std::string>>;

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 int OpenRead(const fs::path& path) {

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args(1);
     for (std::size_t i = 0; i < size && args.size() < 64; ++i) {

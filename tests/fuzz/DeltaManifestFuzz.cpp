@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace quorvel;
+
 // Any text either is refused or reads into a manifest that formats back to
 // exactly that text (one text per manifest).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

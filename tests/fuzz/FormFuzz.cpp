@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace quorvel;
+
 namespace {
 
 QApplication& App() {

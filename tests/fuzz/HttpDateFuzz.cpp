@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TDateFields fields;
     if (!HttpDate::Parse(std::string_view(reinterpret_cast<const char*>(data), size), fields))

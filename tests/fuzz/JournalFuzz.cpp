@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TInstallPlan plan;
     if (!TInstallJournal::Parse(std::string_view(reinterpret_cast<const char*>(data), size), plan))

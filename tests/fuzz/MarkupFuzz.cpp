@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace quorvel;
+
 namespace {
 
 QApplication& App() {

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
     return 0;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto record = ResumeRecord::Parse(std::string(reinterpret_cast<const char*>(data), size));
     if (!record)

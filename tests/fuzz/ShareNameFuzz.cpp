@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace quorvel;
+
 namespace {
 
 bool IsUrlSafe(const std::string& text, std::size_t from) {

@@ -12,25 +12,25 @@ protected:
     void SetUp() override {
         button.resize(80, 24);
         button.setFont(QFont(QStringLiteral("Tahoma"), 8));
-        previousSeed = THTMLButton::SeedSource();
-        THTMLButton::SeedSource() = [] { return 12345u; };
+        previousSeed = quorvel::THTMLButton::SeedSource();
+        quorvel::THTMLButton::SeedSource() = [] { return 12345u; };
     }
-    void TearDown() override { THTMLButton::SeedSource() = previousSeed; }
+    void TearDown() override { quorvel::THTMLButton::SeedSource() = previousSeed; }
 
-    QImage Paint(THTMLButton::TDrawState state = {}) {
+    QImage Paint(quorvel::THTMLButton::TDrawState state = {}) {
         QImage image(button.width(), button.height(), QImage::Format_RGB32);
         image.fill(Qt::magenta);
         {
-            TQtCanvas canvas(&image);
+            quorvel::TQtCanvas canvas(&image);
             button.DrawButton(canvas, state);
         }
         return image;
     }
-    static TColor At(const QImage& img, int x, int y) {
+    static quorvel::TColor At(const QImage& img, int x, int y) {
         const QRgb p = img.pixel(x, y);
-        return RGBColor(qRed(p), qGreen(p), qBlue(p));
+        return quorvel::RGBColor(qRed(p), qGreen(p), qBlue(p));
     }
-    static int Count(const QImage& img, TColor c) {
+    static int Count(const QImage& img, quorvel::TColor c) {
         int n = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
@@ -38,7 +38,7 @@ protected:
         return n;
     }
     // Bounding box of the pixels of colour c.
-    static QRect Box(const QImage& img, TColor c) {
+    static QRect Box(const QImage& img, quorvel::TColor c) {
         QRect box;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
@@ -50,5 +50,5 @@ protected:
     void Leave();
 
     std::function<unsigned()> previousSeed;
-    THTMLButton button;
+    quorvel::THTMLButton button;
 };

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 struct Surface {

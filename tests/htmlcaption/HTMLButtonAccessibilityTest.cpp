@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 QString NameOf(const QString& caption) {

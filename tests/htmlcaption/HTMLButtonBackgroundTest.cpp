@@ -1,6 +1,8 @@
 // The generated background pictures, pixel by pixel against their formulas.
 #include "ButtonFixture.h"
 
+using namespace quorvel;
+
 namespace {
 
 constexpr int kR = 200, kG = 100, kB = 50;

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr TColor kFace = RGBColor(200, 200, 255);

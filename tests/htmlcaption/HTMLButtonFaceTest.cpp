@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+using namespace quorvel;
+
 namespace {
 constexpr TColor kFace = RGBColor(0xEA, 0xEA, 0xFF);
 constexpr TColor kHover = RGBColor(0xB7, 0xB7, 0xFF);

@@ -4,6 +4,8 @@
 #include <climits>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 using namespace MarkupText;
 
 TEST(MarkupEntities, NamedEntitiesInAnyCaseGiveTheirCharacters) {

@@ -11,6 +11,8 @@
 #include <QResource>
 #include <fstream>
 
+using namespace quorvel;
+
 namespace {
 
 // Counts the picture operations a render makes.

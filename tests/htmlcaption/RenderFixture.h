@@ -21,41 +21,42 @@ protected:
         scratch = QImage();
         image = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
-        canvas = std::make_unique<TQtCanvas>(&image);
+        canvas = std::make_unique<quorvel::TQtCanvas>(&image);
         canvas->Font.Name = "Tahoma";
         canvas->Font.Size = 8;
-        canvas->Font.Color = clBlack;
-        canvas->Brush.SetColor(clNone);
+        canvas->Font.Color = quorvel::clBlack;
+        canvas->Brush.SetColor(quorvel::clNone);
     }
 
-    bool Render(const std::string& markup, TRect bounds = {0, 0, kWidth, kHeight}) {
-        return RenderMarkup(*canvas, markup, bounds, options, result);
+    bool Render(const std::string& markup, quorvel::TRect bounds = {0, 0, kWidth, kHeight}) {
+        return quorvel::RenderMarkup(*canvas, markup, bounds, options, result);
     }
-    TMarkupResult Measure(const std::string& markup, TRect bounds = {0, 0, kWidth, kHeight}) {
-        TMarkupOptions o = options;
+    quorvel::TMarkupResult Measure(const std::string& markup,
+                                   quorvel::TRect bounds = {0, 0, kWidth, kHeight}) {
+        quorvel::TMarkupOptions o = options;
         o.MeasureOnly = true;
-        TMarkupResult r;
-        RenderMarkup(*canvas, markup, bounds, o, r);
+        quorvel::TMarkupResult r;
+        quorvel::RenderMarkup(*canvas, markup, bounds, o, r);
         return r;
     }
     // Ends painting so the image can be read; measuring goes on through a
     // canvas on a scratch image with the same style.
     const QImage& Finish() {
-        const TFont font = canvas->Font;
+        const quorvel::TFont font = canvas->Font;
         canvas.reset();
         scratch = QImage(8, 8, QImage::Format_ARGB32_Premultiplied);
-        canvas = std::make_unique<TQtCanvas>(&scratch);
+        canvas = std::make_unique<quorvel::TQtCanvas>(&scratch);
         canvas->Font = font;
         return image;
     }
     int GH() { return canvas->TextHeight("gh"); }
     int Width(const std::string& text) { return canvas->TextWidth(text); }
 
-    static TColor PixelColor(const QImage& img, int x, int y) {
+    static quorvel::TColor PixelColor(const QImage& img, int x, int y) {
         const QRgb p = img.pixel(x, y);
-        return RGBColor(qRed(p), qGreen(p), qBlue(p));
+        return quorvel::RGBColor(qRed(p), qGreen(p), qBlue(p));
     }
-    static int CountColor(const QImage& img, TColor color, QRect area = QRect()) {
+    static int CountColor(const QImage& img, quorvel::TColor color, QRect area = QRect()) {
         if (area.isNull())
             area = img.rect();
         int n = 0;
@@ -70,21 +71,21 @@ protected:
             bottom = img.height();
         for (int x = 0; x < img.width(); ++x)
             for (int y = top; y < bottom; ++y)
-                if (PixelColor(img, x, y) != clWhite)
+                if (PixelColor(img, x, y) != quorvel::clWhite)
                     return x;
         return -1;
     }
     static int InkBottom(const QImage& img) {
         for (int y = img.height() - 1; y >= 0; --y)
             for (int x = 0; x < img.width(); ++x)
-                if (PixelColor(img, x, y) != clWhite)
+                if (PixelColor(img, x, y) != quorvel::clWhite)
                     return y;
         return -1;
     }
 
     QImage image;
     QImage scratch;
-    std::unique_ptr<TQtCanvas> canvas;
-    TMarkupOptions options;
-    TMarkupResult result;
+    std::unique_ptr<quorvel::TQtCanvas> canvas;
+    quorvel::TMarkupOptions options;
+    quorvel::TMarkupResult result;
 };

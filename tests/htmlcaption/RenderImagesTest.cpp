@@ -4,6 +4,8 @@
 #include "TImageList.h"
 #include "TempDir.h"
 
+using namespace quorvel;
+
 namespace {
 
 QImage Solid(int w, int h, QColor c) {

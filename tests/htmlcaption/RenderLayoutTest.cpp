@@ -1,6 +1,8 @@
 // Measurement results of the renderer: widths, heights, plain text, lines.
 #include "RenderFixture.h"
 
+using namespace quorvel;
+
 TEST_F(RenderTest, EmptyMarkupDrawsNothingAndHasOneTextHeight) {
     EXPECT_FALSE(Render(""));
     EXPECT_EQ(result.TotalHeight, GH());

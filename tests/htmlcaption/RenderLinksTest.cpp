@@ -1,6 +1,8 @@
 // Anchors: counting, hit testing, focus and hover styling.
 #include "RenderFixture.h"
 
+using namespace quorvel;
+
 namespace {
 const std::string kTwoLinks = "go <a href=\"first\">one</a> or <a href=\"second\">two</a> now";
 }

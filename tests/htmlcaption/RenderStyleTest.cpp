@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+using namespace quorvel;
+
 TEST_F(RenderTest, HighlightUsesTheSystemHighlightColours) {
     Render("ab <hi>HIGH</hi> cd");
     const TColor back = ColorToRGB(SystemColor(COLOR_HIGHLIGHT));

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

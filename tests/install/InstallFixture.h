@@ -26,17 +26,18 @@ protected:
     }
     QString Folder() const { return QString::fromStdString(folder.Slash()); }
     // Installs the folder's package; `refusal` gets why it was not.
-    bool Install(TFileOps& ops = TFileOps::System(), TStagedInstall::TRefusal* refusal = nullptr) {
-        TCABFile cab;
-        TStagedInstall install(Folder(), kPackage, ops);
+    bool Install(quorvel::TFileOps& ops = quorvel::TFileOps::System(),
+                 quorvel::TStagedInstall::TRefusal* refusal = nullptr) {
+        quorvel::TCABFile cab;
+        quorvel::TStagedInstall install(Folder(), kPackage, ops);
         const bool installed =
             install.Install(cab, QString::fromStdString((folder / "DirevidUreziv.cab").string()));
         if (refusal)
             *refusal = install.Refusal();
         return installed;
     }
-    TStagedInstall::TRecovery Recover(TFileOps& ops = TFileOps::System()) {
-        TStagedInstall install(Folder(), kPackage, ops);
+    quorvel::TStagedInstall::TRecovery Recover(quorvel::TFileOps& ops = quorvel::TFileOps::System()) {
+        quorvel::TStagedInstall install(Folder(), kPackage, ops);
         return install.Recover();
     }
     bool Has(const std::map<std::string, std::string>& files) const {

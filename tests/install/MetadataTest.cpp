@@ -4,6 +4,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+using namespace quorvel;
+
 namespace {
 
 class OpenFileLimit : public InstallFixture {};

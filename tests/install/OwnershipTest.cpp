@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

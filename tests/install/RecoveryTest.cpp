@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

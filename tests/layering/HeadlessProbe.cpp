@@ -15,6 +15,8 @@
 #include <set>
 #include <string>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     {

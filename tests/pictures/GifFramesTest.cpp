@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr QRgb kRed = 0xFFFF0000;

@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+using namespace quorvel;
+
 TEST(TPictureContainer, FindsTheFirstItemByNameIgnoringAsciiCase) {
     TPictureContainer container;
     TPictureCollection* items = container.Items();

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <sstream>
 
+using namespace quorvel;
+
 namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;

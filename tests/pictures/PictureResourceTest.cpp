@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 // Builds a binary resource file with Qt's resource compiler and registers

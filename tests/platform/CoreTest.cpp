@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 class TSample : public TComponent {

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 class TSampleItem : public QObject {

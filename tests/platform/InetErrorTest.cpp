@@ -10,6 +10,8 @@
 #include <string_view>
 #include <tuple>
 
+using namespace quorvel;
+
 namespace {
 
 TEST(InetError, MapsCurlCodes) {

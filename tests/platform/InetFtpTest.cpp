@@ -13,6 +13,8 @@
 #include <atomic>
 #include <filesystem>
 
+using namespace quorvel;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 // Bytes whose position shows in their value, so that a lost or doubled block

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 const std::int64_t kNow = *UtcTime::Parse("2027-01-10T00:00:00Z");

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

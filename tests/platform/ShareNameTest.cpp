@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace quorvel;
+
 namespace {
 
 TEST(ShareNameTest, BothSeparatorFormsGiveOneUrl) {

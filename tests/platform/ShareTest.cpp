@@ -9,6 +9,8 @@
 
 #include <memory>
 
+using namespace quorvel;
+
 namespace {
 
 class ShareTest : public SmbSuite {};

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,8 @@
 #include <QStyleFactory>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 QImage DrawButtonFace(HTHEME theme, int state, HRESULT* hr = nullptr) {

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 FolderSnapshot TakeSnapshot(const fs::path& root, const std::vector<std::string>& without) {

@@ -48,7 +48,7 @@ std::ptrdiff_t EntriesBesideTheLock(const std::filesystem::path& root);
 std::vector<std::string> LeftoversOfOurs(const std::filesystem::path& root);
 
 // File operations that fail or stop the process where a test says.
-struct FaultyOps : TFileOps {
+struct FaultyOps : quorvel::TFileOps {
     long long writeBudget = -1; // bytes written before the disk is "full"; -1 for no limit
     int failRename = 0;         // this rename (counted from 1) fails with renameError
     int renameError = EACCES;
@@ -78,5 +78,6 @@ private:
 // (killed: true when the child was killed, false when it ran to its end,
 // which ends the loop; installed: what it returned then). Returns the
 // number of kills; fails the test past `limit` tries.
-int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bool(TFileOps&)>& install,
+int KillAtEveryCall(const std::function<void()>& prepare,
+                    const std::function<bool(quorvel::TFileOps&)>& install,
                     const std::function<void(bool killed, bool installed)>& check, int limit = 500);

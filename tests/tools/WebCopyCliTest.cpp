@@ -10,6 +10,8 @@
 #include <regex>
 #include <sstream>
 
+using namespace quorvel;
+
 namespace {
 
 struct Outcome {

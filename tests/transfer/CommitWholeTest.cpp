@@ -19,6 +19,8 @@
 #include <filesystem>
 #include <thread>
 
+using namespace quorvel;
+
 // Downloads write a temporary file of their own and replace the target only
 // when whole: whatever else ends them leaves the previous target as it was.
 

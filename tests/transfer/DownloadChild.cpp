@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+using namespace quorvel;
+
 // Run by the kill tests as a child process (this test binary started
 // again): downloads one job and prints its progress.
 TEST(DownloadChild, Run) {

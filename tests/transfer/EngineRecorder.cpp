@@ -1,5 +1,7 @@
 #include "EngineRecorder.h"
 
+using namespace quorvel;
+
 std::string Text(const QString& text) {
     return text.toStdString();
 }

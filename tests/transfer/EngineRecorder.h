@@ -13,7 +13,7 @@
 // e.g. "FileStart 0", "ErrorInfo 404 Returned http error code 404".
 class EngineRecorder {
 public:
-    explicit EngineRecorder(TWebCopy& engine);
+    explicit EngineRecorder(quorvel::TWebCopy& engine);
 
     std::vector<std::string> Events() const;
     // Only the events whose line starts with the given word.
@@ -23,7 +23,7 @@ public:
     // Threads the events were raised on.
     std::vector<std::thread::id> Threads() const;
     // Progress window texts seen when OnCopyDone was raised.
-    TProgressWindowSnapshot AtDone() const;
+    quorvel::TProgressWindowSnapshot AtDone() const;
     // Sizes passed to OnCopyProgress, in order.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> Progress() const;
 
@@ -32,7 +32,7 @@ private:
     std::vector<std::string> m_events;
     std::vector<std::thread::id> m_threads;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_progress;
-    TProgressWindowSnapshot m_atDone;
+    quorvel::TProgressWindowSnapshot m_atDone;
 };
 
 std::string Text(const QString& text);

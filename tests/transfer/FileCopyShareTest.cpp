@@ -5,9 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;
+
+// The share's name as texts show it: "/" where it was given with "\\".
+std::string Slashed(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
 
 // File copies from a share served by one smbd for the suite.
 class FileCopyShareTest : public SmbSuite {
@@ -41,13 +51,13 @@ TEST_F(FileCopyShareTest, CopiesFromTheShare) {
     // A share is read through the block buffer: 16 KiB rounds, the last one empty.
     EXPECT_EQ(rec.Progress().size(), 50000u / 16384 + 2);
     EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "CopyDone"}));
-    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : update.cab from " + Server().Unc());
+    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : update.cab from " + Slashed(Server().Unc()));
 
     job->URL = "pkg\\missing.cab";
     RunJobs(engine);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo").back(),
-              "ErrorInfo 1 Cannot open source file " + Server().Unc() + "\\pkg\\missing.cab");
+              "ErrorInfo 1 Cannot open source file " + Slashed(Server().Unc()) + "/pkg/missing.cab");
 }
 
 TEST_F(FileCopyShareTest, AShareFileThatEndsEarlyIsAReadFailure) {
@@ -62,7 +72,7 @@ TEST_F(FileCopyShareTest, AShareFileThatEndsEarlyIsAReadFailure) {
     RunJobs(engine);
     EXPECT_FALSE(job->CopySucceeded);
     EXPECT_EQ(rec.EventsOf("ErrorInfo"),
-              (Events{"ErrorInfo 4 Error reading source file " + Server().Unc() + "\\shrinks.bin"}));
+              (Events{"ErrorInfo 4 Error reading source file " + Slashed(Server().Unc()) + "/shrinks.bin"}));
 }
 
 TEST_F(FileCopyShareTest, WrongPasswordIsAConnectError) {

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <filesystem>
 
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;
@@ -119,6 +121,7 @@ TEST_F(FileCopyTest, BackslashPathsAreAcceptedAndShownInTheFileSystemsSpelling) 
     EXPECT_EQ(asked, (dir / "out" / "w.bin").string());
     EXPECT_EQ(Text(engine.LastTargetFile), (dir / "out" / "w.bin").string());
     EXPECT_EQ(Text(engine.LastTargetDir), (dir / "out").string());
+    EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : w.bin from " + dir.Path().string());
 }
 
 TEST_F(FileCopyTest, OverwriteQuestionBothWays) {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
+using namespace quorvel;
+
 namespace {
 
 std::string S(const QString& text) {

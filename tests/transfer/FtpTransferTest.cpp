@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <thread>
 
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;

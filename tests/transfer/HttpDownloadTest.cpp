@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;

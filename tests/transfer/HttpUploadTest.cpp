@@ -10,6 +10,8 @@
 
 #include <mutex>
 
+using namespace quorvel;
+
 namespace {
 
 using Events = std::vector<std::string>;

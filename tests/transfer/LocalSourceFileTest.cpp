@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 // Reads the whole file with ReadBlock, noting each block's length.

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <future>
 
+using namespace quorvel;
+
 namespace {
 
 std::shared_ptr<TProgressWindow> Build(const TWebCopy& engine) {

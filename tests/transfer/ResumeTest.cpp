@@ -13,6 +13,8 @@
 #include <memory>
 #include <mutex>
 
+using namespace quorvel;
+
 // An HTTP download with Resume set keeps what arrived when it ends early, and
 // the next run of the job asks for the rest.
 

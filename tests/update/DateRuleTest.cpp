@@ -9,6 +9,8 @@
 #include <optional>
 #include <sys/time.h>
 
+using namespace quorvel;
+
 namespace {
 
 const std::int64_t kServerTime = 1767225600; // 2026-01-01 00:00:00 UTC, an even second

@@ -15,6 +15,8 @@
 
 #include <functional>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

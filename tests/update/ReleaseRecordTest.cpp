@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <future>
 #include <optional>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

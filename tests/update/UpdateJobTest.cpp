@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
+using namespace quorvel;
+
 namespace fs = std::filesystem;
 
 namespace {

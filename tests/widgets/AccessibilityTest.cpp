@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 namespace {
 
 TEST(WidgetAccessibility, BarIsAProgressBarWithItsRangeAndValue) {

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
+
 TEST(Form, OpensWithItsWholeFrameCentredOnTheScreen) {
     EXPECT_EQ(WindowPlacement::CentredFrameTopLeft(QRect(0, 0, 1024, 768), QSize(479, 346)),
               QPoint(272, 211));

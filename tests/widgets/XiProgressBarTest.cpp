@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using namespace quorvel;
+
 namespace {
 
 TColor At(const QImage& image, int x, int y) {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iostream>
 
+namespace quorvel {
+
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
@@ -122,3 +124,5 @@ std::optional<std::int64_t> Expiry(const Arguments& args, std::int64_t defaultDa
         return std::nullopt;
     return expires;
 }
+
+} // namespace quorvel

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // The command line past the command: the words in order, and the options
 // (each "--name value", or a flag "--name"; some may come more than once).
 struct Arguments {
@@ -42,3 +44,5 @@ std::optional<std::uint64_t> PositiveNumber(const std::string& text);
 // defaultDays, at most maxDays) from now; nullopt when it is not to come or
 // lies more than maxDays ahead.
 std::optional<std::int64_t> Expiry(const Arguments& args, std::int64_t defaultDays, std::int64_t maxDays);
+
+} // namespace quorvel

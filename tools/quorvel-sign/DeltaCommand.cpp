@@ -8,6 +8,8 @@
 #include <iostream>
 #include <map>
 
+namespace quorvel {
+
 namespace {
 
 const char* const kUsage = R"usage(Usage:
@@ -86,3 +88,5 @@ int RunDeltaCommand(const std::vector<std::string>& words) {
     }
     return words[0] == "delta" ? MakeDelta(positional, options) : CheckDelta(positional, options);
 }
+
+} // namespace quorvel

@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace quorvel {
+
 namespace Passphrase {
 
 namespace {
@@ -121,3 +123,5 @@ std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& 
 }
 
 } // namespace Passphrase
+
+} // namespace quorvel

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quorvel {
+
 // The passphrase of an encrypted private key: from --passphrase-env NAME,
 // from the first line of --passphrase-file FILE, or, when neither is given
 // and a terminal is there, typed on the terminal without echo. It is never
@@ -30,3 +32,5 @@ std::optional<std::string> FromTerminal(const std::string& prompt);
 std::optional<TSigningKey> LoadKey(const std::string& keyFile, const Arguments& args, int& result);
 
 } // namespace Passphrase
+
+} // namespace quorvel

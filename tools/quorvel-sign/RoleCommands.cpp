@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <iostream>
 
+namespace quorvel {
+
 namespace RoleCommands {
 
 namespace {
@@ -226,3 +228,5 @@ int CheckUpdate(const Arguments& args) {
 }
 
 } // namespace RoleCommands
+
+} // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include "Arguments.h"
 
+namespace quorvel {
+
 // The commands for vendors whose updaters follow key documents: write and
 // sign a key document, sign a freshness statement, and check a chain of
 // documents or a whole update as such an updater does. Each returns the
@@ -25,3 +27,5 @@ int CheckKeys(const Arguments& args);
 int CheckUpdate(const Arguments& args);
 
 } // namespace RoleCommands
+
+} // namespace quorvel

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorvel;
+
 namespace {
 
 const char* const kHelp = R"help(Usage: quorvel-sign COMMAND ARGUMENTS [OPTIONS]

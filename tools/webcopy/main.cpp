@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+using namespace quorvel;
+
 int main(int argc, char** argv) {
     return RunWebCopyCli(argc, argv, std::cout, std::cerr, ::isatty(STDOUT_FILENO) != 0, true);
 }

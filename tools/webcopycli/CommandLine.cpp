@@ -9,6 +9,8 @@
 #include <fstream>
 #include <map>
 
+namespace quorvel {
+
 namespace {
 
 const std::map<std::string, TWebCopyProtocol> kProtocols{{"http", wpHttp},
@@ -215,3 +217,5 @@ Examples:
   webcopy --protocol file --host //fileserver/builds --user me --password pw --url a.zip --target-dir /tmp/in
 )";
 }
+
+} // namespace quorvel

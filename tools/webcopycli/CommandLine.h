@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // One job as given on the command line.
 struct TCommandLineJob {
     TWebCopyProtocol protocol = wpHttp;
@@ -31,3 +33,5 @@ struct TCommandLine {
     static TCommandLine Parse(const std::vector<std::string>& args);
     static std::string HelpText();
 };
+
+} // namespace quorvel

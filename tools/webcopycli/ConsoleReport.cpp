@@ -2,6 +2,8 @@
 
 #include "WebCopy.h"
 
+namespace quorvel {
+
 namespace {
 
 std::string Utf8(const QString& text) {
@@ -105,3 +107,5 @@ void ConsoleReport::Progress(TWebCopy& engine, bool final) {
     }
     m_out.flush();
 }
+
+} // namespace quorvel

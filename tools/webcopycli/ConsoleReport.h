@@ -6,6 +6,8 @@
 #include <ostream>
 #include <string>
 
+namespace quorvel {
+
 class TWebCopy;
 
 // Binds the engine's events and prints them: each event as one line, and the
@@ -32,3 +34,5 @@ private:
     std::string m_lastProgress;
     std::chrono::steady_clock::time_point m_lastPrint{};
 };
+
+} // namespace quorvel

@@ -7,13 +7,18 @@
 #include <atomic>
 #include <csignal>
 
+namespace quorvel {
+
 namespace {
 
 std::atomic<TWebCopy*> g_interrupted{nullptr};
 
-extern "C" void OnInterrupt(int) {
+// A C function of this file alone: its name is no symbol of the library.
+extern "C" {
+static void OnInterrupt(int) {
     if (TWebCopy* engine = g_interrupted.load())
         engine->Cancelled = true; // a lock-free atomic store
+}
 }
 
 QString Q(const std::string& text) {
@@ -75,3 +80,5 @@ int RunWebCopyCli(int argc, char** argv, std::ostream& out, std::ostream& err, b
         all = all && engine.Items()[i]->CopySucceeded;
     return all ? 0 : 1;
 }
+
+} // namespace quorvel
