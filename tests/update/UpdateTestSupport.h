@@ -10,27 +10,27 @@
 #include <cstdint>
 #include <string>
 
-inline TSigningKey NewSigningKey() {
-    SignatureError error = SignatureError::kNone;
-    return std::move(TSigningKey::Generate(error).value());
+inline quorvel::TSigningKey NewSigningKey() {
+    quorvel::SignatureError error = quorvel::SignatureError::kNone;
+    return std::move(quorvel::TSigningKey::Generate(error).value());
 }
 
 // The text of a statement on a full package's bytes, as the vendor's signing
 // tool makes it.
-inline std::string PackageStatement(const TSigningKey& signer, const std::string& bytes,
+inline std::string PackageStatement(const quorvel::TSigningKey& signer, const std::string& bytes,
                                     std::uint64_t release, const std::string& product = "Quorvel",
-                                    std::int64_t expires = UtcTime::Now() + 86400) {
-    TReleaseStatement::TFacts facts;
+                                    std::int64_t expires = quorvel::UtcTime::Now() + 86400) {
+    quorvel::TReleaseStatement::TFacts facts;
     facts.product = product;
     facts.package = "DirevidUreziv.cab";
     facts.release = release;
     facts.size = bytes.size();
-    TSha512 sha;
+    quorvel::TSha512 sha;
     sha.Update(bytes.data(), bytes.size());
     sha.Final(facts.sha512);
     facts.expires = expires;
-    SignatureError error = SignatureError::kNone;
-    const auto statement = TReleaseStatement::Make(facts, signer, error);
-    EXPECT_TRUE(statement) << SignatureErrorText(error);
+    quorvel::SignatureError error = quorvel::SignatureError::kNone;
+    const auto statement = quorvel::TReleaseStatement::Make(facts, signer, error);
+    EXPECT_TRUE(statement) << quorvel::SignatureErrorText(error);
     return statement ? statement->Text() : std::string();
 }
