@@ -108,34 +108,86 @@ function(_quorvel_header_closure out targets)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-# How the package's config file finds each outside dependency for its caller.
-function(_quorvel_dependency_lines out)
+# Copies the installable headers into dir as they install: the public ones
+# (given by name) into dir/quorvel, the ones they need into dir/quorvel/detail,
+# each #include "..." between them rewritten to the other's relative place, so
+# that a caller's include path holds the folder above quorvel alone.
+function(_quorvel_stage_headers dir headers public_names)
+  set(_names)
+  foreach(header IN LISTS headers)
+    get_filename_component(_name ${header} NAME)
+    list(APPEND _names ${_name})
+  endforeach()
+  foreach(header IN LISTS headers)
+    get_filename_component(_name ${header} NAME)
+    if(_name IN_LIST public_names)
+      set(_to_public "")
+      set(_to_detail "detail/")
+      set(_dest ${dir}/quorvel/${_name})
+    else()
+      set(_to_public "../")
+      set(_to_detail "")
+      set(_dest ${dir}/quorvel/detail/${_name})
+    endif()
+    file(READ ${header} _text)
+    string(REGEX MATCHALL "#[ \t]*include[ \t]*\"[^\"]+\"" _includes "${_text}")
+    list(REMOVE_DUPLICATES _includes)
+    foreach(_line IN LISTS _includes)
+      string(REGEX REPLACE "^.*\"([^\"]+)\"$" "\\1" _included "${_line}")
+      if(NOT _included IN_LIST _names)
+        continue()
+      endif()
+      if(_included IN_LIST public_names)
+        set(_path "${_to_public}${_included}")
+      else()
+        set(_path "${_to_detail}${_included}")
+      endif()
+      string(REPLACE "${_line}" "#include \"${_path}\"" _text "${_text}")
+    endforeach()
+    file(WRITE ${_dest}.new "${_text}")
+    # Unchanged copies keep their time, so callers' builds are not redone.
+    file(COPY_FILE ${_dest}.new ${_dest} ONLY_IF_DIFFERENT)
+    file(REMOVE ${_dest}.new)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  endforeach()
+endfunction()
+
+# How the package's config file finds each outside dependency, for the
+# components asked for alone: one list of outside dependencies per component
+# (QUORVEL_COMPONENT_DEPENDENCIES, "set(...)" lines) and the pkg-config module
+# of each PkgConfig:: target. components: pairs of a component and its
+# targets (separated by "|").
+function(_quorvel_dependency_lines out components)
   set(lines "")
-  set(qt_components)
-  foreach(lib IN LISTS ARGN)
-    if(lib MATCHES "^Qt6::(.+)$")
-      list(APPEND qt_components ${CMAKE_MATCH_1})
-    elseif(lib STREQUAL "Threads::Threads")
-      string(APPEND lines "find_dependency(Threads)\n")
-    elseif(lib STREQUAL "OpenSSL::Crypto")
-      string(APPEND lines "find_dependency(OpenSSL 3 COMPONENTS Crypto)\n")
-    elseif(lib MATCHES "^PkgConfig::(.+)$")
+  set(all_external)
+  set(_spec ${components})
+  while(_spec)
+    list(POP_FRONT _spec component targets)
+    string(REPLACE "|" ";" targets "${targets}")
+    _quorvel_link_closure(_targets _external ${targets})
+    set(_known)
+    foreach(lib IN LISTS _external)
+      if(lib MATCHES "^(Qt6::.+|Threads::Threads|OpenSSL::Crypto|PkgConfig::.+)$")
+        list(APPEND _known ${lib})
+      elseif(lib STREQUAL CMAKE_DL_LIBS OR lib MATCHES "^-")
+        # A system library given by name: the linker finds it.
+      else()
+        message(FATAL_ERROR "The installed libraries link ${lib}; tell QuorvelConfig.cmake how to find it")
+      endif()
+    endforeach()
+    list(APPEND all_external ${_known})
+    string(APPEND lines "set(_quorvel_dependencies_${component} \"${_known}\")\n")
+  endwhile()
+  list(REMOVE_DUPLICATES all_external)
+  foreach(lib IN LISTS all_external)
+    if(lib MATCHES "^PkgConfig::(.+)$")
       set(_module ${QUORVEL_PKG_MODULE_${CMAKE_MATCH_1}})
       if(NOT _module)
         message(FATAL_ERROR "No pkg-config module known for ${lib}; add it to QUORVEL_PKG_MODULE_*")
       endif()
-      string(APPEND lines "_quorvel_pkg_target(${CMAKE_MATCH_1} ${_module})\n")
-    elseif(lib STREQUAL CMAKE_DL_LIBS OR lib MATCHES "^-")
-      # A system library given by name: the linker finds it.
-    else()
-      message(FATAL_ERROR "The installed libraries link ${lib}; tell QuorvelConfig.cmake how to find it")
+      string(APPEND lines "set(_quorvel_pkg_module_${CMAKE_MATCH_1} \"${_module}\")\n")
     endif()
   endforeach()
-  if(qt_components)
-    list(REMOVE_DUPLICATES qt_components)
-    list(JOIN qt_components " " _qt)
-    string(PREPEND lines "find_dependency(Qt6 COMPONENTS ${_qt})\n")
-  endif()
   set(${out} "${lines}" PARENT_SCOPE)
 endfunction()
 
@@ -211,22 +263,42 @@ function(quorvel_install_library)
   # The updater's sources (app/) link and include these as well.
   _quorvel_link_closure(targets external ${component_targets} ${QUORVEL_UPDATER_LINKS})
   _quorvel_header_closure(headers "${targets}" ${main_headers} ${QUORVEL_UPDATER_HEADERS})
-  _quorvel_dependency_lines(QUORVEL_FIND_DEPENDENCIES ${external})
+  set(_component_pairs)
+  foreach(component target IN ZIP_LISTS component_names component_targets)
+    list(APPEND _component_pairs ${component} ${target})
+  endforeach()
+  # The updater's libraries, found when quorvel_add_updater() is called.
+  list(JOIN QUORVEL_UPDATER_LINKS "|" _updater_links)
+  list(APPEND _component_pairs Updater "${_updater_links}")
+  _quorvel_dependency_lines(QUORVEL_FIND_DEPENDENCIES "${_component_pairs}")
 
   foreach(target IN LISTS targets)
     # Installed names say whose they are: libquorvel_transfer.a, ...
     set_target_properties(${target} PROPERTIES OUTPUT_NAME quorvel_${target})
-    target_include_directories(${target} INTERFACE
-                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}>
-                               $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    target_include_directories(${target} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_compile_features(${target} INTERFACE cxx_std_20)
   endforeach()
 
   install(TARGETS ${targets} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
   # <quorvel/version.h>: the release, one version for the libraries, programs and packages.
   configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${PROJECT_BINARY_DIR}/include/quorvel/version.h @ONLY)
-  install(FILES ${headers} ${PROJECT_BINARY_DIR}/include/quorvel/version.h
+  # The components' main headers are the public ones, <quorvel/WebCopy.h>;
+  # what they include goes below quorvel/detail, off the callers' path.
+  set(_staged ${PROJECT_BINARY_DIR}/include-install)
+  _quorvel_stage_headers(${_staged} "${headers}" "${main_headers}")
+  set(_public)
+  set(_detail)
+  foreach(header IN LISTS headers)
+    get_filename_component(_name ${header} NAME)
+    if(_name IN_LIST main_headers)
+      list(APPEND _public ${_staged}/quorvel/${_name})
+    else()
+      list(APPEND _detail ${_staged}/quorvel/detail/${_name})
+    endif()
+  endforeach()
+  install(FILES ${_public} ${PROJECT_BINARY_DIR}/include/quorvel/version.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
+  install(FILES ${_detail} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}/detail COMPONENT dev)
   # quorvel.pc for pkg-config users; its prefix is found from where the file
   # is, so the installed tree can move (a package's staging folder included).
   _quorvel_pkgconfig_lines(QUORVEL_PC_LIBS QUORVEL_PC_REQUIRES "${targets}" "${external}")
@@ -248,9 +320,11 @@ function(quorvel_install_library)
     list(APPEND QUORVEL_UPDATER_TARGETS Quorvel::${_export})
   endforeach()
   set(QUORVEL_UPDATER_SOURCE_DIR ${CMAKE_INSTALL_DATADIR}/quorvel/updater)
+  # The updater's sources include our headers by their plain names.
+  set(QUORVEL_UPDATER_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR})
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QuorvelConfig.cmake.in
                                 ${PROJECT_BINARY_DIR}/QuorvelConfig.cmake INSTALL_DESTINATION ${QUORVEL_CMAKE_DIR}
-                                PATH_VARS QUORVEL_UPDATER_SOURCE_DIR)
+                                PATH_VARS QUORVEL_UPDATER_SOURCE_DIR QUORVEL_UPDATER_INCLUDE_DIR)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/QuorvelAddUpdater.cmake.in ${PROJECT_BINARY_DIR}/QuorvelAddUpdater.cmake
                  @ONLY)
   write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake VERSION ${PROJECT_VERSION}

@@ -44,6 +44,37 @@ for example in cabinet-download html-button headless-update vendor-updater; do
     { cat "$work/$example.build.log"; fail "$example does not build"; }
 done
 
+# The include folder holds quorvel/ alone: its public headers, and what they
+# need below quorvel/detail.
+include_dir=$prefix/include
+[ "$(ls "$include_dir")" = quorvel ] || fail "the include folder holds more than quorvel/: $(ls "$include_dir")"
+for header in WebCopy.h cabfiles.h TUpdate.h version.h; do
+  [ -f "$include_dir/quorvel/$header" ] || fail "no <quorvel/$header>"
+done
+for header in JobLoop.h WCopyThread.h TFileOps.h DateTime.h Graphics.h; do
+  [ ! -e "$include_dir/quorvel/$header" ] || fail "<quorvel/$header> is installed as a public header"
+done
+
+# A console program of cabinets alone: its package looks for no libcurl, and
+# it links no Qt Widgets, Gui or DBus.
+mkdir -p "$work/cabinet-only"
+cat >"$work/cabinet-only/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.22)
+project(CabinetOnly LANGUAGES CXX)
+find_package(Quorvel CONFIG REQUIRED COMPONENTS Cabinet)
+add_executable(cabinet-only main.cpp)
+target_link_libraries(cabinet-only PRIVATE Quorvel::Cabinet)
+CMAKE
+printf '#include <quorvel/cabfiles.h>\nint main(int argc, char** argv) {\n    quorvel::TCABFile cab;\n    cab.SetCABFile(argc > 1 ? argv[1] : "");\n    return cab.IsWholeCabinet() ? 0 : 3;\n}\n' >"$work/cabinet-only/main.cpp"
+cmake -S "$work/cabinet-only" -B "$work/build-cabinet-only" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF >"$work/cabinet-only.configure.log" 2>&1 ||
+  { cat "$work/cabinet-only.configure.log"; fail "a Cabinet-only program does not configure"; }
+! grep -qi '^CURL_' "$work/build-cabinet-only/CMakeCache.txt" || fail "find_package(Quorvel COMPONENTS Cabinet) looked for libcurl"
+cmake --build "$work/build-cabinet-only" >"$work/cabinet-only.build.log" 2>&1 ||
+  { cat "$work/cabinet-only.build.log"; fail "a Cabinet-only program does not build"; }
+needed=$(readelf -d "$work/build-cabinet-only/cabinet-only" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | tr '\n' ' ')
+case "$needed" in *Qt6Widgets* | *Qt6Gui* | *Qt6DBus*) fail "a Cabinet-only program links $needed" ;; esac
+
 # pkg-config users: the same download example from quorvel.pc alone (its
 # libraries in link order), and <quorvel/version.h>.
 pc_dir=$(dirname "$(find "$prefix/lib" -name quorvel.pc | head -n 1)")

@@ -3,8 +3,8 @@
 //   cabinet-download URL FOLDER
 // The cabinet is saved in FOLDER and unpacked into FOLDER/unpacked. Exits 0
 // when both steps succeeded.
-#include <WebCopy.h>
-#include <cabfiles.h>
+#include <quorvel/WebCopy.h>
+#include <quorvel/cabfiles.h>
 
 #include <condition_variable>
 #include <cstdio>

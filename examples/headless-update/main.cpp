@@ -4,8 +4,8 @@
 // progress and the outcome. With PUBLIC_KEY (base64 Ed25519), the package
 // must come with a release statement at URL.release signed by that key.
 // Exits 0 when the product is current (installed now, or already).
-#include <TUpdate.h>
-#include <WebCopy.h>
+#include <quorvel/TUpdate.h>
+#include <quorvel/WebCopy.h>
 
 #include <QCoreApplication>
 

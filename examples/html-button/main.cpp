@@ -3,8 +3,8 @@
 //   html-button [--quit-after MS] [--grab FILE.png]
 // --quit-after ends the program after MS milliseconds; --grab saves a picture
 // of the window once it is shown and then ends it.
-#include <XiProgressBar.h>
-#include <htmlbtns.h>
+#include <quorvel/XiProgressBar.h>
+#include <quorvel/htmlbtns.h>
 
 #include <QApplication>
 #include <QPixmap>
