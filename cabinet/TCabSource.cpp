@@ -1,5 +1,6 @@
 #include "TCabSource.h"
 
+#include "ReadAt.h"
 #include "TOrderedReads.h"
 
 #include <QFile>
@@ -114,18 +115,9 @@ Fdi::TCallbacks TCabSource::Callbacks(Fdi::TCallbacks base) const {
                 *position += got;
             return got;
         }
-        std::uint32_t done = 0;
-        while (done < count) {
-            const ssize_t got = pread(readers->fd, static_cast<char*>(buffer) + done, count - done,
-                                      static_cast<off_t>(*position + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            done += static_cast<std::uint32_t>(got);
-        }
+        const std::int64_t done = ReadAt(readers->fd, buffer, count, *position);
+        if (done < 0)
+            return -1;
         *position += done;
         return done;
     };

@@ -1,5 +1,7 @@
 #include "TOrderedReads.h"
 
+#include "ReadAt.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,19 +13,12 @@ TOrderedReads::TOrderedReads(int fd, TSink sink, std::size_t kept)
     : m_fd(fd), m_sink(std::move(sink)), m_bound(kept) {}
 
 std::int64_t TOrderedReads::ReadOn(char* buffer, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(m_fd, buffer + done, count - done, static_cast<off_t>(m_next + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            m_failed = true;
-            return -1;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
+    const std::int64_t got = ReadAt(m_fd, buffer, count, m_next);
+    if (got < 0) {
+        m_failed = true;
+        return -1;
     }
+    const std::size_t done = static_cast<std::size_t>(got);
     if (!m_broken) {
         m_sink(buffer, done);
         if (m_kept.size() == static_cast<std::size_t>(m_next) && m_kept.size() < m_bound)
@@ -57,18 +52,7 @@ std::int64_t TOrderedReads::Read(std::int64_t offset, void* buffer, std::uint32_
         return -1;
     if (m_broken) {
         // Nothing is handed on any more: a plain read.
-        std::uint32_t done = 0;
-        while (done < count) {
-            const ssize_t got = pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            done += static_cast<std::uint32_t>(got);
-        }
-        return done;
+        return ReadAt(m_fd, out, count, offset);
     }
     std::uint32_t done = 0;
     if (offset < m_next) {
