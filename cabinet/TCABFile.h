@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "CabTypes.h"
 #include "TCABFileContents.h"
 #include "TCabHeader.h"
@@ -23,7 +25,7 @@ class TOrderedReads;
 // symbolic link: the folders of an entry are walked one by one without
 // following links. An existing file is replaced by a new file (the old one is
 // unlinked first), so a program running from the folder can be updated.
-class TCABFile : public TComponent {
+class QUORVEL_EXPORT TCABFile : public TComponent {
     Q_OBJECT
     Q_PROPERTY(TCABFileContents* CABFileContents READ CABFileContents)
     Q_PROPERTY(QString CABFile READ CABFile WRITE SetCABFile)

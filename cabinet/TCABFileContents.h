@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TCABFileEntry.h"
 #include "TCollection.h"
 
@@ -12,7 +14,7 @@ class TCABFile;
 
 // Ordered list of entries owned by a cabinet component, which it reports as
 // its owner. Extraction neither fills nor reads it.
-class TCABFileContents : public TCollection {
+class QUORVEL_EXPORT TCABFileContents : public TCollection {
     Q_OBJECT
 
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "Fdi.h"
 
 #include <QString>
@@ -21,7 +23,7 @@ class TOrderedReads;
 // more than one handle on the cabinet, and the caller's own position is left
 // alone. A descriptor source is one file: a cabinet set cannot continue
 // beyond it.
-class TCabSource {
+class QUORVEL_EXPORT TCabSource {
 public:
     // Reads the cabinet file at `path` (absolute or relative to the current folder).
     static TCabSource FromPath(const QString& path);

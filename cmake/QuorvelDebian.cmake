@@ -6,8 +6,12 @@
 # The updater itself is in neither: each product's vendor builds their own
 # with their address and key and installs it into the product's own folder,
 # which it rewrites; a folder dpkg owns must not be rewritten behind its back.
-# The libraries are static, so nothing is needed at run time and there is no
-# library package beside the development one.
+#   libquorvel1  libquorvel.so.1: engine, cabinets, install, update (Qt Core)
+#   libquorvel-widgets1
+#                libquorvel-widgets.so.1: progress window, HTML button,
+#                pictures, progress bar (Qt Widgets)
+#                (components runtime and runtime_widgets, with QUORVEL_SHARED;
+#                one package per library, named after its SONAME)
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr so that the libraries go to the
 # multiarch folder (GNUInstallDirs).
 set(QUORVEL_DEB_MAINTAINER "Quorvel developers <developers@quorvel.example>")
@@ -42,6 +46,10 @@ function(_quorvel_deb_docs package component)
 endfunction()
 _quorvel_deb_docs(quorvel-tools tools)
 _quorvel_deb_docs(libquorvel-dev dev)
+if(QUORVEL_SHARED)
+  _quorvel_deb_docs(libquorvel1 runtime)
+  _quorvel_deb_docs(libquorvel-widgets1 runtime_widgets)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
@@ -58,6 +66,11 @@ set(CPACK_COMPONENTS_ALL tools man dev)
 set(CPACK_COMPONENT_TOOLS_GROUP tools)
 set(CPACK_COMPONENT_MAN_GROUP tools)
 set(CPACK_COMPONENT_DEV_GROUP dev)
+if(QUORVEL_SHARED)
+  list(APPEND CPACK_COMPONENTS_ALL runtime runtime_widgets)
+  set(CPACK_COMPONENT_RUNTIME_GROUP runtime)
+  set(CPACK_COMPONENT_RUNTIME_WIDGETS_GROUP runtime_widgets)
+endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUORVEL_DEB_RELEASE})
@@ -79,12 +92,46 @@ and checks them.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquorvel-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
-    "qt6-base-dev (>= 6.2), libcurl4-openssl-dev | libcurl-dev, libmspack-dev, libsmbclient-dev, libssl-dev (>= 3), pkgconf | pkg-config")
+if(QUORVEL_SHARED)
+  # The shared libraries keep their own libraries inside: a program needs Qt's
+  # headers alone, and the two runtime packages of this very version.
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+      "libquorvel1 (= ${QUORVEL_DEB_VERSION}), libquorvel-widgets1 (= ${QUORVEL_DEB_VERSION}), qt6-base-dev (>= 6.2), pkgconf | pkg-config")
+else()
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+      "qt6-base-dev (>= 6.2), libcurl4-openssl-dev | libcurl-dev, libmspack-dev, libsmbclient-dev, libssl-dev (>= 3), pkgconf | pkg-config")
+endif()
+
+# The runtime packages: their dependencies from dpkg-shlibdeps (the widgets'
+# on libquorvel1 given by hand, as that library is not installed yet), a
+# shlibs file and ldconfig triggers from CPack.
+# libquorvel-widgets.so.1 needs libquorvel.so.1, found in the build folder.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libquorvel1)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS libsmbclient)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+    "Quorvel components: transfer engine, cabinets, install and update
+Shared library of the Quorvel components that need no display: HTTP, FTP,
+file and network-share transfer jobs on a worker thread, cabinet
+extraction, a cabinet installed into a folder whole or not at all, and one
+update of a product folder with signed release statements.")
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_PACKAGE_NAME libquorvel-widgets1)
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_PACKAGE_DEPENDS "libquorvel1 (= ${QUORVEL_DEB_VERSION})")
+set(CPACK_DEBIAN_RUNTIME_WIDGETS_DESCRIPTION
+    "Quorvel components: progress window, HTML button, pictures, bar
+Shared library of the Quorvel components on screen (Qt Widgets): the
+transfer engine's progress window, a push button with a marked-up caption,
+the picture store and a gradient progress bar.")
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "cmake, libsmbclient")
 set(CPACK_DEBIAN_DEV_DESCRIPTION
     "Quorvel components: transfer engine, cabinets, HTML button, pictures, bar
-Static C++ libraries for Qt 6 programs, with their headers and a CMake
+C++ libraries for Qt 6 programs, with their headers and a CMake
 package: find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet
 Captions Pictures Widgets) gives Quorvel::Transfer (HTTP, FTP, file and
 network-share transfer jobs on a worker thread with a progress window),

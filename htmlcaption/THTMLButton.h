@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "ButtonBackground.h"
 #include "Graphics.h"
 #include "HTMLButtonTypes.h"
@@ -25,7 +27,7 @@ class THTMLPictureCache;
 // Like every Qt widget it is double-buffered by its window's backing store,
 // so repaints do not flicker. Clicking, the default role and the keyboard
 // behave as QPushButton does.
-class THTMLButton : public QPushButton {
+class QUORVEL_EXPORT THTMLButton : public QPushButton {
     Q_OBJECT
     Q_PROPERTY(quorvel::HtmlBtn::TBtnHAlignment Alignment READ Alignment WRITE SetAlignment)
     Q_CLASSINFO("default:Alignment", "haCenter")

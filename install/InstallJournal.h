@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +17,7 @@ class TFileOps;
 // the commit sets aside whole before anything else because it stands where
 // the package has an entry of another kind (a file where a folder goes, a
 // folder where a file goes).
-struct TInstallPlan {
+struct QUORVEL_EXPORT TInstallPlan {
     struct TFile {
         std::string path;
         bool existed = false;
@@ -34,7 +36,7 @@ struct TInstallPlan {
 // Format: a header line, then "aside PATH", "folder PATH" and "file 0|1 PATH"
 // lines, then "end" (journals written before "aside" lines existed read as
 // before). Bytes below 0x20, 0x7F and "%" in a path are written as %XX.
-class TInstallJournal {
+class QUORVEL_EXPORT TInstallJournal {
 public:
     // Longest line accepted when reading.
     static constexpr std::size_t kMaxLine = 16384;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "InstallJournal.h"
 #include "TFolderLock.h"
 #include "TUniqueFd.h"
@@ -46,7 +48,7 @@ class TFolderSet;
 // first use to its end, and does nothing without it. The lock is counted
 // within a process, so a caller that already holds it for a longer run
 // (TFolderLock on LockName()) shares its hold.
-class TStagedInstall {
+class QUORVEL_EXPORT TStagedInstall {
 public:
     // folder: the folder to install into ("/" at the end or not).
     TStagedInstall(const QString& folder, const QString& packageName, TFileOps& ops);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QImage>
 #include <QString>
 
@@ -26,7 +28,7 @@ using TDownloadProgressEvent =
 // animation can be shown, selected by Frame (1-based).
 //
 // Decoding failures raise EPictureError; LoadFromFile swallows them.
-class THTMLPicture {
+class QUORVEL_EXPORT THTMLPicture {
 public:
     THTMLPicture();
     ~THTMLPicture();

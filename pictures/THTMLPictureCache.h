@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 #include <memory>
@@ -11,7 +13,7 @@ class THTMLPicture;
 
 // Pictures loaded by location, in the order they were added. The cache owns
 // its pictures: they live as long as the cache.
-class THTMLPictureCache {
+class QUORVEL_EXPORT THTMLPictureCache {
 public:
     THTMLPictureCache();
     ~THTMLPictureCache();

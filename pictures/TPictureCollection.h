@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TCollection.h"
 
 #include <memory>
@@ -11,7 +13,7 @@ class TPictureContainer;
 class TPictureItem;
 
 // The ordered items of a picture container; it owns them.
-class TPictureCollection : public TCollection {
+class QUORVEL_EXPORT TPictureCollection : public TCollection {
     Q_OBJECT
 
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TCollection.h"
 #include "TComponent.h"
 
@@ -13,7 +15,7 @@ class THTMLPicture;
 class TPictureCollection;
 
 // A component holding named pictures for marked-up captions.
-class TPictureContainer : public TComponent {
+class QUORVEL_EXPORT TPictureContainer : public TComponent {
     Q_OBJECT
     Q_PROPERTY(TCollection* Items READ ItemsCollection)
     // Always stored; a stored value is accepted and ignored.

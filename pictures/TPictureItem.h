@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,7 +17,7 @@ class TPictureCollection;
 // copies into it and never replaces it.
 //
 // Published: Picture (the image file's bytes, decoded when set), Name, Tag.
-class TPictureItem : public QObject {
+class QUORVEL_EXPORT TPictureItem : public QObject {
     Q_OBJECT
     Q_PROPERTY(QByteArray Picture READ PictureData WRITE SetPictureData)
     Q_PROPERTY(QString Name READ Name WRITE SetName)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "ProgressWindow.h"
 
 #include <QDialog>
@@ -17,7 +19,7 @@ class TProgressAnimation;
 // The progress window on screen: a dialog on the GUI thread that shows the
 // latest TProgressWindow state and hands its button presses back to it.
 // It frees itself when the state says the window is closed.
-class TProgressDialog : public QDialog {
+class QUORVEL_EXPORT TProgressDialog : public QDialog {
     Q_OBJECT
 public:
     explicit TProgressDialog(std::shared_ptr<TProgressWindow> state);

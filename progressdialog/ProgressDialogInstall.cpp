@@ -2,6 +2,8 @@
 #include "ProgressView.h"
 #include "Shell.h"
 
+#include "QuorvelExport.h"
+
 #include <QApplication>
 #include <QStyle>
 
@@ -10,7 +12,7 @@ namespace quorvel {
 // Referenced by the library's link option, so that every program linking the
 // library keeps this object and its registration below.
 extern "C" {
-[[maybe_unused]] extern const int quorvel_progress_dialog_linked;
+[[maybe_unused]] extern QUORVEL_EXPORT const int quorvel_progress_dialog_linked;
 const int quorvel_progress_dialog_linked = 1;
 }
 

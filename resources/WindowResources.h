@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 // Makes the window's pictures (":/pictures/...") and stored window
 // descriptions (":/forms/...") available; call before using them.
-void InitWindowResources();
+QUORVEL_EXPORT void InitWindowResources();

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the two Debian packages (quorvel-tools, libquorvel-dev) with CPack,
+# Builds the Debian packages (quorvel-tools, libquorvel1, libquorvel-widgets1,
+# libquorvel-dev) with CPack,
 # checks them with lintian --pedantic (nothing above information allowed),
-# checks what each holds, and builds and runs the examples (a vendor's own
+# checks what each holds and that the shared libraries still export every
+# symbol listed in packaging/abi/ (scripts/update-abi.sh writes those lists),
+# and builds and runs the examples (a vendor's own
 # updater among them) against the packages unpacked into a temporary folder
 # with dpkg-deb -x.
 #   DIST_BUILD  the build folder (default build-dist, shared with
@@ -19,10 +22,21 @@ rm -rf "$build/packages"
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
 tools=$(ls "$build"/packages/quorvel-tools_*.deb)
 dev=$(ls "$build"/packages/libquorvel-dev_*.deb)
-[ "$(ls "$build"/packages/*.deb | wc -l)" = 2 ] || fail "cpack made other packages: $(ls "$build"/packages)"
+# With QUORVEL_SHARED the two shared libraries come in packages of their own.
+shared=$(sed -n 's/^QUORVEL_SHARED:BOOL=//p' "$build/CMakeCache.txt")
+runtime=""
+widgets=""
+if [ "$shared" = ON ]; then
+  runtime=$(ls "$build"/packages/libquorvel1_*.deb)
+  widgets=$(ls "$build"/packages/libquorvel-widgets1_*.deb)
+  count=4
+else
+  count=2
+fi
+[ "$(ls "$build"/packages/*.deb | wc -l)" = $count ] || fail "cpack made other packages: $(ls "$build"/packages)"
 
 # lintian: warnings, pedantic tags and errors all fail; information is shown.
-lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 "$tools" "$dev" ||
+lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 "$tools" $runtime $widgets "$dev" ||
   fail "lintian reports more than information"
 
 # Each package's file list, read whole first: a `grep -q` that stops reading
@@ -43,8 +57,34 @@ for pattern in '/cmake/Quorvel/QuorvelConfig.cmake$' '/cmake/Quorvel/QuorvelAddU
   grep -q "$pattern" "$work/dev.list" || fail "libquorvel-dev lacks $pattern"
 done
 [ "$(dpkg-deb -f "$dev" Multi-Arch)" = same ] || fail "libquorvel-dev is not Multi-Arch: same"
+# Each runtime package holds its library under its SONAME, the development
+# package the link a program is linked through.
+if [ "$shared" = ON ]; then
+  dpkg-deb -c "$runtime" | awk '{print $6}' >"$work/runtime.list"
+  dpkg-deb -c "$widgets" | awk '{print $6}' >"$work/widgets.list"
+  grep -q '/libquorvel\.so\.1$' "$work/runtime.list" || fail "libquorvel1 lacks libquorvel.so.1"
+  grep -q '/libquorvel-widgets\.so\.1$' "$work/widgets.list" || fail "libquorvel-widgets1 lacks libquorvel-widgets.so.1"
+  grep -q '/libquorvel\.so$' "$work/dev.list" || fail "libquorvel-dev lacks the link libquorvel.so"
+  grep -q '\.a$' "$work/dev.list" && fail "libquorvel-dev carries static archives"
+  [[ $(dpkg-deb -f "$dev" Depends) == *"libquorvel1 (= "* ]] || fail "libquorvel-dev does not depend on libquorvel1"
+  [[ $(dpkg-deb -f "$runtime" Depends) != *libqt6widgets* ]] || fail "libquorvel1 depends on Qt Widgets"
+fi
 echo "packages: $(basename "$tools") depends on: $depends"
 
 dpkg-deb -x "$dev" "$work/root"
 dpkg-deb -x "$tools" "$work/root"
+
+# The interface: a symbol listed in packaging/abi/ but gone from its library
+# breaks every program linked against an earlier build. New ones are shown.
+[ "$shared" = ON ] && dpkg-deb -x "$runtime" "$work/root" && dpkg-deb -x "$widgets" "$work/root"
+for library in $([ "$shared" = ON ] && echo libquorvel.so.1 libquorvel-widgets.so.1); do
+  [ -f "$root/packaging/abi/$library.symbols" ] ||
+    fail "no packaging/abi/$library.symbols: scripts/update-abi.sh writes it"
+  file=$(find "$work/root" -name "$library")
+  bash "$root/scripts/list-abi.sh" "$file" >"$work/$library.symbols"
+  gone=$(LC_ALL=C comm -23 "$root/packaging/abi/$library.symbols" "$work/$library.symbols")
+  [ -z "$gone" ] || fail "$library no longer exports: $gone"
+  added=$(LC_ALL=C comm -13 "$root/packaging/abi/$library.symbols" "$work/$library.symbols" | wc -l)
+  echo "packages: $library exports every listed symbol ($added new; scripts/update-abi.sh lists them)"
+done
 bash "$root/scripts/run-examples.sh" "$work/root/usr" "$work/examples"

@@ -72,14 +72,19 @@ cmake -S "$work/cabinet-only" -B "$work/build-cabinet-only" -G Ninja -DCMAKE_PRE
 ! grep -qi '^CURL_' "$work/build-cabinet-only/CMakeCache.txt" || fail "find_package(Quorvel COMPONENTS Cabinet) looked for libcurl"
 cmake --build "$work/build-cabinet-only" >"$work/cabinet-only.build.log" 2>&1 ||
   { cat "$work/cabinet-only.build.log"; fail "a Cabinet-only program does not build"; }
-needed=$(readelf -d "$work/build-cabinet-only/cabinet-only" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | tr '\n' ' ')
-case "$needed" in *Qt6Widgets* | *Qt6Gui* | *Qt6DBus*) fail "a Cabinet-only program links $needed" ;; esac
+# Every library it loads, through the libraries it links.
+needed=$(ldd "$work/build-cabinet-only/cabinet-only" | awk '{print $1}' | tr '\n' ' ')
+case "$needed" in *Qt6Widgets* | *Qt6Gui* | *Qt6DBus*) fail "a Cabinet-only program loads $needed" ;; esac
+[ "$("$work/build-cabinet-only/cabinet-only" /nonexistent.cab; echo $?)" = 3 ] || fail "the Cabinet-only program does not run"
 
 # pkg-config users: the same download example from quorvel.pc alone (its
 # libraries in link order), and <quorvel/version.h>.
 pc_dir=$(dirname "$(find "$prefix/lib" -name quorvel.pc | head -n 1)")
 printf '#include <quorvel/version.h>\n#include <cstdio>\nint main() { std::printf("%%d.%%d.%%d %%s\\n", QUORVEL_VERSION_MAJOR, QUORVEL_VERSION_MINOR, QUORVEL_VERSION_PATCH, QUORVEL_VERSION_STRING); }\n' >"$work/version.cpp"
 flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs quorvel) || fail "pkg-config does not know quorvel"
+# The prefix's library folder is no system one: the programs find it through their run path.
+libdir=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --variable=libdir quorvel)
+flags="$flags -Wl,-rpath,$libdir"
 c++ -o "$work/version" "$work/version.cpp" $flags || fail "<quorvel/version.h> does not build"
 c++ -o "$work/cabinet-download-pc" "$root/examples/cabinet-download/main.cpp" $flags >"$work/pc.build.log" 2>&1 ||
   { cat "$work/pc.build.log"; fail "cabinet-download does not build with pkg-config"; }
@@ -122,7 +127,8 @@ mkdir -p /opt
 product=$(mktemp -d /opt/quorvel-example.XXXXXX)
 cp -a "$work/vendor/opt/example-product/." "$product/"
 printf 'old readme\n' >"$product/readme.txt"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$product/example-product-updater" --update --folder "$product" \
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LD_LIBRARY_PATH="$libdir" \
+  "$product/example-product-updater" --update --folder "$product" \
   >"$work/vendor-updater.log" 2>&1 || { cat "$work/vendor-updater.log"; fail "the vendor's updater did not install"; }
 cmp "$work/files/readme.txt" "$product/readme.txt" || fail "the vendor's updater: readme.txt differs"
 cmp "$work/files/sub/data.bin" "$product/sub/data.bin" || fail "the vendor's updater: sub/data.bin differs"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 namespace quorvel {
 
 class TWebCopy;
@@ -8,11 +10,11 @@ class TWebCopy;
 // builds the progress window, opens the internet session when network jobs
 // exist, raises the per-job and end-of-run events, and records each job's
 // result in the job.
-void RunJobs(TWebCopy& engine);
+QUORVEL_EXPORT void RunJobs(TWebCopy& engine);
 
 // Active jobs that need the internet session (every protocol but wpFile).
-int CountNetworkJobs(const TWebCopy& engine);
+QUORVEL_EXPORT int CountNetworkJobs(const TWebCopy& engine);
 // Active jobs.
-int CountActiveJobs(const TWebCopy& engine);
+QUORVEL_EXPORT int CountActiveJobs(const TWebCopy& engine);
 
 } // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,11 +11,11 @@ namespace quorvel {
 // Texts of the progress window. Sizes use decimal thousands ("1.50 Kb" is
 // 1500 bytes) and two decimals with the decimal separator of the user's
 // locale (Qt's default locale), whichever way the digits were made.
-QString FormatSize(std::uint64_t n);
-QString FormatRate(std::uint64_t bytesPerSecond);
+QUORVEL_EXPORT QString FormatSize(std::uint64_t n);
+QUORVEL_EXPORT QString FormatRate(std::uint64_t bytesPerSecond);
 // Time left from the elapsed milliseconds and the bytes done and expected:
 // "29 sec.", "2 minutes", "2h 30"; empty while nothing is done or when the
 // total is unknown.
-QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_t total);
+QUORVEL_EXPORT QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_t total);
 
 } // namespace quorvel

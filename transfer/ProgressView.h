@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 #include <functional>
@@ -18,7 +20,7 @@ struct TProgressWindowSnapshot;
 // program) runs with the window as state only.
 namespace ProgressView {
 
-struct Hooks {
+struct QUORVEL_EXPORT Hooks {
     // Makes the on-screen window of a state, on the GUI thread; the window
     // deletes itself once a state it shows is closed.
     std::function<QObject*(std::shared_ptr<TProgressWindow> state)> create;
@@ -31,12 +33,12 @@ struct Hooks {
 };
 
 // Installs the hooks (the dialog's library does, once).
-void Install(Hooks hooks);
+QUORVEL_EXPORT void Install(Hooks hooks);
 // Whether a window on screen is available: hooks installed and a
 // QApplication (not a bare QCoreApplication) running.
-bool Available();
+QUORVEL_EXPORT bool Available();
 // The installed hooks; empty functions when none are.
-const Hooks& Installed();
+QUORVEL_EXPORT const Hooks& Installed();
 
 } // namespace ProgressView
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -20,7 +22,7 @@ constexpr int kTransferAnimationClip = 257; // downloads and copies
 constexpr int kUploadAnimationClip = 258;   // uploads
 
 // State of one control of the progress window.
-struct TControlState {
+struct QUORVEL_EXPORT TControlState {
     bool Exists = true;
     bool Visible = true;
     bool Enabled = true;
@@ -28,13 +30,13 @@ struct TControlState {
     int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
-struct TProgressBarState {
+struct QUORVEL_EXPORT TProgressBarState {
     int Min = 0, Max = 100, Position = 0;
     int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
 // Everything the progress window shows, as one copyable value.
-struct TProgressWindowSnapshot {
+struct QUORVEL_EXPORT TProgressWindowSnapshot {
     QString Caption;
     int Width = 0, Height = 0; // outer size, title bar included
     int CaptionHeight = 0;
@@ -57,7 +59,7 @@ struct TProgressWindowSnapshot {
 // posts at most one pending update there, and the dialog reads the latest
 // state when that update runs. Button presses come back through the state and
 // are picked up by the worker at its next pending-input step.
-class TProgressWindow : public std::enable_shared_from_this<TProgressWindow> {
+class QUORVEL_EXPORT TProgressWindow : public std::enable_shared_from_this<TProgressWindow> {
 public:
     static constexpr int kWidth = 300;
     static constexpr int kButtonWidth = 75;

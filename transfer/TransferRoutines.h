@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "DateTime.h"
 #include "WebCopyTypes.h"
 
@@ -14,21 +16,21 @@ class TWebCopy;
 // date is in/out (the job's FileDate in, the source's date out); noNewFile is
 // set when a job was skipped because its source was not newer.
 
-bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& targetDir,
+QUORVEL_EXPORT bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& targetDir,
                   const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile);
 
-bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, const QString& targetFilename,
+QUORVEL_EXPORT bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, const QString& targetFilename,
                 TWebCopyHTTPCommand command);
 
-bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
+QUORVEL_EXPORT bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
                  const QString& host, int port, const QString& url, const QString& targetDir,
                  const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile);
 
-bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
+QUORVEL_EXPORT bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
                int port, const QString& url, const QString& targetDir, const QString& targetFilename,
                bool copyNewerOnly, TDateTime& date, bool& noNewFile);
 
-bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
+QUORVEL_EXPORT bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
               int port, const QString& url, const QString& targetDir, const QString& targetFilename,
               bool copyNewerOnly, TDateTime& date, bool& noNewFile);
 

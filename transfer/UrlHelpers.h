@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "DateTime.h"
 
 #include <cstdint>
@@ -13,34 +15,34 @@ class TWebCopy;
 // never fail; an input without the separators they look for passes unchanged.
 
 // The last segment: the text after the last "/", and within that after the last "\".
-std::string UrlFileName(const std::string& text);
+QUORVEL_EXPORT std::string UrlFileName(const std::string& text);
 // Host (with any port) of a URL, without scheme and user part.
-std::string UrlHost(const std::string& url);
+QUORVEL_EXPORT std::string UrlHost(const std::string& url);
 // Path of a URL starting with "/"; the host itself when the URL has no path.
-std::string UrlPath(const std::string& url);
+QUORVEL_EXPORT std::string UrlPath(const std::string& url);
 // An http:// URL with the engine's ProxyUserID:ProxyPassword@ put before the
 // host when both are set; any other URL unchanged.
-std::string AddUrlCredentials(const TWebCopy& engine, const std::string& url);
+QUORVEL_EXPORT std::string AddUrlCredentials(const TWebCopy& engine, const std::string& url);
 // Folder and file name; a folder ending in "/" or "\" is joined directly.
-std::string JoinTargetPath(const std::string& folder, const std::string& name);
+QUORVEL_EXPORT std::string JoinTargetPath(const std::string& folder, const std::string& name);
 // The file-system spelling of a path taken from a job: every "\" becomes "/".
 // Every path a routine hands to the file system goes through this one place.
-std::string LocalPath(const std::string& path);
+QUORVEL_EXPORT std::string LocalPath(const std::string& path);
 // The folder part of a path (up to and including its last "/" or "\").
-std::string FolderOf(const std::string& path);
+QUORVEL_EXPORT std::string FolderOf(const std::string& path);
 
-bool FolderExists(const std::string& path);
+QUORVEL_EXPORT bool FolderExists(const std::string& path);
 // Creates a folder and its missing parents; true when the folder exists after.
-bool ForceFolders(const std::string& path);
+QUORVEL_EXPORT bool ForceFolders(const std::string& path);
 
 // Calendar fields to a date-time value, strictly: fields out of range (all
 // zero included) throw EConvertError. No time-zone change.
-TDateTime SystemTimeToDate(const TDateFields& fields);
+QUORVEL_EXPORT TDateTime SystemTimeToDate(const TDateFields& fields);
 // A file time (100-nanosecond intervals since 1601-01-01) to a date-time
 // value in the same time zone; throws EConvertError beyond year 9999.
-TDateTime FileTimeToDate(std::uint64_t fileTime);
+QUORVEL_EXPORT TDateTime FileTimeToDate(std::uint64_t fileTime);
 
 // Readable text of an internet layer error code; never empty.
-std::string WinInetErrorText(int code);
+QUORVEL_EXPORT std::string WinInetErrorText(int code);
 
 } // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 namespace quorvel {
 
 class TWebCopy;
@@ -8,7 +10,7 @@ class TWebCopy;
 // frees itself when that returns. Nobody keeps a reference to it; the engine
 // counts running workers and keeps their threads, so that it can wait for and
 // join them.
-class TWCopyThread {
+class QUORVEL_EXPORT TWCopyThread {
 public:
     explicit TWCopyThread(TWebCopy* engine);
     TWCopyThread(const TWCopyThread&) = delete;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "JobLoop.h"
 #include "ProgressFormat.h"
 #include "ProgressWindow.h"
@@ -25,7 +27,7 @@ class InetSession;
 // Runs a list of transfer jobs, one after another, on a worker thread of its
 // own, keeps a progress window and reports through its events. Every event is
 // raised on the worker thread.
-class TWebCopy : public TComponent {
+class QUORVEL_EXPORT TWebCopy : public TComponent {
     Q_OBJECT
     Q_PROPERTY(bool AlwaysOnTop MEMBER AlwaysOnTop)
     Q_CLASSINFO("default:AlwaysOnTop", "false")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "WebCopyTypes.h"
 
 #include <QObject>
@@ -11,7 +13,7 @@ namespace quorvel {
 // One transfer job. Published properties are plain members declared to Qt's
 // property system; the result fields are written by the job loop after each
 // run of the job.
-class TWebCopyItem : public QObject {
+class QUORVEL_EXPORT TWebCopyItem : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool Active MEMBER Active)
     Q_CLASSINFO("default:Active", "true")

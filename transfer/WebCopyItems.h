@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TCollection.h"
 #include "WebCopyItem.h"
 
@@ -9,7 +11,7 @@
 namespace quorvel {
 
 // The ordered job list of one engine; order is run order, indexes are 0-based.
-class TWebCopyItems : public TCollection {
+class QUORVEL_EXPORT TWebCopyItems : public TCollection {
     Q_OBJECT
 
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 namespace quorvel {
@@ -11,11 +13,11 @@ namespace quorvel {
 namespace FolderPolicy {
 
 // True when the folder, its links followed, is /usr or lies below it.
-bool IsSystemOwned(const QString& folder);
+QUORVEL_EXPORT bool IsSystemOwned(const QString& folder);
 
 // True when this user may create, replace and delete files in the folder
 // (an existing folder with write and search rights, not on a read-only mount).
-bool IsWritable(const QString& folder);
+QUORVEL_EXPORT bool IsWritable(const QString& folder);
 
 // True when the folder holds a partial download of the package (the
 // engine's ".NAME.HASH.part", its ".NAME.HASH.resume" record or that
@@ -25,7 +27,7 @@ bool IsWritable(const QString& folder);
 bool HoldsForeignDownload(const QString& folder, const QString& packageName);
 
 // The one-line reason an update of the folder is refused; empty when none.
-QString Refusal(const QString& folder);
+QUORVEL_EXPORT QString Refusal(const QString& folder);
 
 } // namespace FolderPolicy
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -29,7 +31,7 @@ public:
 // A small file of ours installed at the top of the folder with the package's
 // files: committed and undone with them, so it always goes with what is
 // installed. A package carrying the same name is refused.
-struct TOwnFile {
+struct QUORVEL_EXPORT TOwnFile {
     QString name;
     std::string bytes;
 };
@@ -45,10 +47,10 @@ struct TOwnFile {
 // they were; the package and the backup then go too, so that the next
 // "Start" downloads again. A folder that other users may change, or names
 // of ours there that belong to another user, are not acted on at all.
-bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
+QUORVEL_EXPORT bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
                     const QString& backupName, TFileOps& ops, TBackupCheck* check = nullptr,
                     const std::vector<TOwnFile>& ownFiles = {});
-bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
+QUORVEL_EXPORT bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
                     const QString& backupName, TBackupCheck* check = nullptr,
                     const std::vector<TOwnFile>& ownFiles = {});
 
@@ -59,16 +61,16 @@ enum class TInstallRecovery { Nothing, Undone, Untrusted, Failed };
 // an interrupted install is undone, and every left-over of ours (backup and
 // its temporary copy, staging and rollback folders, journal) is cleared. An
 // install that did not commit takes the package with it.
-TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
+QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
                                 TFileOps& ops);
-TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName);
+QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName);
 
 // Dates a package that is not installed yet before any server date (the
 // start of 1970), so that the date rule never takes it for the installed
 // version: a package whose close never ran, or was killed before anything
 // showed it, is downloaded again. A successful install dates it anew.
-bool MarkNotInstalled(const QString& packagePath);
+QUORVEL_EXPORT bool MarkNotInstalled(const QString& packagePath);
 // The same for the open file.
-bool MarkNotInstalled(int fd);
+QUORVEL_EXPORT bool MarkNotInstalled(int fd);
 
 } // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
@@ -36,7 +38,7 @@ namespace quorvel {
 // One download at a time: the statement and the digest are written by the
 // engine's worker thread and read on the GUI thread only after the run has
 // said so through the window's flags.
-class TReleaseCheck {
+class QUORVEL_EXPORT TReleaseCheck {
 public:
     enum class TOutcome {
         Newer,     // download the package, at most Statement size bytes

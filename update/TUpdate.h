@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "DateTime.h"
 #include "TFolderLock.h"
 #include "TReleaseCheck.h"
@@ -30,7 +32,7 @@ class TWebCopy;
 //   others on the caller's).
 // - A window that keeps its own handlers calls the rules below from them,
 //   one per engine event, and Install when it closes.
-class TUpdate {
+class QUORVEL_EXPORT TUpdate {
 public:
     explicit TUpdate(TUpdateSettings settings);
     TUpdate(const TUpdate&) = delete;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -21,7 +23,7 @@ enum class TUpdateReason {
 };
 
 // The end of an update: its reason and the text a user is shown for it.
-struct TUpdateOutcome {
+struct QUORVEL_EXPORT TUpdateOutcome {
     TUpdateReason reason = TUpdateReason::DownloadFailed;
     QString message;
     // The engine's error code when the download failed with one (else 0).
@@ -34,7 +36,7 @@ struct TUpdateOutcome {
 };
 
 // Progress of the download: bytes written so far and the whole (0: unknown).
-struct TUpdateProgress {
+struct QUORVEL_EXPORT TUpdateProgress {
     std::uint64_t done = 0;
     std::uint64_t total = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,7 @@ class TFileOps;
 // What one product's update is: where it lives, where its package comes
 // from and what vouches for it. The updater program fills it from its build
 // settings; another program fills it from its own.
-struct TUpdateSettings {
+struct QUORVEL_EXPORT TUpdateSettings {
     // The update folder: the product's files, the package and our own files.
     QString folder;
     // The package's address (http or https); its statement is at url + ".release".

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "ControlTypes.h"
 #include "Graphics.h"
 
@@ -19,7 +21,7 @@ namespace quorvel {
 // Top say. Its push buttons' roles work as in the platform's dialogs: Escape
 // presses the button whose Cancel property is true, Enter the focused push
 // button or, when no push button has the focus, the default one.
-class TForm : public QWidget {
+class QUORVEL_EXPORT TForm : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
     Q_PROPERTY(int Left READ Left WRITE SetLeft)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QByteArray>
 #include <QWidget>
 
@@ -12,7 +14,7 @@ class THTMLPicture;
 // A picture on a window: the image file's bytes, decoded by the picture
 // store, drawn from the top-left corner in its natural size and clipped to
 // the control (or scaled to it with Stretch).
-class TImage : public QWidget {
+class QUORVEL_EXPORT TImage : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QByteArray Picture READ PictureData WRITE SetPictureData)
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)

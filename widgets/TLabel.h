@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QLabel>
 #include <QString>
 
@@ -8,7 +10,7 @@ namespace quorvel {
 // A text line or block on a window. Caption breaks lines at carriage returns
 // as well as line feeds; with AutoSize the label takes the size of its text
 // whenever the text or the font changes.
-class TLabel : public QLabel {
+class QUORVEL_EXPORT TLabel : public QLabel {
     Q_OBJECT
     Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
     Q_CLASSINFO("default:AutoSize", "true")

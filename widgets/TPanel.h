@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "ControlTypes.h"
 #include "Graphics.h"
 
@@ -10,7 +12,7 @@ namespace quorvel {
 
 // A panel that holds other controls: filled with its colour, framed by a
 // raised or lowered bevel, its caption centred.
-class TPanel : public QWidget {
+class QUORVEL_EXPORT TPanel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
     Q_PROPERTY(quorvel::Controls::TPanelBevel BevelOuter READ BevelOuter WRITE SetBevelOuter)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "Graphics.h"
 #include "XiProgressTypes.h"
 
@@ -18,7 +20,7 @@ namespace quorvel {
 // scheme and orientation setters schedule a repaint. The bar belongs to the
 // GUI thread; a setter called on another thread leaves its repaint to the
 // GUI thread rather than painting there.
-class TXiProgressBar : public QWidget {
+class QUORVEL_EXPORT TXiProgressBar : public QWidget {
     Q_OBJECT
     // No stored defaults: a form description keeps all eleven values.
     Q_PROPERTY(TColor ColorBorder READ ColorBorder WRITE SetColorBorder)

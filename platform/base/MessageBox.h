@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QString>
 #include <functional>
 
@@ -18,14 +20,14 @@ using MessageBoxHandler = std::function<void(const QString& title, const QString
 // nothing when neither a handler nor a view is installed).
 // Safe to call from any thread: off the GUI thread the box is shown on the
 // GUI thread and the call waits for it.
-void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind);
+QUORVEL_EXPORT void ShowMessageBox(const QString& title, const QString& text, TMessageKind kind);
 
 // Installs a handler and returns the previous one; an empty handler restores
 // the real boxes.
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+QUORVEL_EXPORT MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Installs what shows the boxes when no handler is set (platform_core's
 // modal boxes).
-void SetMessageBoxView(MessageBoxHandler view);
+QUORVEL_EXPORT void SetMessageBoxView(MessageBoxHandler view);
 
 } // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QObject>
 
 namespace quorvel {
@@ -8,7 +10,7 @@ namespace quorvel {
 // sees it: items are QObjects whose Q_PROPERTYs are their published
 // properties. Concrete collections keep their own typed Add/Count/Items and
 // implement these for streaming.
-class TCollection : public QObject {
+class QUORVEL_EXPORT TCollection : public QObject {
     Q_OBJECT
 
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -13,7 +15,7 @@ namespace quorvel {
 // returns what a form description would keep: every published property
 // except those equal to their default. Owner-parent links use QObject's tree,
 // so an owner frees its components.
-class TComponent : public QObject {
+class QUORVEL_EXPORT TComponent : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString Name READ Name WRITE SetName)
     Q_PROPERTY(int Tag READ Tag WRITE SetTag)

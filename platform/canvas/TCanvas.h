@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "Graphics.h"
 
 #include <string>
@@ -10,7 +12,7 @@ namespace quorvel {
 
 // The current font of a canvas. Size is in points; text is UTF-8.
 // Orientation is the rotation in tenths of a degree, counter-clockwise.
-struct TFont {
+struct QUORVEL_EXPORT TFont {
     std::string Name = "MS Sans Serif";
     int Size = 8;
     bool Bold = false;
@@ -27,7 +29,7 @@ enum TBrushStyle { bsSolid, bsClear };
 
 // Fill used by rectangles and behind text. Setting the colour clNone makes
 // the brush clear, any other colour makes it solid.
-struct TBrush {
+struct QUORVEL_EXPORT TBrush {
     TColor Color = clWhite;
     TBrushStyle Style = bsSolid;
 
@@ -39,7 +41,7 @@ struct TBrush {
     TColor Effective() const { return Style == bsClear ? clNone : Color; }
 };
 
-struct TPen {
+struct QUORVEL_EXPORT TPen {
     TColor Color = clBlack;
     int Width = 1;
 };
@@ -59,7 +61,7 @@ enum TDrawTextFlags : unsigned {
 
 // An abstract drawing surface with a current font, brush and pen, in device
 // pixels. Drawing code talks only to this interface so it can run headless.
-class TCanvas {
+class QUORVEL_EXPORT TCanvas {
 public:
     virtual ~TCanvas() = default;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TCanvas.h"
 
 #include <QObject>
@@ -9,7 +11,7 @@ namespace quorvel {
 
 // A list of equally sized images drawn by index. A component of its window:
 // controls refer to it by name and forget it when it is destroyed.
-class TImageList : public QObject {
+class QUORVEL_EXPORT TImageList : public QObject {
     Q_OBJECT
 public:
     explicit TImageList(int width = 16, int height = 16, QObject* parent = nullptr);

@@ -1,4 +1,5 @@
 #include "MessageBox.h"
+#include "QuorvelExport.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -39,7 +40,7 @@ const bool g_registered = [] {
 // Named by the library's link option, so the linker keeps this object; of C
 // linkage, so the name the option gives is the symbol's own.
 extern "C" {
-[[maybe_unused]] extern const bool* const quorvel_message_box_linked;
+[[maybe_unused]] extern QUORVEL_EXPORT const bool* const quorvel_message_box_linked;
 const bool* const quorvel_message_box_linked = &g_registered;
 }
 

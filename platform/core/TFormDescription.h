@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -13,7 +15,7 @@ namespace quorvel {
 
 // What a load left out, one line per entry, e.g.
 // "Form1.Panel1.Image2.Stretchy: unknown property".
-struct TFormReport {
+struct QUORVEL_EXPORT TFormReport {
     QStringList Skipped;
     bool Clean() const { return Skipped.isEmpty(); }
 };
@@ -51,7 +53,7 @@ using TComponentFactory = std::function<QObject*(QObject* parent)>;
 // Loaded() of the object runs when it has one. Missing properties keep their current values; unknown
 // properties, values of the wrong kind, unknown classes and handlers are skipped and listed in the report,
 // and the rest is read.
-class TFormDescription {
+class QUORVEL_EXPORT TFormDescription {
 public:
     static void RegisterClass(const QString& className, TComponentFactory factory);
     static bool IsRegistered(const QString& className);

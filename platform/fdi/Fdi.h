@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -34,7 +36,7 @@ enum class TFdiError {
 };
 
 // Error record filled by Create and by the operations on a context.
-struct TErf {
+struct QUORVEL_EXPORT TErf {
     TFdiError oper = TFdiError::None;
     int type = 0; // the decompressor's own code, for diagnostics
     bool error = false;
@@ -43,7 +45,7 @@ struct TErf {
 // Origins of the seek callback (same values as SEEK_SET/CUR/END).
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
-struct TCallbacks {
+struct QUORVEL_EXPORT TCallbacks {
     std::function<void*(std::size_t size)> alloc;
     std::function<void(void* block)> free;
     // flags are POSIX open flags (O_RDONLY...); returns a handle or -1.
@@ -59,7 +61,7 @@ struct TCallbacks {
 
 enum class TCpuType { cpuUnknown = -1, cpu80286 = 0, cpu80386 = 1 };
 
-struct TCabinetInfo {
+struct QUORVEL_EXPORT TCabinetInfo {
     std::int64_t cbCabinet = 0; // total length of the cabinet file
     std::uint16_t cFolders = 0;
     std::uint16_t cFiles = 0;
@@ -88,7 +90,7 @@ enum TNotificationType {
 // - NEXT_CABINET: psz1 next cabinet name, psz2 next disk, psz3 cabinet path
 //   (the handler may change it), fdie why it is asked for.
 // - ENUMERATE: iFolder.
-struct TNotification {
+struct QUORVEL_EXPORT TNotification {
     std::int64_t cb = 0;
     std::string psz1, psz2, psz3;
     void* pv = nullptr;
@@ -114,23 +116,23 @@ using HFDI = TContext*;
 
 // Whether the decompression library can be used. Load/Free bracket one
 // extraction; tests make it unavailable through SetAvailable(false).
-bool LoadLibrary();
-void FreeLibrary();
-void SetAvailable(bool available);
+QUORVEL_EXPORT bool LoadLibrary();
+QUORVEL_EXPORT void FreeLibrary();
+QUORVEL_EXPORT void SetAvailable(bool available);
 
 // Returns a context, or null (with erf filled) when it cannot be created.
-HFDI Create(TCallbacks callbacks, TCpuType cpuType, TErf* erf);
+QUORVEL_EXPORT HFDI Create(TCallbacks callbacks, TCpuType cpuType, TErf* erf);
 // Reads a cabinet header at the handle's current position.
-bool IsCabinet(HFDI context, FileHandle handle, TCabinetInfo* info);
+QUORVEL_EXPORT bool IsCabinet(HFDI context, FileHandle handle, TCabinetInfo* info);
 // Extracts the cabinet path + name (and, when it continues, the next parts
 // of its set from the same folder), asking notify about every file. flags
 // and the decryption hook are reserved and must be 0/null.
-bool Copy(HFDI context, const std::string& cabinetName, const std::string& cabinetPath, int flags,
-          const TNotify& notify, void* decrypt, void* userValue);
-bool Destroy(HFDI context);
+QUORVEL_EXPORT bool Copy(HFDI context, const std::string& cabinetName, const std::string& cabinetPath,
+                         int flags, const TNotify& notify, void* decrypt, void* userValue);
+QUORVEL_EXPORT bool Destroy(HFDI context);
 
 // Error of the last operation on the context.
-TErf LastError(HFDI context);
+QUORVEL_EXPORT TErf LastError(HFDI context);
 
 } // namespace Fdi
 

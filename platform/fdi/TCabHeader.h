@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "Fdi.h"
 
 #include <cstdint>
@@ -13,7 +15,7 @@ namespace Fdi {
 // The parts of a cabinet's header and file table that the decompression
 // library does not report: where each file's folder starts and ends across
 // a cabinet set. Read through the caller's callbacks, bounded and checked.
-class TCabHeader {
+class QUORVEL_EXPORT TCabHeader {
 public:
     // Folder indexes of files that span cabinets.
     static constexpr std::uint16_t kContinuedFromPrev = 0xFFFD;

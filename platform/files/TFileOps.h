@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <cstddef>
 #include <sys/types.h>
 
@@ -10,7 +12,7 @@ namespace quorvel {
 // returns (-1 with errno set on failure). The default implementation calls
 // the system; tests derive from it to make one operation fail (a full disk,
 // a refused rename) or to stop the process at a chosen point.
-class TFileOps {
+class QUORVEL_EXPORT TFileOps {
 public:
     virtual ~TFileOps() = default;
 

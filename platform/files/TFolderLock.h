@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "TUniqueFd.h"
 
 #include <string>
@@ -19,7 +21,7 @@ namespace quorvel {
 // lock file shares the first one's hold, so that a job holding the folder for
 // a whole run can hand it to the steps that take it again. The hold ends with
 // the last of them.
-class TFolderLock {
+class QUORVEL_EXPORT TFolderLock {
 public:
     enum class TState {
         Released,    // not taken (yet), or given back

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <unistd.h>
 #include <utility>
 
 namespace quorvel {
 
 // Owns one file or folder descriptor and closes it when it goes.
-class TUniqueFd {
+class QUORVEL_EXPORT TUniqueFd {
 public:
     TUniqueFd() = default;
     explicit TUniqueFd(int fd) : m_fd(fd) {}

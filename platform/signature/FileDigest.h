@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "SignatureError.h"
 #include "TSha512.h"
 
@@ -16,10 +18,10 @@ using Sha512 = TSha512::Digest;
 // Each returns a SignatureError code: kNone with the digest (and size, when
 // asked for) set, kCannotRead when the file cannot be opened or read or is
 // no regular file, kLibrary.
-SignatureError OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullptr);
+QUORVEL_EXPORT SignatureError OfFile(const std::string& path, Sha512& digest, std::uint64_t* size = nullptr);
 // Reads an open file from its first byte with positioned reads, so the
 // descriptor's offset is left where it was.
-SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
+QUORVEL_EXPORT SignatureError OfDescriptor(int fd, Sha512& digest, std::uint64_t* size = nullptr);
 
 } // namespace FileDigest
 

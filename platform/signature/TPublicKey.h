@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "FileDigest.h"
 #include "SignatureError.h"
 #include "TSignature.h"
@@ -13,7 +15,7 @@ namespace quorvel {
 
 // An Ed25519 public key: the 32 raw key bytes, written as base64 (44
 // characters) in build settings and in the key files of the signing tool.
-class TPublicKey {
+class QUORVEL_EXPORT TPublicKey {
 public:
     static constexpr std::size_t kSize = 32;
     using Bytes = std::array<unsigned char, kSize>;

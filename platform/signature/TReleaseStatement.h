@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "SignatureError.h"
 #include "TPublicKey.h"
 #include "TSha512.h"
@@ -40,7 +42,7 @@ class TSigningKey;
 // leading zeros, UTC times as shown, canonical base64), so a statement has
 // exactly one text, and nothing else (a field unknown, repeated or out of
 // order, a blank, a "\r", a missing last line end) is a statement.
-class TReleaseStatement {
+class QUORVEL_EXPORT TReleaseStatement {
 public:
     // The longest text taken: what a fetch reads at most.
     static constexpr std::size_t kMaxTextSize = 1024;

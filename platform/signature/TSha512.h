@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +14,7 @@ namespace quorvel {
 
 // A SHA-512 digest computed piece by piece, so bytes can be hashed while they
 // arrive or are read, never held whole.
-class TSha512 {
+class QUORVEL_EXPORT TSha512 {
 public:
     static constexpr std::size_t kSize = 64;
     using Digest = std::array<unsigned char, kSize>;

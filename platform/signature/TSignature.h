@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -14,7 +16,7 @@ namespace quorvel {
 //
 // Its text form, the signature file, is one line: the base64 of the 64
 // signature bytes (88 characters), optionally ended by "\n" or "\r\n".
-class TSignature {
+class QUORVEL_EXPORT TSignature {
 public:
     static constexpr std::size_t kSize = 64;
     // A signature file is never longer than this; a longer one is not read.

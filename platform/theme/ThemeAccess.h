@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuorvelExport.h"
+
 #include "Graphics.h"
 
 #include <string>
@@ -41,71 +43,71 @@ namespace Theme {
 
 // Binds the references when a widget style is there; runs once, later calls
 // do nothing. Returns whether the layer is loaded.
-bool LoadThemeLibrary();
-void ReleaseThemeLibrary();
-bool ThemesLoaded();
+QUORVEL_EXPORT bool LoadThemeLibrary();
+QUORVEL_EXPORT void ReleaseThemeLibrary();
+QUORVEL_EXPORT bool ThemesLoaded();
 
 // Tests: while set, IsThemeActive reports no theme whatever the style.
-void SetForceNoTheme(bool force);
+QUORVEL_EXPORT void SetForceNoTheme(bool force);
 
 // Theme handles open right now (each paint closes the one it opened).
-int OpenHandleCount();
+QUORVEL_EXPORT int OpenHandleCount();
 
 } // namespace Theme
 
 // The bound references, in the order they are bound. Types use this
 // program's canvas, rectangles and colours.
-extern HTHEME (*OpenThemeData)(QWidget* window, const char16_t* classList);
-extern HRESULT (*CloseThemeData)(HTHEME theme);
-extern HRESULT (*DrawThemeBackground)(HTHEME theme, TCanvas& canvas, int part, int state, const TRect& rect,
+extern QUORVEL_EXPORT HTHEME (*OpenThemeData)(QWidget* window, const char16_t* classList);
+extern QUORVEL_EXPORT HRESULT (*CloseThemeData)(HTHEME theme);
+QUORVEL_EXPORT extern HRESULT (*DrawThemeBackground)(HTHEME theme, TCanvas& canvas, int part, int state, const TRect& rect,
                                       const TRect* clip);
-extern HRESULT (*DrawThemeText)(HTHEME theme, TCanvas& canvas, int part, int state, const std::string& text,
+QUORVEL_EXPORT extern HRESULT (*DrawThemeText)(HTHEME theme, TCanvas& canvas, int part, int state, const std::string& text,
                                 unsigned flags, const TRect& rect);
-extern HRESULT (*GetThemeBackgroundContentRect)(HTHEME theme, TCanvas* canvas, int part, int state,
+QUORVEL_EXPORT extern HRESULT (*GetThemeBackgroundContentRect)(HTHEME theme, TCanvas* canvas, int part, int state,
                                                 const TRect& bounds, TRect& content);
-extern HRESULT (*GetThemeBackgroundExtent)(HTHEME theme, TCanvas* canvas, int part, int state,
+extern QUORVEL_EXPORT HRESULT (*GetThemeBackgroundExtent)(HTHEME theme, TCanvas* canvas, int part, int state,
                                            const TRect& content, TRect& extent);
-extern HRESULT (*GetThemeTextExtent)(HTHEME theme, TCanvas& canvas, int part, int state,
+extern QUORVEL_EXPORT HRESULT (*GetThemeTextExtent)(HTHEME theme, TCanvas& canvas, int part, int state,
                                      const std::string& text, unsigned flags, const TRect* bounds,
                                      TRect& extent);
-extern void* GetThemeTextMetrics;
-extern void* GetThemeBackgroundRegion;
-extern void* HitTestThemeBackground;
-extern void* DrawThemeEdge;
-extern void* DrawThemeIcon;
-extern bool (*IsThemePartDefined)(HTHEME theme, int part, int state);
-extern bool (*IsThemeBackgroundPartiallyTransparent)(HTHEME theme, int part, int state);
-extern void* GetThemeColor;
-extern HRESULT (*GetThemeMetric)(HTHEME theme, TCanvas* canvas, int part, int state, int property,
+extern QUORVEL_EXPORT void* GetThemeTextMetrics;
+extern QUORVEL_EXPORT void* GetThemeBackgroundRegion;
+extern QUORVEL_EXPORT void* HitTestThemeBackground;
+extern QUORVEL_EXPORT void* DrawThemeEdge;
+extern QUORVEL_EXPORT void* DrawThemeIcon;
+extern QUORVEL_EXPORT bool (*IsThemePartDefined)(HTHEME theme, int part, int state);
+extern QUORVEL_EXPORT bool (*IsThemeBackgroundPartiallyTransparent)(HTHEME theme, int part, int state);
+extern QUORVEL_EXPORT void* GetThemeColor;
+QUORVEL_EXPORT extern HRESULT (*GetThemeMetric)(HTHEME theme, TCanvas* canvas, int part, int state, int property,
                                  int& value);
-extern void* GetThemeString;
-extern void* GetThemeBool;
-extern void* GetThemeInt;
-extern void* GetThemeEnumValue;
-extern void* GetThemePosition;
-extern void* GetThemeFont;
-extern void* GetThemeRect;
-extern void* GetThemeMargins;
-extern void* GetThemeIntList;
-extern void* SetWindowTheme;
-extern void* GetThemeFilename;
-extern TColor (*GetThemeSysColor)(HTHEME theme, int colorIndex);
-extern void* GetThemeSysColorBrush;
-extern void* GetThemeSysBool;
-extern void* GetThemeSysSize;
-extern void* GetThemeSysFont;
-extern void* GetThemeSysString;
-extern void* GetThemeSysInt;
-extern bool (*IsThemeActive)();
-extern bool (*IsAppThemed)();
-extern void* GetWindowTheme;
-extern void* EnableThemeDialogTexture;
-extern void* IsThemeDialogTextureEnabled;
-extern unsigned (*GetThemeAppProperties)();
-extern void* SetThemeAppProperties;
-extern HRESULT (*GetCurrentThemeName)(std::string& name);
-extern void* GetThemeDocumentationProperty;
-extern void* DrawThemeParentBackground;
-extern void* EnableTheming;
+extern QUORVEL_EXPORT void* GetThemeString;
+extern QUORVEL_EXPORT void* GetThemeBool;
+extern QUORVEL_EXPORT void* GetThemeInt;
+extern QUORVEL_EXPORT void* GetThemeEnumValue;
+extern QUORVEL_EXPORT void* GetThemePosition;
+extern QUORVEL_EXPORT void* GetThemeFont;
+extern QUORVEL_EXPORT void* GetThemeRect;
+extern QUORVEL_EXPORT void* GetThemeMargins;
+extern QUORVEL_EXPORT void* GetThemeIntList;
+extern QUORVEL_EXPORT void* SetWindowTheme;
+extern QUORVEL_EXPORT void* GetThemeFilename;
+extern QUORVEL_EXPORT TColor (*GetThemeSysColor)(HTHEME theme, int colorIndex);
+extern QUORVEL_EXPORT void* GetThemeSysColorBrush;
+extern QUORVEL_EXPORT void* GetThemeSysBool;
+extern QUORVEL_EXPORT void* GetThemeSysSize;
+extern QUORVEL_EXPORT void* GetThemeSysFont;
+extern QUORVEL_EXPORT void* GetThemeSysString;
+extern QUORVEL_EXPORT void* GetThemeSysInt;
+extern QUORVEL_EXPORT bool (*IsThemeActive)();
+extern QUORVEL_EXPORT bool (*IsAppThemed)();
+extern QUORVEL_EXPORT void* GetWindowTheme;
+extern QUORVEL_EXPORT void* EnableThemeDialogTexture;
+extern QUORVEL_EXPORT void* IsThemeDialogTextureEnabled;
+extern QUORVEL_EXPORT unsigned (*GetThemeAppProperties)();
+extern QUORVEL_EXPORT void* SetThemeAppProperties;
+extern QUORVEL_EXPORT HRESULT (*GetCurrentThemeName)(std::string& name);
+extern QUORVEL_EXPORT void* GetThemeDocumentationProperty;
+extern QUORVEL_EXPORT void* DrawThemeParentBackground;
+extern QUORVEL_EXPORT void* EnableTheming;
 
 } // namespace quorvel
