@@ -332,7 +332,6 @@ function(quorvel_install_library)
 
   # The updater's sources (app/) link and include these as well.
   _quorvel_link_closure(targets external ${component_targets} ${QUORVEL_UPDATER_LINKS})
-  _quorvel_header_closure(headers "${targets}" ${main_headers} ${QUORVEL_UPDATER_HEADERS})
 
   if(NOT QUORVEL_SHARED)
     # Nothing to export from: QUORVEL_EXPORT is empty.
@@ -367,6 +366,8 @@ function(quorvel_install_library)
     set(_exported ${targets})
     set(_component_targets ${component_targets})
   endif()
+  # After QuorvelExport.h is made, which the headers include.
+  _quorvel_header_closure(headers "${targets}" ${main_headers} ${QUORVEL_UPDATER_HEADERS})
   foreach(target IN LISTS _exported)
     target_include_directories(${target} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_compile_features(${target} INTERFACE cxx_std_20)
