@@ -292,6 +292,9 @@ function(_quorvel_shared_libraries targets)
   generate_export_header(quorvel_shared BASE_NAME QUORVEL EXPORT_FILE_NAME ${PROJECT_BINARY_DIR}/export/QuorvelExport.h)
   _quorvel_add_shared(quorvel_widgets quorvel-widgets "${widgets}" "${widgets_external}")
   target_link_libraries(quorvel_widgets PUBLIC quorvel_shared)
+  # libquorvel.so.1 lies beside it: found there in any prefix, as a
+  # program's own run path does not reach the libraries it loads.
+  set_target_properties(quorvel_widgets PROPERTIES INSTALL_RPATH "$ORIGIN")
 endfunction()
 
 function(_quorvel_add_shared name output targets external)

@@ -33,7 +33,9 @@ key=$("$prefix/bin/quorvel-sign" keygen "$work/release.pem" --passphrase-file "$
 
 for example in cabinet-download html-button headless-update vendor-updater; do
   # No package registry, no build tree: only what PREFIX holds.
+  # As a careful user builds their own program: every warning an error.
   cmake -S "$root/examples/$example" -B "$work/build-$example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    "-DCMAKE_CXX_FLAGS=-Wall -Wextra -Werror" \
     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF \
     "-DPRODUCT_UPDATE_URL=http://127.0.0.1:$port/downloads/DirevidUreziv.cab" "-DPRODUCT_UPDATE_KEY=$key" \
     >"$work/$example.configure.log" 2>&1 ||
@@ -84,7 +86,7 @@ printf '#include <quorvel/version.h>\n#include <cstdio>\nint main() { std::print
 flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs quorvel) || fail "pkg-config does not know quorvel"
 # The prefix's library folder is no system one: the programs find it through their run path.
 libdir=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --variable=libdir quorvel)
-flags="$flags -Wl,-rpath,$libdir"
+flags="-Wall -Wextra -Werror $flags -Wl,-rpath,$libdir"
 c++ -o "$work/version" "$work/version.cpp" $flags || fail "<quorvel/version.h> does not build"
 c++ -o "$work/cabinet-download-pc" "$root/examples/cabinet-download/main.cpp" $flags >"$work/pc.build.log" 2>&1 ||
   { cat "$work/pc.build.log"; fail "cabinet-download does not build with pkg-config"; }
