@@ -66,7 +66,8 @@ public:
     TDeCompressProgress OnDecompressProgress;
     TOverWriteFile OnOverWriteFile;
 
-    // Writes the extracted files' contents; null uses the system's.
+    // Writes the extracted files' contents; null uses the system's. Not
+    // owned: the caller keeps it alive until the extraction has returned.
     TFileOps* FileOps = nullptr;
     // Given, while ExtractAll reads from CABFileDescriptor, every byte of
     // the cabinet file once and in file order: the bytes the extraction
@@ -101,7 +102,8 @@ public:
     qint64 CurrentFileSize = 0;
     qint64 CurrentBytesWritten = 0;
 
-    // State of one extraction, kept for the notification handler.
+    // State of one extraction, kept for the notification handler (the
+    // cabinet layer's callbacks); not for callers.
     struct TOutput {
         int dir = -1;             // folder of the file being written
         std::string leaf;         // its name in that folder

@@ -6,7 +6,9 @@
 #   scripts/check-readme.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d /tmp/quorvel-readme.XXXXXX)
+# Inside the tree (and ignored by git), so that a compiler cache based on the
+# tree finds the copies' compilations the same as the tree's own.
+work=$(mktemp -d "$root/build-readme.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # The marked blocks, one file each.

@@ -13,7 +13,7 @@ packages=(
   gcab cabextract zstd curl openssl python3 python3-pyftpdlib samba smbclient acl
   fonts-dejavu-core fonts-liberation
   xvfb xdotool imagemagick x11-utils
-  help2man lintian
+  help2man lintian ccache
 )
 
 missing=()

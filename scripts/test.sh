@@ -5,6 +5,8 @@
 #      against it alone (scripts/check-install.sh),
 #   3. the Debian packages, lintian, and the examples against the unpacked
 #      development package (scripts/check-packages.sh; same build folder),
+#   3b. the README's command blocks, each as written in a fresh copy of the
+#      tree (scripts/check-readme.sh),
 #   4. the engine and internet-layer tests under ThreadSanitizer,
 #   5. short libFuzzer runs of the cabinet and markup parsers,
 #   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
@@ -18,14 +20,28 @@ bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+# The release builds of the first steps go through a compiler cache kept in
+# this tree: the README's blocks build the same sources again in copies of
+# it, with the same options and the same layout (a build folder right below
+# the tree), so their objects come from the cache. Paths below the tree are
+# hashed relative to the build folder, which makes the copies' compilations
+# match the originals'.
+cached() {
+  CCACHE_DIR="$root/build-ccache" CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1 \
+    CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache "$@"
+}
+
 echo "== End to end: the updater's whole job under Xvfb =="
-bash scripts/e2e-demo.sh
+cached bash scripts/e2e-demo.sh
 
 echo "== Install: the programs, and the examples against the installed components =="
-bash scripts/check-install.sh
+cached bash scripts/check-install.sh
 
 echo "== Debian packages: lintian, and the examples against libquorvel-dev =="
-bash scripts/check-packages.sh
+cached bash scripts/check-packages.sh
+
+echo "== README: every checked command block, as written, in a fresh copy of the tree =="
+cached bash scripts/check-readme.sh
 
 echo "== ThreadSanitizer: engine =="
 bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_ALLOW_UNSIGNED=ON -DQUORVEL_SANITIZE=thread -- transfer_tests platform_tests
