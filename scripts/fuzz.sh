@@ -7,7 +7,8 @@ seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 export QT_QPA_PLATFORM=offscreen
-CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DQUORVEL_ALLOW_UNSIGNED=ON
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DQUORVEL_ALLOW_UNSIGNED=ON \
+  -DQUORVEL_SHARED=OFF
 cabseeds=build-fuzz/seeds-cab
 rm -rf "$cabseeds" build-fuzz/seeds-src
 mkdir -p "$cabseeds" build-fuzz/seeds-src/sub/dir
