@@ -2,6 +2,7 @@
 
 #include "CabFolders.h"
 #include "DateTime.h"
+#include "FileMetadata.h"
 #include "TCABFile.h"
 #include "TFileOps.h"
 #include "TTargetFolder.h"
@@ -55,14 +56,6 @@ void SetFileTime(int fd, std::uint16_t dosDate, std::uint16_t dosTime) {
     futimens(fd, times);
 }
 
-// Adds the execute bits wherever the created file's mode (the umask's
-// choice) has the read bits.
-void MakeRunnable(int fd) {
-    struct stat st {};
-    if (fstat(fd, &st) == 0)
-        fchmod(fd, (st.st_mode & 0777) | ((st.st_mode & 0444) >> 2));
-}
-
 Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     const std::string name = n.psz1;
     // Reported with "/" between folders, as every path on this system.
@@ -108,7 +101,7 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     if (keepMode)
         fchmod(fd, st.st_mode & 0777);
     else if ((n.attribs & Fdi::kAttribExecute) != 0)
-        MakeRunnable(fd);
+        FileMetadata::MakeRunnable(fd);
     cab.Output = {dir, leaf, fd};
     return fd;
 }

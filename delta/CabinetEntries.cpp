@@ -42,7 +42,8 @@ bool CabinetEntries::Read(int fd, TVisitor& visitor) {
     const Fdi::TNotify notify = [&visitor](Fdi::TNotificationType type,
                                            Fdi::TNotification& n) -> Fdi::FileHandle {
         if (type == Fdi::fdintCOPY_FILE) {
-            switch (visitor.Begin(n.psz1, static_cast<std::uint64_t>(n.cb))) {
+            switch (visitor.Begin(n.psz1, static_cast<std::uint64_t>(n.cb),
+                                  (n.attribs & Fdi::kAttribExecute) != 0)) {
             case TVisitor::TAnswer::Skip:
                 return 0;
             case TVisitor::TAnswer::Take:

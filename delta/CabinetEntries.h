@@ -15,8 +15,9 @@ class TVisitor {
 public:
     enum class TAnswer { Skip, Take, Stop };
     virtual ~TVisitor() = default;
-    // An entry starts: its name and the size the cabinet gives it.
-    virtual TAnswer Begin(const std::string& name, std::uint64_t size) = 0;
+    // An entry starts: its name, the size the cabinet gives it and whether
+    // the cabinet marks it as a program to run.
+    virtual TAnswer Begin(const std::string& name, std::uint64_t size, bool executable) = 0;
     // The next bytes of the entry taken; false stops the reading.
     virtual bool Data(const void* data, std::size_t size) = 0;
     // The entry taken has ended; false stops the reading.

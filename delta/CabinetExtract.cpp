@@ -21,7 +21,7 @@ class TWriter : public CabinetEntries::TVisitor {
 public:
     explicit TWriter(const std::string& folder) : m_folder(folder) {}
 
-    TAnswer Begin(const std::string& name, std::uint64_t) override {
+    TAnswer Begin(const std::string& name, std::uint64_t, bool executable) override {
         std::vector<std::string> parts;
         if (!TTargetFolder::SplitEntryName(name, parts))
             return Fail("an entry name leaves the folder: " + name);
@@ -37,6 +37,7 @@ public:
             return Fail("cannot create " + target.string() + ": " + std::strerror(errno));
         m_current = {};
         m_current.path = path;
+        m_current.executable = executable;
         m_hash.Reset();
         return TAnswer::Take;
     }

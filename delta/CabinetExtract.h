@@ -18,6 +18,7 @@ struct TFile {
     std::string path; // below the folder, "/" between names
     TSha512::Digest digest{};
     std::uint64_t size = 0;
+    bool executable = false; // the cabinet marks it as a program to run
 };
 
 // Files in the cabinet's order; a later entry of the same path replaces an

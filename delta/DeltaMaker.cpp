@@ -62,6 +62,7 @@ bool AddFile(TWork& work, const CabinetExtract::TFile& file, const CabinetExtrac
     entry.path = file.path;
     entry.result = file.digest;
     entry.size = file.size;
+    entry.executable = file.executable;
     entry.entry = "f" + std::to_string(work.manifest.entries.size() + 1);
     const std::string newPath = work.root + "/new/" + file.path;
     std::string source = newPath;

@@ -16,7 +16,7 @@ namespace {
 // writes the manifest first, so the rest of the package is not read.
 class TManifestReader : public CabinetEntries::TVisitor {
 public:
-    TAnswer Begin(const std::string& name, std::uint64_t size) override {
+    TAnswer Begin(const std::string& name, std::uint64_t size, bool) override {
         if (m_ended)
             return TAnswer::Stop;
         if (name != TDeltaManifest::kName)
@@ -49,7 +49,7 @@ public:
             m_pending.emplace(entry.entry, &entry);
     }
 
-    TAnswer Begin(const std::string& name, std::uint64_t size) override {
+    TAnswer Begin(const std::string& name, std::uint64_t size, bool) override {
         if (name == TDeltaManifest::kName)
             return TAnswer::Skip;
         const auto it = m_pending.find(name);

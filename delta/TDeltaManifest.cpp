@@ -2,6 +2,7 @@
 
 #include "InstallJournal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 
@@ -10,6 +11,9 @@ namespace quorvel {
 namespace {
 
 constexpr std::string_view kHeader = "quorvel-delta 1";
+// The header of a list that marks files as programs to run.
+constexpr std::string_view kHeaderWithPrograms = "quorvel-delta 2";
+constexpr std::string_view kProgram = "+x";
 constexpr std::string_view kEnd = "end";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -81,9 +85,11 @@ std::vector<std::string_view> Words(std::string_view line, std::size_t count) {
 }
 
 bool ParseEntry(std::string_view line, TDeltaEntry& entry) {
-    const bool patch = line.starts_with("patch ");
-    if (!patch && !line.starts_with("whole "))
+    const std::string_view kind = line.substr(0, line.find(' '));
+    const bool patch = kind == "patch" || kind == "patch+x";
+    if (!patch && kind != "whole" && kind != "whole+x")
         return false;
+    entry.executable = kind.ends_with(kProgram);
     const std::vector<std::string_view> words = Words(line, patch ? 6 : 5);
     if (words.empty())
         return false;
@@ -102,6 +108,11 @@ bool ParseEntry(std::string_view line, TDeltaEntry& entry) {
     entry.entry = words[at++];
     return TDeltaManifest::ValidEntryName(entry.entry) && Unescape(words[at], entry.path) &&
            TInstallJournal::ValidPath(entry.path);
+}
+
+bool HasPrograms(const std::vector<TDeltaEntry>& entries) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const TDeltaEntry& entry) { return entry.executable; });
 }
 
 // No listed path may be a folder on the way to another.
@@ -126,13 +137,15 @@ bool TDeltaManifest::ValidEntryName(std::string_view name) {
 }
 
 std::string TDeltaManifest::Format() const {
-    std::string text(kHeader);
+    std::string text(HasPrograms(entries) ? kHeaderWithPrograms : kHeader);
     text += '\n';
     for (const TDeltaEntry& entry : entries) {
+        text += entry.kind == TDeltaEntry::TKind::Patch ? "patch" : "whole";
+        if (entry.executable)
+            text += kProgram;
+        text += ' ';
         if (entry.kind == TDeltaEntry::TKind::Patch)
-            text += "patch " + TSha512::Hex(entry.base) + ' ';
-        else
-            text += "whole ";
+            text += TSha512::Hex(entry.base) + ' ';
         text += TSha512::Hex(entry.result) + ' ' + std::to_string(entry.size) + ' ' + entry.entry + ' ' +
                 Escape(entry.path) + '\n';
     }
@@ -146,7 +159,7 @@ bool TDeltaManifest::Parse(std::string_view text, TDeltaManifest& manifest) {
         return false;
     TDeltaManifest read;
     std::set<std::string, std::less<>> paths, names;
-    bool header = false, ended = false;
+    bool header = false, ended = false, programs = false;
     while (!text.empty()) {
         const std::size_t cut = text.find('\n');
         const std::string_view line = text.substr(0, cut);
@@ -154,9 +167,10 @@ bool TDeltaManifest::Parse(std::string_view text, TDeltaManifest& manifest) {
         if (ended || line.size() > kMaxLine)
             return false;
         if (!header) {
-            if (line != kHeader)
+            if (line != kHeader && line != kHeaderWithPrograms)
                 return false;
             header = true;
+            programs = line == kHeaderWithPrograms;
             continue;
         }
         if (line == kEnd) {
@@ -169,7 +183,8 @@ bool TDeltaManifest::Parse(std::string_view text, TDeltaManifest& manifest) {
             return false;
         read.entries.push_back(std::move(entry));
     }
-    if (!ended || !NoFileHoldsAnother(paths))
+    // Each list has one header: the second one exactly when a file is a program.
+    if (!ended || !NoFileHoldsAnother(paths) || HasPrograms(read.entries) != programs)
         return false;
     manifest = std::move(read);
     return true;

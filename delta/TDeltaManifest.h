@@ -18,8 +18,9 @@ struct TDeltaEntry {
     TKind kind = TKind::Whole;
     TSha512::Digest base{}; // the installed file a patch applies to
     TSha512::Digest result{};
-    std::uint64_t size = 0; // of the result
-    std::string entry;      // the cabinet entry holding the patch or the file
+    std::uint64_t size = 0;  // of the result
+    std::string entry;       // the cabinet entry holding the patch or the file
+    bool executable = false; // the new release marks the file as a program to run
 
     bool operator==(const TDeltaEntry&) const = default;
 };
@@ -30,6 +31,10 @@ struct TDeltaEntry {
 //   patch BASE-SHA512 RESULT-SHA512 SIZE ENTRY PATH
 //   whole RESULT-SHA512 SIZE ENTRY PATH
 //   end
+// A file the new release marks as a program to run is listed as "patch+x"
+// or "whole+x"; a list holding such a line starts "quorvel-delta 2" instead
+// (and only such a list does), so a reader that knows only the first form
+// refuses it and takes the full package, which gives the execute bits.
 // Digests in lower-case hex, sizes in decimal without leading zeros, entry
 // names of letters, digits, ".", "_" and "-"; in a path, bytes below 0x20,
 // 0x7F and "%" are written as %XX (upper-case hex) and nothing else is.

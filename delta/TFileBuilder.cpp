@@ -1,6 +1,7 @@
 #include "TFileBuilder.h"
 
 #include "FileDigest.h"
+#include "FileMetadata.h"
 #include "FolderSteps.h"
 #include "SignatureError.h"
 #include "TDeltaManifest.h"
@@ -71,7 +72,13 @@ TDeltaError TFileBuilder::Begin(const TDeltaEntry& entry, TFolderSet& product, T
         return WriteError(errno);
     m_out = TUniqueFd(
         openat(dir, parts.back().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    return m_out.Valid() ? TDeltaError::None : WriteError(errno);
+    if (!m_out.Valid())
+        return WriteError(errno);
+    // A program is staged with execute bits as a full install stages it;
+    // the install then gives it the mode it gives any staged program.
+    if (entry.executable && !FileMetadata::MakeRunnable(m_out.Get()))
+        return TDeltaError::IoError;
+    return TDeltaError::None;
 }
 
 TDeltaError TFileBuilder::Write(const void* data, std::size_t size) {

@@ -96,6 +96,11 @@ bool TakeFromFolder(int fd, int folder, mode_t mode) {
     return fchmod(fd, mode) == 0;
 }
 
+bool MakeRunnable(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && fchmod(fd, (st.st_mode & 0777) | ((st.st_mode & 0444) >> 2)) == 0;
+}
+
 } // namespace FileMetadata
 
 } // namespace quorvel

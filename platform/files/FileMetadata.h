@@ -26,6 +26,11 @@ bool CopyOwnerAndMode(const struct stat& from, int to);
 // that folder's group, as an entry created in it in place would have.
 bool TakeFromFolder(int fd, int folder, mode_t mode);
 
+// Makes a newly created file a program: it gains the execute bits wherever
+// its mode (the umask's choice) has the read bits, so whoever may read it
+// may run it.
+bool MakeRunnable(int fd);
+
 } // namespace FileMetadata
 
 } // namespace quorvel
