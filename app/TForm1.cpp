@@ -3,7 +3,6 @@
 #include "BuiltInSettings.h"
 #include "FolderPolicy.h"
 #include "MessageBox.h"
-#include "ProgressFormat.h"
 #include "TForm1Description.h"
 #include "TLabel.h"
 #include "UpdateTexts.h"
@@ -15,8 +14,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
-
-#include <cmath>
 
 namespace quorvel {
 
@@ -244,30 +241,13 @@ void TForm1::WebCopy1CopyProgress() {
 }
 
 void TForm1::ShowDeltaProgress(const TUpdateProgress& progress) {
-    // The same texts as the package's download shows; the rate counts the
-    // bytes since the first report, so resumed ones do not inflate it.
-    const std::uint32_t now = WebCopy1->TickCount();
-    if (!m_deltaMoving) {
-        m_deltaMoving = true;
-        m_deltaTick = now;
-        m_deltaFrom = progress.done;
-    }
-    const std::uint32_t elapsed = now - m_deltaTick;
-    const double rate = static_cast<double>(progress.done - m_deltaFrom) / (elapsed + 1.0) * 1000.0;
-    const QString texts = WebCopy1->DlgProgressLabel + QLatin1Char(' ') + FormatSize(progress.done) +
-                          QLatin1Char(' ') + WebCopy1->DlgFileOfLabel + QLatin1Char(' ') +
-                          FormatSize(progress.total);
-    const QString rateText = WebCopy1->DlgRateLabel + QLatin1Char(' ') +
-                             FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)));
-    const int percent = progress.total == 0
-                            ? 0
-                            : static_cast<int>(std::nearbyint(static_cast<double>(progress.done) * 100.0 /
-                                                              static_cast<double>(progress.total)));
+    // The same texts as the package's download shows.
+    const TProgressMeter::TTexts texts = m_deltaMeter.Next(*WebCopy1, progress.done, progress.total);
     m_updates.Post([&](TWindowChanges& c) {
         c.barMax = 100;
-        c.barPosition = percent;
-        c.progressText = texts;
-        c.rateText = rateText;
+        c.barPosition = texts.percent;
+        c.progressText = texts.progress;
+        c.rateText = texts.rate;
     });
 }
 
@@ -308,7 +288,7 @@ void TForm1::WebCopy1FileStart() {
     // With a key this is where what is new gets decided, in place of the date rule.
     if (m_update.HasLocalPackage())
         dateChecked = true;
-    m_deltaMoving = false;
+    m_deltaMeter.Restart();
     switch (m_update.CheckStatement(*WebCopy1)) {
     case TReleaseCheck::TOutcome::Newer:
         if (m_update.DeltaInstalled()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateTime.h"
+#include "ProgressMeter.h"
 #include "TForm.h"
 #include "TFormDescription.h"
 #include "TUpdate.h"
@@ -116,11 +117,8 @@ private:
     TWindowUpdates m_updates;
     QString m_key, m_nextKey;
     TUpdate m_update;
-    TFolderLock m_hold; // the update folder, from the first "Start" to the window's end
-    // The first progress of the delta under way, for its rate (worker thread).
-    bool m_deltaMoving = false;
-    std::uint32_t m_deltaTick = 0;
-    std::uint64_t m_deltaFrom = 0;
+    TFolderLock m_hold;          // the update folder, from the first "Start" to the window's end
+    TProgressMeter m_deltaMeter; // the delta under way (worker thread)
     int m_waitDepth = 0;
     bool m_closing = false;
     bool m_closeHandled = false;

@@ -167,4 +167,15 @@ QString FormatTimeLeft(std::uint32_t elapsedMs, std::uint64_t done, std::uint64_
     return memo.text;
 }
 
+int ProgressPercent(std::uint64_t done, std::uint64_t total) {
+    if (total == 0)
+        return 0;
+    return static_cast<int>(RoundEven(static_cast<double>(done) * 100.0 / static_cast<double>(total)));
+}
+
+std::uint64_t BytesPerSecond(std::uint64_t bytes, std::uint32_t elapsedMs) {
+    return static_cast<std::uint64_t>(
+        RoundEven(static_cast<double>(bytes) / (static_cast<double>(elapsedMs) + 1.0) * 1000.0));
+}
+
 } // namespace quorvel

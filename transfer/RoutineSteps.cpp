@@ -2,12 +2,12 @@
 
 #include "InetError.h"
 
+#include "ProgressMeter.h"
 #include "WebCopy.h"
 #include "WebCopyErrors.h"
 
 #include <QFileInfo>
 
-#include <cmath>
 
 namespace quorvel {
 
@@ -39,14 +39,10 @@ void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total,
     const auto window = engine.ProgressWindow();
     if (!window)
         return;
-    const double percent = total > 0 ? static_cast<double>(done) * 100.0 / static_cast<double>(total) : 100.0;
-    window->SetBarPosition(static_cast<int>(std::nearbyint(percent)));
-    window->SetProgressLabel(engine.DlgProgressLabel + QLatin1Char(' ') + FormatSize(done) +
-                             QLatin1Char(' ') + engine.DlgFileOfLabel + QLatin1Char(' ') + FormatSize(total));
-    const std::uint32_t elapsed = engine.TickCount() - startTick;
-    const double rate = static_cast<double>(done) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
-    window->SetRateLabel(engine.DlgRateLabel + QLatin1Char(' ') +
-                         FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate))));
+    window->SetBarPosition(total > 0 ? ProgressPercent(done, total) : 100);
+    window->SetProgressLabel(TProgressMeter::ProgressLine(engine, done, total));
+    window->SetRateLabel(
+        TProgressMeter::RateLine(engine, BytesPerSecond(done, engine.TickCount() - startTick)));
     if (engine.ShowCompletion)
         window->SetCaption(verb + QStringLiteral(" : ") + QString::number(window->ProgressBar().Position) +
                            QStringLiteral("% ") + engine.DlgCompleted);

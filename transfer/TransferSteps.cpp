@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <array>
-#include <cmath>
 #include <memory>
 
 namespace quorvel {
@@ -63,15 +62,11 @@ struct ShownTransfer {
 };
 thread_local ShownTransfer t_shown;
 
-int Percent(std::uint64_t done, std::uint64_t total) {
-    return static_cast<int>(std::nearbyint(static_cast<double>(done) * 100.0 / static_cast<double>(total)));
-}
-
 void WriteBarAndProgressLine(const TWebCopy& engine, TProgressWindow& window, std::uint64_t done,
                              std::uint64_t total) {
     if (total > 0) {
         ShownTransfer& shown = t_shown;
-        shown.bar = Percent(done, total);
+        shown.bar = ProgressPercent(done, total);
         shown.doneText = FormatSize(done);
         window.SetProgress(shown.bar, t_progressOfTotal.Line({engine.DlgProgressLabel, shown.doneText,
                                                               engine.DlgFileOfLabel, FormatSize(total)}));
@@ -88,10 +83,8 @@ void WriteTitleRateAndTime(const TWebCopy& engine, TProgressWindow& window, std:
     if (engine.ShowCompletion)
         window.SetCaption(verb + QStringLiteral(" : ") + QString::number(window.ProgressBar().Position) +
                           QStringLiteral("% ") + engine.DlgCompleted);
-    const std::uint32_t elapsed = engine.TickCount() - startTick;
-    const double rate = static_cast<double>(done - resumed) / (static_cast<double>(elapsed) + 1.0) * 1000.0;
-    const QString& rateText =
-        t_rateLine.Line({engine.DlgRateLabel, FormatRate(static_cast<std::uint64_t>(std::nearbyint(rate)))});
+    const QString& rateText = t_rateLine.Line(
+        {engine.DlgRateLabel, FormatRate(BytesPerSecond(done - resumed, engine.TickCount() - startTick))});
     window.SetRateAndTime(
         rateText, t_timeLine.Line({engine.DlgTimeLabel, FormatTimeLeft(engine.TickCount() - startTick,
                                                                        done - resumed, total - resumed)}));
@@ -168,7 +161,7 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
         if (engine.OnCopyProgress) {
             // The bar and the line change every few blocks only (the amount
             // is shown in hundredths): the window is written when they do.
-            if (Percent(done, total) != shown.bar || !FormatSize(done).isSharedWith(shown.doneText))
+            if (ProgressPercent(done, total) != shown.bar || !FormatSize(done).isSharedWith(shown.doneText))
                 WriteBarAndProgressLine(engine, *window, done, total);
             engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
         }

@@ -1,15 +1,13 @@
 #include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "UpdateTestSupport.h"
 
 #include "DeltaMaker.h"
 #include "MessageBox.h"
 #include "ProgressFormat.h"
-#include "SignatureError.h"
 #include "TLabel.h"
-#include "TReleaseStatement.h"
 #include "TSigningKey.h"
-#include "UtcTime.h"
 #include "XiProgressBar.h"
 #include "softwareupdate.h"
 
@@ -29,11 +27,6 @@ const char* const kPackagePath = "/downloads/DirevidUreziv.cab";
 const char* const kStatementPath = "/downloads/DirevidUreziv.cab.release";
 const char* const kRecord = ".DirevidUreziv.release";
 
-TSigningKey NewKey() {
-    SignatureError error = SignatureError::kNone;
-    return std::move(TSigningKey::Generate(error).value());
-}
-
 // The statement's rules are tested without a window (tests/update); here the
 // window with a key built in runs one signed update end to end.
 class SignedUpdate : public testing::Test {
@@ -49,28 +42,7 @@ protected:
     }
     void TearDown() override { SetMessageBoxHandler(m_previousBox); }
 
-    // A statement on `bytes` named `name`: the package, or a delta from
-    // release `base` named as quorvel-sign names it.
-    std::string Statement(std::uint64_t release, const std::string& bytes, const std::string& name,
-                          std::uint64_t base = 0) const {
-        TReleaseStatement::TFacts facts;
-        facts.product = "Quorvel";
-        facts.package = name;
-        facts.release = release;
-        facts.base = base;
-        facts.size = bytes.size();
-        TSha512 sha;
-        sha.Update(bytes.data(), bytes.size());
-        sha.Final(facts.sha512);
-        facts.expires = UtcTime::Now() + 86400;
-        SignatureError error = SignatureError::kNone;
-        const auto statement = TReleaseStatement::Make(facts, key, error);
-        EXPECT_TRUE(statement) << SignatureErrorText(error);
-        return statement ? statement->Text() : std::string();
-    }
-    std::string Statement(std::uint64_t release) const {
-        return Statement(release, package, "DirevidUreziv.cab");
-    }
+    std::string Statement(std::uint64_t release) const { return PackageStatement(key, package, release); }
     std::unique_ptr<TForm1> MakeForm() { return MakeForm(server); }
     std::unique_ptr<TForm1> MakeForm(LocalHttpServer& on) {
         auto form = std::make_unique<TForm1>(QString::fromStdString(folder.Slash()),
@@ -102,7 +74,7 @@ protected:
     TempDir work;
     TempDir folder;
     LocalHttpServer server;
-    TSigningKey key = NewKey();
+    TSigningKey key = NewSigningKey();
     std::string package;
     std::vector<std::string> messages;
 
@@ -161,7 +133,7 @@ TEST_F(SignedUpdate, ADeltaInstallsAsThePackageDoesAndOneThatFailsGivesWayToTheP
         on.ServeBytes(kPackagePath, package);
         on.ServeBytes(kStatementPath, Statement(2));
         on.ServeBytes(deltaPath, good ? delta : damaged);
-        on.ServeBytes(deltaPath + ".release", Statement(2, delta, deltaName, 1));
+        on.ServeBytes(deltaPath + ".release", SignedStatement(key, delta, deltaName, 2, 1));
         auto form = MakeForm(on);
         Start(*form);
         EXPECT_EQ(form->XiProgressBar2->Position(), form->XiProgressBar2->Max());

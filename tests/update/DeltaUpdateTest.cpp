@@ -1,14 +1,12 @@
 #include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "UpdateTestSupport.h"
 
 #include "DeltaMaker.h"
 #include "ReleaseRecord.h"
-#include "SignatureError.h"
-#include "TReleaseStatement.h"
 #include "TSigningKey.h"
 #include "TUpdate.h"
-#include "UtcTime.h"
 #include "WebCopy.h"
 
 #include <gtest/gtest.h>
@@ -31,11 +29,6 @@ std::string Varied(std::size_t size, int seed) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 131 + i / 977 + seed) % 251);
     return bytes;
-}
-
-TSigningKey NewKey() {
-    SignatureError error = SignatureError::kNone;
-    return std::move(TSigningKey::Generate(error).value());
 }
 
 // Release 1 installed in a folder; release 2 published as a full package and
@@ -87,20 +80,7 @@ protected:
 
     std::string Statement(const std::string& bytes, const std::string& name, std::uint64_t release,
                           std::uint64_t base) const {
-        TReleaseStatement::TFacts facts;
-        facts.product = "Quorvel";
-        facts.package = name;
-        facts.release = release;
-        facts.base = base;
-        facts.size = bytes.size();
-        TSha512 sha;
-        sha.Update(bytes.data(), bytes.size());
-        sha.Final(facts.sha512);
-        facts.expires = UtcTime::Now() + 86400;
-        SignatureError error = SignatureError::kNone;
-        const auto statement = TReleaseStatement::Make(facts, key, error);
-        EXPECT_TRUE(statement) << SignatureErrorText(error);
-        return statement ? statement->Text() : std::string();
+        return SignedStatement(key, bytes, name, release, base);
     }
 
     TUpdateOutcome Run(TFileOps* ops = nullptr, std::uint64_t* lastTotal = nullptr) {
@@ -148,7 +128,7 @@ protected:
 
     TempDir folder, work;
     std::unique_ptr<LocalHttpServer> server;
-    TSigningKey key = NewKey();
+    TSigningKey key = NewSigningKey();
     Files oldFiles, newFiles;
     std::string package, delta;
 };

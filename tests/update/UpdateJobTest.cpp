@@ -1,11 +1,11 @@
 #include "LocalHttpServer.h"
 #include "TempDir.h"
+#include "UpdateTestSupport.h"
 
 #include "ReleaseRecord.h"
 #include "SignatureError.h"
 #include "TFreshnessStatement.h"
 #include "TKeyDocument.h"
-#include "TReleaseStatement.h"
 #include "TSigningKey.h"
 #include "TUpdate.h"
 #include "UtcTime.h"
@@ -50,21 +50,6 @@ protected:
                                     (work / "pkg.cab").string() + "' version.txt data/quorvel.dat >/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0);
         return ReadFile(work / "pkg.cab");
-    }
-    static std::string Statement(const TSigningKey& signer, const std::string& bytes, std::uint64_t release) {
-        TReleaseStatement::TFacts facts;
-        facts.product = "Quorvel";
-        facts.package = "DirevidUreziv.cab";
-        facts.release = release;
-        facts.size = bytes.size();
-        TSha512 sha;
-        sha.Update(bytes.data(), bytes.size());
-        sha.Final(facts.sha512);
-        facts.expires = UtcTime::Now() + 86400;
-        SignatureError error = SignatureError::kNone;
-        const auto statement = TReleaseStatement::Make(facts, signer, error);
-        EXPECT_TRUE(statement) << SignatureErrorText(error);
-        return statement ? statement->Text() : std::string();
     }
     TUpdateSettings Settings(const std::string& key = "") const {
         TUpdateSettings settings;
@@ -128,12 +113,11 @@ TEST_F(UpdateJob, FailuresEndInTheErrorWithTheProductAsItWas) {
 }
 
 TEST_F(UpdateJob, WithAKeyTheStatementAloneDecides) {
-    SignatureError error = SignatureError::kNone;
-    const TSigningKey key = std::move(TSigningKey::Generate(error).value());
+    const TSigningKey key = NewSigningKey();
     const std::string publicKey = key.PublicKey().Base64();
     // No Last-Modified at all: nothing but the statement is asked.
     server.ServeBytes(kPackagePath, package);
-    server.ServeBytes(kStatementPath, Statement(key, package, 2));
+    server.ServeBytes(kStatementPath, PackageStatement(key, package, 2));
     EXPECT_EQ(Run(publicKey, TUpdate::TMode::Check), TUpdateReason::UpdateAvailable);
     EXPECT_EQ(Run(publicKey), TUpdateReason::Installed);
     EXPECT_TRUE(Installed());
@@ -143,11 +127,11 @@ TEST_F(UpdateJob, WithAKeyTheStatementAloneDecides) {
     EXPECT_EQ(Run(publicKey), TUpdateReason::UpToDate);
 
     // A statement by another key is refused, and nothing is downloaded.
-    const TSigningKey other = std::move(TSigningKey::Generate(error).value());
+    const TSigningKey other = NewSigningKey();
     const std::string next = MakeCabinet("Quorvel 3.0");
     LocalHttpServer mirror;
     mirror.ServeBytes(kPackagePath, next);
-    mirror.ServeBytes(kStatementPath, Statement(other, next, 3));
+    mirror.ServeBytes(kStatementPath, PackageStatement(other, next, 3));
     serving = &mirror;
     EXPECT_EQ(Run(publicKey), TUpdateReason::Refused);
     EXPECT_EQ(Run(publicKey, TUpdate::TMode::Check), TUpdateReason::Refused);
@@ -213,9 +197,8 @@ std::string Fresh(const TSigningKey& freshness, std::uint64_t release, std::uint
 // beside the package: a release key revoked by the next document signs
 // nothing that installs, however fresh its statement.
 TEST_F(UpdateJob, WithRootKeysAStolenReleaseKeyIsRevokedByTheNextDocument) {
-    SignatureError error = SignatureError::kNone;
-    auto key = [&] { return std::move(TSigningKey::Generate(error).value()); };
-    const TSigningKey root = key(), release = key(), stolen = key(), freshness = key();
+    const TSigningKey root = NewSigningKey(), release = NewSigningKey(), stolen = NewSigningKey(),
+                      freshness = NewSigningKey();
     TUpdateSettings settings = Settings();
     settings.rootKeys = {QString::fromStdString(root.PublicKey().Base64())};
     auto run = [&] {
@@ -225,7 +208,7 @@ TEST_F(UpdateJob, WithRootKeysAStolenReleaseKeyIsRevokedByTheNextDocument) {
     };
     server.ServeBytes("/downloads/keys/1.keys", Document(1, root, stolen, freshness).Text());
     server.ServeBytes(kPackagePath, package);
-    server.ServeBytes(kStatementPath, Statement(stolen, package, 2));
+    server.ServeBytes(kStatementPath, PackageStatement(stolen, package, 2));
     server.ServeBytes("/downloads/DirevidUreziv.cab.fresh", Fresh(freshness, 2, 1));
     EXPECT_EQ(run(), TUpdateReason::Installed);
 
@@ -235,7 +218,7 @@ TEST_F(UpdateJob, WithRootKeysAStolenReleaseKeyIsRevokedByTheNextDocument) {
     mirror.ServeBytes("/downloads/keys/1.keys", Document(1, root, stolen, freshness).Text());
     mirror.ServeBytes("/downloads/keys/2.keys", Document(2, root, release, freshness).Text());
     mirror.ServeBytes(kPackagePath, next);
-    mirror.ServeBytes(kStatementPath, Statement(stolen, next, 3));
+    mirror.ServeBytes(kStatementPath, PackageStatement(stolen, next, 3));
     mirror.ServeBytes("/downloads/DirevidUreziv.cab.fresh", Fresh(freshness, 3, 2));
     settings.url = QString::fromStdString(mirror.Url(kPackagePath));
     EXPECT_EQ(run(), TUpdateReason::Refused);
