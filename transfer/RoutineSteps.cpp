@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 
-
 namespace quorvel {
 
 namespace RoutineSteps {

@@ -17,21 +17,25 @@ class TWebCopy;
 // set when a job was skipped because its source was not newer.
 
 QUORVEL_EXPORT bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& targetDir,
-                  const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+                                 const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
+                                 bool& noNewFile);
 
-QUORVEL_EXPORT bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, const QString& targetFilename,
-                TWebCopyHTTPCommand command);
+QUORVEL_EXPORT bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir,
+                               const QString& targetFilename, TWebCopyHTTPCommand command);
 
 QUORVEL_EXPORT bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
-                 const QString& host, int port, const QString& url, const QString& targetDir,
-                 const QString& targetFilename, bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+                                const QString& host, int port, const QString& url, const QString& targetDir,
+                                const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
+                                bool& noNewFile);
 
-QUORVEL_EXPORT bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
-               int port, const QString& url, const QString& targetDir, const QString& targetFilename,
-               bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+QUORVEL_EXPORT bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& password,
+                              const QString& host, int port, const QString& url, const QString& targetDir,
+                              const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
+                              bool& noNewFile);
 
-QUORVEL_EXPORT bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password, const QString& host,
-              int port, const QString& url, const QString& targetDir, const QString& targetFilename,
-              bool copyNewerOnly, TDateTime& date, bool& noNewFile);
+QUORVEL_EXPORT bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& password,
+                             const QString& host, int port, const QString& url, const QString& targetDir,
+                             const QString& targetFilename, bool copyNewerOnly, TDateTime& date,
+                             bool& noNewFile);
 
 } // namespace quorvel

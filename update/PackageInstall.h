@@ -48,11 +48,11 @@ struct QUORVEL_EXPORT TOwnFile {
 // "Start" downloads again. A folder that other users may change, or names
 // of ours there that belong to another user, are not acted on at all.
 QUORVEL_EXPORT bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TFileOps& ops, TBackupCheck* check = nullptr,
-                    const std::vector<TOwnFile>& ownFiles = {});
+                                   const QString& backupName, TFileOps& ops, TBackupCheck* check = nullptr,
+                                   const std::vector<TOwnFile>& ownFiles = {});
 QUORVEL_EXPORT bool InstallPackage(TCABFile& cabinet, const QString& folder, const QString& packageName,
-                    const QString& backupName, TBackupCheck* check = nullptr,
-                    const std::vector<TOwnFile>& ownFiles = {});
+                                   const QString& backupName, TBackupCheck* check = nullptr,
+                                   const std::vector<TOwnFile>& ownFiles = {});
 
 // What the start of the program found of an earlier install.
 enum class TInstallRecovery { Nothing, Undone, Untrusted, Failed };
@@ -61,9 +61,10 @@ enum class TInstallRecovery { Nothing, Undone, Untrusted, Failed };
 // an interrupted install is undone, and every left-over of ours (backup and
 // its temporary copy, staging and rollback folders, journal) is cleared. An
 // install that did not commit takes the package with it.
-QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName,
-                                TFileOps& ops);
-QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName, const QString& backupName);
+QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName,
+                                               const QString& backupName, TFileOps& ops);
+QUORVEL_EXPORT TInstallRecovery RecoverInstall(const QString& folder, const QString& packageName,
+                                               const QString& backupName);
 
 // Dates a package that is not installed yet before any server date (the
 // start of 1970), so that the date rule never takes it for the installed

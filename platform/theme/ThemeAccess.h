@@ -59,17 +59,18 @@ QUORVEL_EXPORT int OpenHandleCount();
 // program's canvas, rectangles and colours.
 extern QUORVEL_EXPORT HTHEME (*OpenThemeData)(QWidget* window, const char16_t* classList);
 extern QUORVEL_EXPORT HRESULT (*CloseThemeData)(HTHEME theme);
-QUORVEL_EXPORT extern HRESULT (*DrawThemeBackground)(HTHEME theme, TCanvas& canvas, int part, int state, const TRect& rect,
-                                      const TRect* clip);
-QUORVEL_EXPORT extern HRESULT (*DrawThemeText)(HTHEME theme, TCanvas& canvas, int part, int state, const std::string& text,
-                                unsigned flags, const TRect& rect);
-QUORVEL_EXPORT extern HRESULT (*GetThemeBackgroundContentRect)(HTHEME theme, TCanvas* canvas, int part, int state,
-                                                const TRect& bounds, TRect& content);
+QUORVEL_EXPORT extern HRESULT (*DrawThemeBackground)(HTHEME theme, TCanvas& canvas, int part, int state,
+                                                     const TRect& rect, const TRect* clip);
+QUORVEL_EXPORT extern HRESULT (*DrawThemeText)(HTHEME theme, TCanvas& canvas, int part, int state,
+                                               const std::string& text, unsigned flags, const TRect& rect);
+QUORVEL_EXPORT extern HRESULT (*GetThemeBackgroundContentRect)(HTHEME theme, TCanvas* canvas, int part,
+                                                               int state, const TRect& bounds,
+                                                               TRect& content);
 extern QUORVEL_EXPORT HRESULT (*GetThemeBackgroundExtent)(HTHEME theme, TCanvas* canvas, int part, int state,
-                                           const TRect& content, TRect& extent);
+                                                          const TRect& content, TRect& extent);
 extern QUORVEL_EXPORT HRESULT (*GetThemeTextExtent)(HTHEME theme, TCanvas& canvas, int part, int state,
-                                     const std::string& text, unsigned flags, const TRect* bounds,
-                                     TRect& extent);
+                                                    const std::string& text, unsigned flags,
+                                                    const TRect* bounds, TRect& extent);
 extern QUORVEL_EXPORT void* GetThemeTextMetrics;
 extern QUORVEL_EXPORT void* GetThemeBackgroundRegion;
 extern QUORVEL_EXPORT void* HitTestThemeBackground;
@@ -78,8 +79,8 @@ extern QUORVEL_EXPORT void* DrawThemeIcon;
 extern QUORVEL_EXPORT bool (*IsThemePartDefined)(HTHEME theme, int part, int state);
 extern QUORVEL_EXPORT bool (*IsThemeBackgroundPartiallyTransparent)(HTHEME theme, int part, int state);
 extern QUORVEL_EXPORT void* GetThemeColor;
-QUORVEL_EXPORT extern HRESULT (*GetThemeMetric)(HTHEME theme, TCanvas* canvas, int part, int state, int property,
-                                 int& value);
+QUORVEL_EXPORT extern HRESULT (*GetThemeMetric)(HTHEME theme, TCanvas* canvas, int part, int state,
+                                                int property, int& value);
 extern QUORVEL_EXPORT void* GetThemeString;
 extern QUORVEL_EXPORT void* GetThemeBool;
 extern QUORVEL_EXPORT void* GetThemeInt;
