@@ -88,3 +88,35 @@ for library in $([ "$shared" = ON ] && echo libquorvel.so.1 libquorvel-widgets.s
   echo "packages: $library exports every listed symbol ($added new; scripts/update-abi.sh lists them)"
 done
 bash "$root/scripts/run-examples.sh" "$work/root/usr" "$work/examples"
+
+# The packages installed as a user installs them (as root, on a machine that
+# does not have them yet): a program of one's own, every warning an error,
+# built through CMake and through pkg-config with nothing but the system's
+# paths, runs; then the packages are removed again.
+if [ "$(id -u)" = 0 ] && ! dpkg-query -W libquorvel-dev >/dev/null 2>&1; then
+  trap 'dpkg -r libquorvel-dev quorvel-tools libquorvel-widgets1 libquorvel1 >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+  dpkg -i "$tools" $runtime $widgets "$dev" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i"; }
+  mkdir -p "$work/own"
+  cat >"$work/own/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.22)
+project(Own LANGUAGES CXX)
+find_package(Quorvel CONFIG REQUIRED COMPONENTS Transfer Cabinet Widgets)
+add_executable(own main.cpp)
+target_compile_options(own PRIVATE -Wall -Wextra -Werror)
+target_link_libraries(own PRIVATE Quorvel::Transfer Quorvel::Cabinet Quorvel::Widgets)
+CMAKE
+  printf '%s\n' '#include <quorvel/WebCopy.h>' '#include <quorvel/XiProgressBar.h>' '#include <quorvel/cabfiles.h>' \
+    '#include <quorvel/version.h>' '#include <cstdio>' \
+    'int main() {' '    quorvel::TWebCopy copy;' '    quorvel::TCABFile cab;' \
+    '    std::printf("%s %s\n", QUORVEL_VERSION_STRING, qPrintable(copy.Version()));' \
+    '    return cab.IsWholeCabinet() ? 1 : 0;' '}' >"$work/own/main.cpp"
+  cmake -S "$work/own" -B "$work/own/build" -G Ninja >"$work/own.log" 2>&1 &&
+    cmake --build "$work/own/build" >>"$work/own.log" 2>&1 || { cat "$work/own.log"; fail "a program against the installed packages (CMake)"; }
+  "$work/own/build/own" | grep -q "^$(dpkg-deb -f "$dev" Version | sed 's/-.*//') " || fail "the CMake-built program does not run"
+  c++ -std=c++20 -Wall -Wextra -Werror -o "$work/own/own-pc" "$work/own/main.cpp" \
+    $(pkg-config --cflags --libs quorvel quorvel-widgets) || fail "a program against the installed packages (pkg-config)"
+  "$work/own/own-pc" >/dev/null || fail "the pkg-config-built program does not run"
+  dpkg -r libquorvel-dev quorvel-tools libquorvel-widgets1 libquorvel1 >"$work/dpkg.log" 2>&1 ||
+    { cat "$work/dpkg.log"; fail "dpkg -r"; }
+  echo "packages: installed with dpkg -i, a program of one's own built through CMake and pkg-config ran, removed with dpkg -r"
+fi
