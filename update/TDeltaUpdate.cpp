@@ -3,13 +3,12 @@
 #include "DeltaDownload.h"
 #include "ReleaseRecord.h"
 #include "SignatureError.h"
-#include "TDeltaApplier.h"
+#include "TDeltaStager.h"
 #include "TFileOps.h"
 #include "TFolderLock.h"
 #include "TPublicKey.h"
 #include "TReleaseStatement.h"
 #include "TStagedInstall.h"
-#include "TStager.h"
 #include "TUniqueFd.h"
 #include "UtcTime.h"
 
@@ -23,29 +22,6 @@
 namespace quorvel {
 
 namespace {
-
-// The delta, read from its open descriptor, as what fills the staging folder.
-class TDeltaStager : public TStager {
-public:
-    explicit TDeltaStager(int deltaFd) : m_fd(deltaFd) {}
-    bool Declared(std::uint64_t& files, std::uint64_t& bytes) override {
-        TDeltaManifest manifest;
-        if (TDeltaApplier::ReadManifest(m_fd, manifest) != TDeltaError::None)
-            return false;
-        files = manifest.entries.size();
-        bytes = 0;
-        for (const TDeltaEntry& entry : manifest.entries)
-            bytes += entry.size;
-        return true;
-    }
-    bool Fill(int productDir, int stagingDir, const std::string&, TFileOps& ops) override {
-        TDeltaApplier applier(ops);
-        return applier.Apply(m_fd, productDir, stagingDir) == TDeltaError::None;
-    }
-
-private:
-    int m_fd;
-};
 
 std::string Encoded(const QString& name) {
     return QFile::encodeName(name).toStdString();

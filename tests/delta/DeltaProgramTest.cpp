@@ -2,10 +2,9 @@
 #include "DeltaTestSupport.h"
 #include "InstallTestSupport.h"
 #include "TCABFile.h"
-#include "TDeltaApplier.h"
+#include "TDeltaStager.h"
 #include "TFileOps.h"
 #include "TStagedInstall.h"
-#include "TStager.h"
 #include "TUniqueFd.h"
 
 #include <fcntl.h>
@@ -16,29 +15,6 @@ using namespace quorvel;
 namespace {
 
 const QString kPackage = QStringLiteral("app.cab");
-
-// A delta package, read from its open descriptor, filling an install's
-// staging folder as the updater's delta install does.
-class TDeltaPackage : public TStager {
-public:
-    explicit TDeltaPackage(const fs::path& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    bool Declared(std::uint64_t& files, std::uint64_t& bytes) override {
-        TDeltaManifest manifest;
-        if (TDeltaApplier::ReadManifest(m_fd.Get(), manifest) != TDeltaError::None)
-            return false;
-        files = manifest.entries.size();
-        bytes = 0;
-        for (const TDeltaEntry& entry : manifest.entries)
-            bytes += entry.size;
-        return true;
-    }
-    bool Fill(int productDir, int stagingDir, const std::string&, TFileOps& ops) override {
-        return TDeltaApplier(ops).Apply(m_fd.Get(), productDir, stagingDir) == TDeltaError::None;
-    }
-
-private:
-    TUniqueFd m_fd;
-};
 
 // Installs the cabinet whole into folder, as the package of that folder.
 bool InstallFull(const fs::path& cab, const fs::path& folder) {
@@ -89,7 +65,8 @@ TEST(DeltaPrograms, EndWithTheModesOfAFullInstall) {
         ASSERT_TRUE(InstallFull(dir / "old.cab", dir / name));
     }
     ASSERT_TRUE(InstallFull(dir / "new.cab", dir / "full"));
-    TDeltaPackage delta(dir / "app.cab.from-1");
+    const TUniqueFd deltaFd(open((dir / "app.cab.from-1").c_str(), O_RDONLY | O_CLOEXEC));
+    TDeltaStager delta(deltaFd.Get());
     TStagedInstall install(QString::fromStdString((dir / "delta").string()), kPackage, TFileOps::System());
     ASSERT_TRUE(install.Install(delta));
 
