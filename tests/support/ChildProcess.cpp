@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -17,9 +18,6 @@
 extern char** environ;
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return;
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e)
         environment.emplace_back(*e);
@@ -31,7 +29,21 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     for (const auto& e : environment)
         envs.push_back(const_cast<char*>(e.c_str()));
     envs.push_back(nullptr);
+    Start([&] { ::execve(args[0], args.data(), envs.data()); });
+}
 
+ChildProcess::ChildProcess(const std::function<void()>& body) {
+    Start([&] {
+        body();
+        std::fflush(stdout);
+        ::_exit(0);
+    });
+}
+
+void ChildProcess::Start(const std::function<void()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -43,7 +55,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
         ::dup2(fds[1], STDOUT_FILENO);
         ::close(fds[0]);
         ::close(fds[1]);
-        ::execve(args[0], args.data(), envs.data());
+        body();
         ::_exit(127);
     }
     ::close(fds[1]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,10 @@ public:
     // Starts argv[0] with the arguments; extra environment entries
     // "NAME=value" are added to the test's own.
     explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Runs body in a forked copy of the test, which ends when body returns.
+    // Fork only while the test runs no other thread: a lock another thread
+    // holds at that moment stays held for ever in the copy.
+    explicit ChildProcess(const std::function<void()>& body);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -22,6 +27,9 @@ public:
     void Stop();
 
 private:
+    // Forks; in the child, body runs with its output going to the pipe.
+    void Start(const std::function<void()>& body);
+
     int m_pid = -1;
     int m_out = -1;
     std::string m_pending;

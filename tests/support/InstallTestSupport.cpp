@@ -79,8 +79,10 @@ void MarkExecutable(const fs::path& cab, const std::string& name) {
 
 int RunInChild(const std::function<int()>& body) {
     const pid_t child = fork();
-    if (child == 0)
+    if (child == 0) {
+        alarm(60);
         _exit(body());
+    }
     int status = -1;
     if (child > 0)
         waitpid(child, &status, 0);
@@ -107,7 +109,8 @@ int KillAtEveryCall(const std::function<void()>& prepare, const std::function<bo
             check(false, WEXITSTATUS(status) == 0);
             return killed;
         }
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+            << "the child ended with wait status " << status;
         ++killed;
         check(true, false);
     }

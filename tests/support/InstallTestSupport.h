@@ -34,7 +34,11 @@ void MakeCabinetFile(const std::filesystem::path& cab, const std::filesystem::pa
 // sets that attribute, so its bytes in the file table are set in place.
 void MarkExecutable(const std::filesystem::path& cab, const std::string& name);
 
-// Runs body in a forked child and returns its wait status.
+// Runs body in a forked child and returns its wait status. A child that
+// runs for over a minute is ended by SIGALRM, so a hang fails the test at
+// once rather than at its time-out. Fork only while the test runs no other
+// thread (a server of the test's lives in an HttpServerProcess then): a lock
+// another thread holds at that moment stays held for ever in the child.
 int RunInChild(const std::function<int()>& body);
 
 // The lock file of the test package's folder.

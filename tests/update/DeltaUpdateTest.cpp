@@ -1,3 +1,4 @@
+#include "HttpServerProcess.h"
 #include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
@@ -60,12 +61,22 @@ protected:
     // takes the place of those (the first answer given for a path is used).
     void Publish(const std::function<void(LocalHttpServer&)>& first = {}) {
         server = std::make_unique<LocalHttpServer>();
+        Offer(*server, first);
+        url = server->Url(kPackagePath);
+    }
+    // The same from a process of its own, for a test that forks the run.
+    void PublishApart(const std::function<void(LocalHttpServer&)>& first) {
+        server.reset();
+        apart = std::make_unique<HttpServerProcess>([&](LocalHttpServer& on) { Offer(on, first); });
+        url = apart->Url(kPackagePath);
+    }
+    void Offer(LocalHttpServer& on, const std::function<void(LocalHttpServer&)>& first) const {
         if (first)
-            first(*server);
-        server->ServeBytes(kPackagePath, package);
-        server->ServeBytes(kPackagePath + ".release", Statement(package, "DirevidUreziv.cab", 2, 0));
-        server->ServeBytes(kDeltaPath, delta);
-        server->ServeBytes(kDeltaPath + ".release", Statement(delta, "DirevidUreziv.cab.from-1", 2, 1));
+            first(on);
+        on.ServeBytes(kPackagePath, package);
+        on.ServeBytes(kPackagePath + ".release", Statement(package, "DirevidUreziv.cab", 2, 0));
+        on.ServeBytes(kDeltaPath, delta);
+        on.ServeBytes(kDeltaPath + ".release", Statement(delta, "DirevidUreziv.cab.from-1", 2, 1));
     }
 
     void PutOldProduct() {
@@ -86,7 +97,7 @@ protected:
     TUpdateOutcome Run(TFileOps* ops = nullptr, std::uint64_t* lastTotal = nullptr) {
         TUpdateSettings settings;
         settings.folder = QString::fromStdString(folder.Slash());
-        settings.url = QString::fromStdString(server->Url(kPackagePath));
+        settings.url = QString::fromStdString(url);
         settings.key = QString::fromStdString(key.PublicKey().Base64());
         settings.ops = ops;
         TUpdate update(settings);
@@ -128,6 +139,8 @@ protected:
 
     TempDir folder, work;
     std::unique_ptr<LocalHttpServer> server;
+    std::unique_ptr<HttpServerProcess> apart;
+    std::string url;
     TSigningKey key = NewSigningKey();
     Files oldFiles, newFiles;
     std::string package, delta;
@@ -253,7 +266,7 @@ TEST_F(DeltaUpdate, AKillAtEveryFileOperationLeavesTheOldOrTheNewRelease) {
     ASSERT_EQ(Run().reason, TUpdateReason::Installed);
     const Files newProduct = Product();
     // The full package is never served: what is installed comes from the delta.
-    Publish([](LocalHttpServer& server) { server.ServeStatus(kPackagePath, 404); });
+    PublishApart([](LocalHttpServer& server) { server.ServeStatus(kPackagePath, 404); });
     const int killed = KillAtEveryCall(
         [&] { PutOldProduct(); }, [&](TFileOps& ops) { return Run(&ops).reason == TUpdateReason::Installed; },
         [&](bool wasKilled, bool installed) {

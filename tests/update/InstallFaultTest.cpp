@@ -1,3 +1,4 @@
+#include "HttpServerProcess.h"
 #include "InstallTestSupport.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
@@ -68,29 +69,38 @@ protected:
             WriteFile(root / name, bytes);
     }
     // A new server with the package (and, with a key, its statement).
-    std::unique_ptr<LocalHttpServer> Serve(const std::string& bytes, const TSigningKey* signer = nullptr) {
-        auto on = std::make_unique<LocalHttpServer>();
+    void Publish(LocalHttpServer& on, const std::string& bytes, const TSigningKey* signer) const {
         HttpReply reply;
         reply.lastModified = kServerTime;
-        on->ServeBytes(kPath, bytes, reply);
+        on.ServeBytes(kPath, bytes, reply);
         if (signer)
-            on->ServeBytes(std::string(kPath) + ".release", PackageStatement(*signer, bytes, 3));
+            on.ServeBytes(std::string(kPath) + ".release", PackageStatement(*signer, bytes, 3));
+    }
+    std::unique_ptr<LocalHttpServer> Serve(const std::string& bytes, const TSigningKey* signer = nullptr) {
+        auto on = std::make_unique<LocalHttpServer>();
+        Publish(*on, bytes, signer);
         return on;
     }
-    TUpdateSettings Settings(const fs::path& root, const LocalHttpServer* on = nullptr,
+    // The same from a process of its own, for a test that forks the run.
+    std::unique_ptr<HttpServerProcess> ServeApart(const std::string& bytes,
+                                                  const TSigningKey* signer = nullptr) {
+        return std::make_unique<HttpServerProcess>([&](LocalHttpServer& on) { Publish(on, bytes, signer); });
+    }
+    TUpdateSettings Settings(const fs::path& root, const std::string& url = {},
                              const TSigningKey* signer = nullptr, TFileOps* ops = nullptr) const {
         TUpdateSettings settings;
         settings.folder = QString::fromStdString(root.string() + "/");
-        if (on)
-            settings.url = QString::fromStdString(on->Url(kPath));
+        settings.url = QString::fromStdString(url);
         if (signer)
             settings.key = QString::fromStdString(signer->PublicKey().Base64());
         settings.ops = ops;
         return settings;
     }
-    TUpdateOutcome Run(const LocalHttpServer& on, TFileOps* ops = nullptr,
-                       const TSigningKey* signer = nullptr, const fs::path& root = {}) {
-        TUpdate update(Settings(root.empty() ? folder.Path() : root, &on, signer, ops));
+    // A run against a LocalHttpServer or an HttpServerProcess.
+    template <class Server>
+    TUpdateOutcome Run(const Server& on, TFileOps* ops = nullptr, const TSigningKey* signer = nullptr,
+                       const fs::path& root = {}) {
+        TUpdate update(Settings(root.empty() ? folder.Path() : root, on.Url(kPath), signer, ops));
         TWebCopy engine;
         return update.Run(engine);
     }
@@ -141,7 +151,7 @@ TEST_F(InstallFault, AFailedOrInterruptedInstallLeavesTheProductAndNoPackageAndT
         SCOPED_TRACE(c.what);
         PutOldProduct(folder.Path());
         const auto before = Product(folder.Path());
-        const auto on = Serve(c.damagedPackage ? damaged : package);
+        const auto on = ServeApart(c.damagedPackage ? damaged : package);
         FaultyOps ops;
         ops.failRename = c.failRename;
         ops.killAfterRename = c.killAfterRename;
@@ -181,7 +191,7 @@ TEST_F(InstallFault, AFailedOrInterruptedInstallLeavesTheProductAndNoPackageAndT
 // not install never passes for the installed one.
 TEST_F(InstallFault, AKillAtAnyPointOfTheInstallLeavesTheOldOrTheNewReleaseAndNothingOfOurs) {
     const TSigningKey key = NewSigningKey();
-    const auto on = Serve(package, &key);
+    const auto on = ServeApart(package, &key);
     const int killed = KillAtEveryCall(
         [&] {
             PutOldProduct(folder.Path());
