@@ -320,6 +320,128 @@ function(_quorvel_add_shared name output targets external)
   endforeach()
 endfunction()
 
+# The targets a user links, one per component (out_components, in the order
+# of component_names), and the targets installed for them (out_exported): the
+# components' interface targets over the two shared libraries, or the folders'
+# static archives. out_updater: what the Updater component links, as the
+# dependency lines want it; out_updater_targets: the same by exported names.
+function(_quorvel_component_targets out_components out_exported out_updater out_updater_targets component_names
+         component_targets targets)
+  if(NOT QUORVEL_SHARED)
+    list(JOIN QUORVEL_UPDATER_LINKS "|" _updater_links)
+    set(_updater_targets)
+    foreach(target IN LISTS QUORVEL_UPDATER_LINKS)
+      get_target_property(_export ${target} EXPORT_NAME)
+      if(NOT _export)
+        set(_export ${target})
+      endif()
+      list(APPEND _updater_targets Quorvel::${_export})
+    endforeach()
+    set(${out_components} "${component_targets}" PARENT_SCOPE)
+    set(${out_exported} "${targets}" PARENT_SCOPE)
+    set(${out_updater} "${_updater_links}" PARENT_SCOPE)
+    set(${out_updater_targets} "${_updater_targets}" PARENT_SCOPE)
+    return()
+  endif()
+  _quorvel_shared_libraries("${targets}")
+  # Each component is its shared library under the component's name.
+  set(_interfaces)
+  foreach(component target IN ZIP_LISTS component_names component_targets)
+    set(_interface quorvel_component_${component})
+    add_library(${_interface} INTERFACE)
+    set_target_properties(${_interface} PROPERTIES EXPORT_NAME ${component})
+    if(target IN_LIST QUORVEL_WIDGETS_TARGETS)
+      target_link_libraries(${_interface} INTERFACE quorvel_widgets)
+    else()
+      target_link_libraries(${_interface} INTERFACE quorvel_shared)
+    endif()
+    get_target_property(_options ${target} INTERFACE_LINK_OPTIONS)
+    if(_options)
+      target_link_options(${_interface} INTERFACE ${_options})
+    endif()
+    list(APPEND _interfaces ${_interface})
+  endforeach()
+  set(_updater_components Update ProgressDialog Captions Widgets)
+  list(TRANSFORM _updater_components PREPEND Quorvel:: OUTPUT_VARIABLE _updater_targets)
+  set(${out_components} "${_interfaces}" PARENT_SCOPE)
+  set(${out_exported} "${_interfaces}" PARENT_SCOPE)
+  set(${out_updater} "quorvel_component_Update|quorvel_component_Widgets" PARENT_SCOPE)
+  set(${out_updater_targets} "${_updater_targets}" PARENT_SCOPE)
+endfunction()
+
+# The libraries themselves: the two shared libraries (runtime packages, their
+# links in the dev package) and the exported interface targets, or the
+# static archives.
+function(_quorvel_install_binaries targets exported)
+  if(QUORVEL_SHARED)
+    install(TARGETS quorvel_shared EXPORT QuorvelTargets
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    install(TARGETS quorvel_widgets EXPORT QuorvelTargets
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime_widgets NAMELINK_COMPONENT dev
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    install(TARGETS ${exported} EXPORT QuorvelTargets COMPONENT dev)
+    return()
+  endif()
+  foreach(target IN LISTS targets)
+    # Installed names say whose they are: libquorvel_transfer.a, ...
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME quorvel_${target})
+  endforeach()
+  install(TARGETS ${targets} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+endfunction()
+
+# <quorvel/version.h> and the headers. The components' main headers are the
+# public ones, <quorvel/WebCopy.h>; what they include goes below
+# quorvel/detail, off the callers' path.
+function(_quorvel_install_headers headers main_headers)
+  # The release: one version for the libraries, programs and packages.
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${PROJECT_BINARY_DIR}/include/quorvel/version.h @ONLY)
+  set(_staged ${PROJECT_BINARY_DIR}/include-install)
+  _quorvel_stage_headers(${_staged} "${headers}" "${main_headers}")
+  set(_public)
+  set(_detail)
+  foreach(header IN LISTS headers)
+    get_filename_component(_name ${header} NAME)
+    if(_name IN_LIST main_headers)
+      list(APPEND _public ${_staged}/quorvel/${_name})
+    else()
+      list(APPEND _detail ${_staged}/quorvel/detail/${_name})
+    endif()
+  endforeach()
+  install(FILES ${_public} ${PROJECT_BINARY_DIR}/include/quorvel/version.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
+  install(FILES ${_detail} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}/detail COMPONENT dev)
+endfunction()
+
+# quorvel.pc for pkg-config users (and quorvel-widgets.pc with the shared
+# libraries); its prefix is found from where the file is, so the installed
+# tree can move (a package's staging folder included).
+function(_quorvel_install_pkgconfig targets external)
+  file(RELATIVE_PATH _up /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" _up "${_up}")
+  set(QUORVEL_PC_PREFIX "\${pcfiledir}/${_up}")
+  set(QUORVEL_PC_NAME Quorvel)
+  if(NOT QUORVEL_SHARED)
+    set(QUORVEL_PC_DESCRIPTION "transfer engine, cabinets, HTML button, pictures, progress bar, install and update")
+    _quorvel_pkgconfig_lines(QUORVEL_PC_LIBS QUORVEL_PC_REQUIRES "${targets}" "${external}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/quorvel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+    return()
+  endif()
+  # One file per shared library: quorvel (Qt Core) and quorvel-widgets.
+  set(QUORVEL_PC_DESCRIPTION "transfer engine, cabinets, install and update")
+  set(QUORVEL_PC_LIBS -lquorvel)
+  set(QUORVEL_PC_REQUIRES Qt6Core)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel.pc @ONLY)
+  set(QUORVEL_PC_NAME "Quorvel widgets")
+  set(QUORVEL_PC_DESCRIPTION "progress window, HTML button, pictures and progress bar")
+  set(QUORVEL_PC_LIBS -lquorvel-widgets)
+  set(QUORVEL_PC_REQUIRES "quorvel, Qt6Core, Qt6Gui, Qt6Widgets")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel-widgets.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/quorvel.pc ${PROJECT_BINARY_DIR}/quorvel-widgets.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+endfunction()
+
 function(quorvel_install_library)
   set(component_targets)
   set(main_headers)
@@ -341,34 +463,8 @@ function(quorvel_install_library)
     generate_export_header(platform_base BASE_NAME QUORVEL EXPORT_FILE_NAME
                            ${PROJECT_BINARY_DIR}/export/QuorvelExport.h)
   endif()
-  if(QUORVEL_SHARED)
-    _quorvel_shared_libraries("${targets}")
-    # Each component is its shared library under the component's name.
-    set(_exported)
-    foreach(component target IN ZIP_LISTS component_names component_targets)
-      set(_interface quorvel_component_${component})
-      add_library(${_interface} INTERFACE)
-      set_target_properties(${_interface} PROPERTIES EXPORT_NAME ${component})
-      if(target IN_LIST QUORVEL_WIDGETS_TARGETS)
-        target_link_libraries(${_interface} INTERFACE quorvel_widgets)
-      else()
-        target_link_libraries(${_interface} INTERFACE quorvel_shared)
-      endif()
-      get_target_property(_options ${target} INTERFACE_LINK_OPTIONS)
-      if(_options)
-        target_link_options(${_interface} INTERFACE ${_options})
-      endif()
-      list(APPEND _exported ${_interface})
-    endforeach()
-    set(_updater_components Update ProgressDialog Captions Widgets)
-    set(_component_targets)
-    foreach(component IN LISTS component_names)
-      list(APPEND _component_targets quorvel_component_${component})
-    endforeach()
-  else()
-    set(_exported ${targets})
-    set(_component_targets ${component_targets})
-  endif()
+  _quorvel_component_targets(_component_targets _exported _updater_links QUORVEL_UPDATER_TARGETS
+                             "${component_names}" "${component_targets}" "${targets}")
   # After QuorvelExport.h is made, which the headers include.
   _quorvel_header_closure(headers "${targets}" ${main_headers} ${QUORVEL_UPDATER_HEADERS})
   foreach(target IN LISTS _exported)
@@ -381,92 +477,17 @@ function(quorvel_install_library)
     list(APPEND _component_pairs ${component} ${target})
   endforeach()
   # The updater's libraries, found when quorvel_add_updater() is called.
-  if(QUORVEL_SHARED)
-    list(APPEND _component_pairs Updater "quorvel_component_Update|quorvel_component_Widgets")
-  else()
-    list(JOIN QUORVEL_UPDATER_LINKS "|" _updater_links)
-    list(APPEND _component_pairs Updater "${_updater_links}")
-  endif()
+  list(APPEND _component_pairs Updater "${_updater_links}")
   _quorvel_dependency_lines(QUORVEL_FIND_DEPENDENCIES "${_component_pairs}")
 
-  if(QUORVEL_SHARED)
-    install(TARGETS quorvel_shared EXPORT QuorvelTargets
-            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
-            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-    install(TARGETS quorvel_widgets EXPORT QuorvelTargets
-            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime_widgets NAMELINK_COMPONENT dev
-            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-    install(TARGETS ${_exported} EXPORT QuorvelTargets COMPONENT dev)
-  else()
-    foreach(target IN LISTS targets)
-      # Installed names say whose they are: libquorvel_transfer.a, ...
-      set_target_properties(${target} PROPERTIES OUTPUT_NAME quorvel_${target})
-    endforeach()
-    install(TARGETS ${targets} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-  endif()
-  # <quorvel/version.h>: the release, one version for the libraries, programs and packages.
-  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${PROJECT_BINARY_DIR}/include/quorvel/version.h @ONLY)
-  # The components' main headers are the public ones, <quorvel/WebCopy.h>;
-  # what they include goes below quorvel/detail, off the callers' path.
-  set(_staged ${PROJECT_BINARY_DIR}/include-install)
-  _quorvel_stage_headers(${_staged} "${headers}" "${main_headers}")
-  set(_public)
-  set(_detail)
-  foreach(header IN LISTS headers)
-    get_filename_component(_name ${header} NAME)
-    if(_name IN_LIST main_headers)
-      list(APPEND _public ${_staged}/quorvel/${_name})
-    else()
-      list(APPEND _detail ${_staged}/quorvel/detail/${_name})
-    endif()
-  endforeach()
-  install(FILES ${_public} ${PROJECT_BINARY_DIR}/include/quorvel/version.h
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR} COMPONENT dev)
-  install(FILES ${_detail} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR}/detail COMPONENT dev)
-  # quorvel.pc for pkg-config users; its prefix is found from where the file
-  # is, so the installed tree can move (a package's staging folder included).
-  file(RELATIVE_PATH _up /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-  string(REGEX REPLACE "/$" "" _up "${_up}")
-  set(QUORVEL_PC_PREFIX "\${pcfiledir}/${_up}")
-  if(QUORVEL_SHARED)
-    # One file per shared library: quorvel (Qt Core) and quorvel-widgets.
-    set(QUORVEL_PC_NAME Quorvel)
-    set(QUORVEL_PC_DESCRIPTION "transfer engine, cabinets, install and update")
-    set(QUORVEL_PC_LIBS -lquorvel)
-    set(QUORVEL_PC_REQUIRES Qt6Core)
-    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel.pc @ONLY)
-    set(QUORVEL_PC_NAME "Quorvel widgets")
-    set(QUORVEL_PC_DESCRIPTION "progress window, HTML button, pictures and progress bar")
-    set(QUORVEL_PC_LIBS -lquorvel-widgets)
-    set(QUORVEL_PC_REQUIRES "quorvel, Qt6Core, Qt6Gui, Qt6Widgets")
-    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel-widgets.pc @ONLY)
-    install(FILES ${PROJECT_BINARY_DIR}/quorvel.pc ${PROJECT_BINARY_DIR}/quorvel-widgets.pc
-            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
-  else()
-    set(QUORVEL_PC_NAME Quorvel)
-    set(QUORVEL_PC_DESCRIPTION "transfer engine, cabinets, HTML button, pictures, progress bar, install and update")
-    _quorvel_pkgconfig_lines(QUORVEL_PC_LIBS QUORVEL_PC_REQUIRES "${targets}" "${external}")
-    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorvel.pc.in ${PROJECT_BINARY_DIR}/quorvel.pc @ONLY)
-    install(FILES ${PROJECT_BINARY_DIR}/quorvel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
-  endif()
+  _quorvel_install_binaries("${targets}" "${_exported}")
+  _quorvel_install_headers("${headers}" "${main_headers}")
+  _quorvel_install_pkgconfig("${targets}" "${external}")
   install(EXPORT QuorvelTargets NAMESPACE Quorvel:: DESTINATION ${QUORVEL_CMAKE_DIR} COMPONENT dev)
 
+  # The package's CMake files; quorvel_add_updater() links the updater's
+  # libraries by their exported names (QUORVEL_UPDATER_TARGETS).
   set(QUORVEL_COMPONENT_NAMES "${component_names}")
-  # quorvel_add_updater() links the updater's libraries by their exported names.
-  set(QUORVEL_UPDATER_TARGETS)
-  if(QUORVEL_SHARED)
-    list(TRANSFORM _updater_components PREPEND Quorvel:: OUTPUT_VARIABLE QUORVEL_UPDATER_TARGETS)
-  endif()
-  foreach(target IN LISTS QUORVEL_UPDATER_LINKS)
-    if(QUORVEL_SHARED)
-      break()
-    endif()
-    get_target_property(_export ${target} EXPORT_NAME)
-    if(NOT _export)
-      set(_export ${target})
-    endif()
-    list(APPEND QUORVEL_UPDATER_TARGETS Quorvel::${_export})
-  endforeach()
   set(QUORVEL_UPDATER_SOURCE_DIR ${CMAKE_INSTALL_DATADIR}/quorvel/updater)
   # The updater's sources include our headers by their plain names.
   set(QUORVEL_UPDATER_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/${QUORVEL_INCLUDE_SUBDIR})
