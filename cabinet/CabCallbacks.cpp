@@ -4,6 +4,7 @@
 #include "DateTime.h"
 #include "FileMetadata.h"
 #include "TCABFile.h"
+#include "TCabExtraction.h"
 #include "TFileOps.h"
 #include "TTargetFolder.h"
 
@@ -66,7 +67,7 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
     std::vector<std::string> parts;
     if (!TTargetFolder::SplitEntryName(name, parts))
         return -1;
-    if (cab.Verifying)
+    if (TCabExtraction::Verifying(cab))
         return kSinkHandle;
     const std::string base = QFile::encodeName(cab.TargetPath()).toStdString();
     // A target folder that does not exist yet is created with its parents.
@@ -102,7 +103,7 @@ Fdi::FileHandle CopyFile(TCABFile& cab, const Fdi::TNotification& n) {
         fchmod(fd, st.st_mode & 0777);
     else if ((n.attribs & Fdi::kAttribExecute) != 0)
         FileMetadata::MakeRunnable(fd);
-    cab.Output = {dir, leaf, fd};
+    TCabExtraction::Output(cab) = {dir, leaf, fd};
     return fd;
 }
 
@@ -113,9 +114,9 @@ Fdi::FileHandle CloseFile(TCABFile* cab, const Fdi::TNotification& n) {
     if (cab && cab->FileOps)
         cab->FileOps->Closing(static_cast<int>(n.hf));
     const bool closed = CabClose(n.hf) == 0;
-    if (cab && closed && cab->Output.handle == n.hf) {
-        close(cab->Output.dir);
-        cab->Output = {};
+    if (cab && closed && TCabExtraction::Output(*cab).handle == n.hf) {
+        close(TCabExtraction::Output(*cab).dir);
+        TCabExtraction::Output(*cab) = {};
     }
     // A file whose close failed may not hold what was written: stop there.
     return closed ? 1 : 0;

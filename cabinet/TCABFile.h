@@ -15,6 +15,7 @@
 
 namespace quorvel {
 
+class TCabExtraction;
 class TFileOps;
 class TOrderedReads;
 
@@ -102,6 +103,11 @@ public:
     qint64 CurrentFileSize = 0;
     qint64 CurrentBytesWritten = 0;
 
+private:
+    // The extraction's callbacks (CabCallbacks) reach the state below
+    // through TCabExtraction, declared in a header that is not installed.
+    friend class TCabExtraction;
+
     // State of one extraction, kept for the notification handler (the
     // cabinet layer's callbacks); not for callers.
     struct TOutput {
@@ -112,7 +118,6 @@ public:
     TOutput Output;
     bool Verifying = false;
 
-private:
     // Where the cabinet is read from: the descriptor when one is set, else CABFile.
     TCabSource Source(TOrderedReads* ordered = nullptr) const;
     // Reads the cabinet's header (and file table) and, when asked, the file's length.

@@ -1,6 +1,6 @@
 #include "DownloadTarget.h"
 
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 namespace quorvel {
 
@@ -22,7 +22,8 @@ void DownloadTarget::SetTarget(QString targetPath, Words words) {
 bool DownloadTarget::AllowsSize(std::uint64_t announced) {
     if (m_maxSize == 0 || announced <= m_maxSize)
         return true;
-    m_engine.ReportError(WebCopyError::kTooLarge, QStringLiteral("File larger than allowed ") + m_source);
+    TWebCopyRun::ReportError(m_engine, WebCopyError::kTooLarge,
+                             QStringLiteral("File larger than allowed ") + m_source);
     return false;
 }
 
@@ -44,10 +45,10 @@ bool DownloadTarget::Create() {
     if (m_file.Create())
         return true;
     if (m_file.InUse())
-        m_engine.ReportError(WebCopyError::kInUse,
-                             QStringLiteral("File in use by another transfer ") + m_targetPath);
+        TWebCopyRun::ReportError(m_engine, WebCopyError::kInUse,
+                                 QStringLiteral("File in use by another transfer ") + m_targetPath);
     else
-        m_engine.ReportError(WebCopyError::kCannotCreateFile, m_words.createText);
+        TWebCopyRun::ReportError(m_engine, WebCopyError::kCannotCreateFile, m_words.createText);
     return false;
 }
 
@@ -75,9 +76,10 @@ void DownloadTarget::Checkpoint() {
 
 void DownloadTarget::ReportWriteFailure() {
     if (m_file.OverLimit())
-        m_engine.ReportError(WebCopyError::kTooLarge, QStringLiteral("File larger than allowed ") + m_source);
+        TWebCopyRun::ReportError(m_engine, WebCopyError::kTooLarge,
+                                 QStringLiteral("File larger than allowed ") + m_source);
     else
-        m_engine.ReportError(m_words.writeCode, m_words.writeText);
+        TWebCopyRun::ReportError(m_engine, m_words.writeCode, m_words.writeText);
 }
 
 bool DownloadTarget::Finish() {
@@ -93,12 +95,13 @@ bool DownloadTarget::Finish() {
                               QString::fromStdString(m_file.TemporaryPath()), accept);
         if (!accept) {
             m_file.Discard();
-            m_engine.ReportError(WebCopyError::kRefused, QStringLiteral("File refused ") + m_source);
+            TWebCopyRun::ReportError(m_engine, WebCopyError::kRefused,
+                                     QStringLiteral("File refused ") + m_source);
             return false;
         }
     }
     if (!m_file.Replace()) {
-        m_engine.ReportError(WebCopyError::kCannotCreateFile, m_words.createText);
+        TWebCopyRun::ReportError(m_engine, WebCopyError::kCannotCreateFile, m_words.createText);
         return false;
     }
     return true;

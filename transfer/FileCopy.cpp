@@ -5,7 +5,7 @@
 #include "ShareSourceFile.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 #include <filesystem>
 #include <system_error>
@@ -47,7 +47,7 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, DownloadTarget& downloadTa
                 const QString& sourcePath, std::uint64_t size, std::uint32_t startTick) {
     TargetFile& target = downloadTarget.File();
     std::vector<char> block(kBlockSize);
-    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
+    TWebCopyRun::ResetCancel(engine); // an earlier cancel is dropped, the engine's end is not
     std::uint64_t copied = 0;
     // Local files move inside the kernel, round by round, as long as the two
     // files allow it; otherwise through the block buffer.
@@ -79,11 +79,11 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, DownloadTarget& downloadTa
             writeFailed = true;
         }
         // A clean end of the source before its size: it shrank on the way.
-        if (got == 0 && !writeFailed && copied < size && !engine.Cancelled)
+        if (got == 0 && !writeFailed && copied < size && !engine.IsCancelled())
             readFailed = true;
         if (readFailed) {
-            engine.ReportError(WebCopyError::kCopyReadFailed,
-                               QStringLiteral("Error reading source file ") + sourcePath);
+            TWebCopyRun::ReportError(engine, WebCopyError::kCopyReadFailed,
+                                     QStringLiteral("Error reading source file ") + sourcePath);
             return false;
         }
         if (writeFailed) {
@@ -93,10 +93,10 @@ bool CopyBlocks(TWebCopy& engine, SourceFile& source, DownloadTarget& downloadTa
         copied += got;
         RoutineSteps::CopyProgressStep(engine, copied, size, startTick, engine.DlgCopying);
         TransferSteps::ProcessPendingInput(engine);
-        if (got == 0 || engine.Cancelled)
+        if (got == 0 || engine.IsCancelled())
             break;
     }
-    return !engine.Cancelled;
+    return !engine.IsCancelled();
 }
 
 // Everything between connecting the share and disconnecting it.
@@ -112,8 +112,8 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
     const QString targetPath = RoutineSteps::FormTargetPath(engine, targetDir, targetFilename, url);
     const std::string nativeTarget = targetPath.toStdString();
     if (sourcePath == targetPath || (!share && SameFile(nativeSource, nativeTarget))) {
-        engine.ReportError(WebCopyError::kIdenticalFiles,
-                           QStringLiteral("Cannot copy identical files ") + sourcePath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kIdenticalFiles,
+                                 QStringLiteral("Cannot copy identical files ") + sourcePath);
         return false;
     }
 
@@ -126,8 +126,8 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
         source = LocalSourceFile::Open(nativeSource);
     }
     if (!source) {
-        engine.ReportError(WebCopyError::kCannotOpenSource,
-                           QStringLiteral("Cannot open source file ") + sourcePath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotOpenSource,
+                                 QStringLiteral("Cannot open source file ") + sourcePath);
         return false;
     }
 
@@ -141,8 +141,8 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
     }
     std::uint64_t size = 0;
     if (!source->Size(size)) {
-        engine.ReportError(WebCopyError::kCannotSizeSource,
-                           QStringLiteral("Zero length source file ") + sourcePath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotSizeSource,
+                                 QStringLiteral("Zero length source file ") + sourcePath);
         return false;
     }
     DownloadTarget target(engine, idx, 64 * kBlockSize, sourcePath);
@@ -152,8 +152,8 @@ bool CopyFile(TWebCopy& engine, int idx, ShareConnection* share, const QString& 
         return false;
     // Checked again just before the copy: a link may have appeared in between.
     if (!share && SameFile(nativeSource, nativeTarget)) {
-        engine.ReportError(WebCopyError::kIdenticalFiles,
-                           QStringLiteral("Cannot copy identical files ") + sourcePath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kIdenticalFiles,
+                                 QStringLiteral("Cannot copy identical files ") + sourcePath);
         return false;
     }
     target.SetTarget(targetPath, {WebCopyError::kCopyWriteFailed,
@@ -185,14 +185,14 @@ bool FileCopy(TWebCopy& engine, int idx, const QString& userId, const QString& p
             ShareConnection::Connect(host.toStdString(), userId.toStdString(), password.toStdString(), error);
         if (!share) {
             // Nothing was connected, so there is nothing to disconnect.
-            engine.RaiseConnectError();
+            TWebCopyRun::RaiseConnectError(engine);
             return false;
         }
     }
     bool result = CopyFile(engine, idx, share.get(), host, url, targetDir, targetFilename, copyNewerOnly,
                            date, noNewFile);
     if (share && !share->Disconnect()) {
-        engine.RaiseConnectError();
+        TWebCopyRun::RaiseConnectError(engine);
         result = false;
     }
     return result;

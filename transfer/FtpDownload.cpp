@@ -5,7 +5,7 @@
 #include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 namespace quorvel {
 
@@ -18,16 +18,16 @@ constexpr std::size_t kBlockSize = 4096;
 // cancel, which is not.
 bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, DownloadTarget& target, const QString& url,
                 bool listed, std::uint64_t size) {
-    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
+    TWebCopyRun::ResetCancel(engine); // an earlier cancel is dropped, the engine's end is not
     TargetFile& file = target.File();
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block
     std::uint64_t received = 0;
     std::size_t readCount = kBlockSize;
-    while (readCount > 0 && !engine.Cancelled) {
+    while (readCount > 0 && !engine.IsCancelled()) {
         TransferSteps::ProcessPendingInput(engine, window.get());
         if (!remote.Read(file.Next(), kBlockSize, readCount)) {
-            if (engine.Cancelled)
+            if (engine.IsCancelled())
                 return false;
             RoutineSteps::ReportInetError(engine, remote.LastError());
             return false;
@@ -40,12 +40,13 @@ bool ReadRemote(TWebCopy& engine, InetFtpFile& remote, DownloadTarget& target, c
         TransferSteps::ProgressStep(engine, window.get(), received, listed ? size : 0, startTick,
                                     engine.DlgDwnload);
     }
-    if (engine.Cancelled)
+    if (engine.IsCancelled())
         return false;
     // A server that ends the data early without saying so still delivered less
     // than it listed: that is no success.
     if (listed && received < size) {
-        engine.ReportError(WebCopyError::kShortBody, QStringLiteral("Incomplete file received ") + url);
+        TWebCopyRun::ReportError(engine, WebCopyError::kShortBody,
+                                 QStringLiteral("Incomplete file received ") + url);
         return false;
     }
     return true;
@@ -84,8 +85,8 @@ bool FtpDownload(TWebCopy& engine, int idx, const QString& userId, const QString
     std::unique_ptr<InetFtpFile> remote = connection->OpenRead(fileName.toStdString());
     TransferSteps::ProcessPendingInput(engine);
     if (!remote) {
-        if (!engine.Cancelled)
-            engine.RaiseURLNotFound(url);
+        if (!engine.IsCancelled())
+            TWebCopyRun::RaiseURLNotFound(engine, url);
         return false;
     }
 

@@ -3,7 +3,7 @@
 #include "DateTime.h"
 #include "InetSession.h"
 #include "RoutineSteps.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 namespace quorvel {
 
@@ -22,11 +22,13 @@ std::unique_ptr<InetFtpConnection> Connect(TWebCopy& engine, const QString& user
     InetError error = InetError::kNone;
     // A run without a session (it could not be opened) reaches no server.
     std::unique_ptr<InetFtpConnection> connection =
-        engine.Session ? InetFtpConnection::Connect(login, engine.Session->CancelFlag(), error) : nullptr;
+        TWebCopyRun::Session(engine)
+            ? InetFtpConnection::Connect(login, TWebCopyRun::Session(engine)->CancelFlag(), error)
+            : nullptr;
     // A cancel that ended the wait for the server is no connection failure.
-    if (!connection && !engine.Cancelled)
-        engine.ReportError(WebCopyError::kCannotConnect,
-                           QStringLiteral("Cannot connect to FTP server ") + host);
+    if (!connection && !engine.IsCancelled())
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotConnect,
+                                 QStringLiteral("Cannot connect to FTP server ") + host);
     return connection;
 }
 
@@ -37,8 +39,8 @@ TDateTime EntryDate(const InetFtpEntry& entry) {
 bool CheckListedDate(TWebCopy& engine, int idx, const InetFtpEntry& entry, const QString& name,
                      const QString& host, TDateTime& date, bool& noNewFile) {
     if (!entry.hasTime) {
-        engine.ReportError(WebCopyError::kNoServerDate,
-                           QStringLiteral("No valid modification date from server ") + host);
+        TWebCopyRun::ReportError(engine, WebCopyError::kNoServerDate,
+                                 QStringLiteral("No valid modification date from server ") + host);
         return false;
     }
     return RoutineSteps::CheckSourceDate(engine, idx, EntryDate(entry), name, date, noNewFile);

@@ -5,7 +5,7 @@
 #include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 namespace quorvel {
 
@@ -20,19 +20,20 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
                std::uint64_t size) {
     std::size_t written = kBlockSize;
     std::uint64_t sent = 0;
-    engine.ResetCancel(); // an earlier cancel is dropped, the engine's end is not
+    TWebCopyRun::ResetCancel(engine); // an earlier cancel is dropped, the engine's end is not
     const std::uint32_t startTick = engine.TickCount();
     const auto window = engine.ProgressWindow(); // fetched once, not per block
-    while (written == kBlockSize && !engine.Cancelled) {
+    while (written == kBlockSize && !engine.IsCancelled()) {
         TransferSteps::ProcessPendingInput(engine, window.get());
         std::size_t readCount = 0;
         const char* block = nullptr; // a view of the file's buffer: no copy per block
         if (!local.ReadBlock(kBlockSize, block, readCount)) {
-            engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+            TWebCopyRun::ReportError(engine, WebCopyError::kReadFailed,
+                                     QStringLiteral("Error reading file ") + localPath);
             return false;
         }
         if (!remote.Write(block, readCount, written)) {
-            if (engine.Cancelled)
+            if (engine.IsCancelled())
                 return true;
             RoutineSteps::ReportInetError(engine, remote.LastError());
             return false;
@@ -40,18 +41,19 @@ bool SendLocal(TWebCopy& engine, LocalSourceFile& local, InetFtpFile& remote, co
         sent += written;
         TransferSteps::ProgressStep(engine, window.get(), sent, size, startTick, engine.DlgUpload);
     }
-    if (engine.Cancelled)
+    if (engine.IsCancelled())
         return true; // the remote file keeps what was sent
     // A file that changed length on the way was not sent as it is: the
     // transfer is abandoned rather than confirmed.
     if (sent != size) {
-        engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kReadFailed,
+                                 QStringLiteral("Error reading file ") + localPath);
         return false;
     }
     if (!remote.Finish()) {
-        if (!engine.Cancelled)
+        if (!engine.IsCancelled())
             RoutineSteps::ReportInetError(engine, remote.LastError());
-        return engine.Cancelled;
+        return engine.IsCancelled();
     }
     return true;
 }
@@ -93,18 +95,19 @@ bool FtpUpload(TWebCopy& engine, int idx, const QString& userId, const QString& 
     std::unique_ptr<LocalSourceFile> local = LocalSourceFile::Open(localPath);
     std::uint64_t size = 0;
     if (!local || !local->Size(size)) {
-        engine.ReportError(WebCopyError::kCannotOpenSource, QStringLiteral("Cannot open target file ") + url);
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotOpenSource,
+                                 QStringLiteral("Cannot open target file ") + url);
         return false;
     }
     std::unique_ptr<InetFtpFile> remote = connection->OpenWrite(remoteName.toStdString());
     if (!remote) {
-        if (!engine.Cancelled)
-            engine.RaiseURLNotFound(url);
+        if (!engine.IsCancelled())
+            TWebCopyRun::RaiseURLNotFound(engine, url);
         return false;
     }
     TransferSteps::ProcessPendingInput(engine);
-    engine.LastTargetFile = QString::fromStdString(localPath);
-    engine.LastTargetDir = QString::fromStdString(remoteFolder);
+    TWebCopyRun::SetLastTarget(engine, QString::fromStdString(localPath),
+                               QString::fromStdString(remoteFolder));
     return SendLocal(engine, *local, *remote, url, size);
 }
 

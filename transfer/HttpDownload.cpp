@@ -7,8 +7,8 @@
 #include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
 #include "WebCopyErrors.h"
+#include "WebCopyRun.h"
 
 #include <memory>
 
@@ -82,8 +82,8 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     } catch (const EConvertError&) {
         // Without a server date nothing can be compared; the job fails with a
         // report instead of ending the whole run.
-        engine.ReportError(WebCopyError::kNoServerDate,
-                           QStringLiteral("No valid modification date from server ") + url);
+        TWebCopyRun::ReportError(engine, WebCopyError::kNoServerDate,
+                                 QStringLiteral("No valid modification date from server ") + url);
         return DateCheck::Stop;
     }
     if (engine.OnFileDateCheck) {
@@ -98,7 +98,7 @@ DateCheck CheckServerDate(TWebCopy& engine, int idx, InetRequest& request, const
     }
     noNewFile = true;
     date = serverDate;
-    engine.RaiseNoNewFileFound(shortName, date, serverDate);
+    TWebCopyRun::RaiseNoNewFileFound(engine, shortName, date, serverDate);
     return DateCheck::Refused;
 }
 
@@ -115,11 +115,11 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
     std::size_t readCount = kBlockSize;
     // The run's window stays the same during the transfer.
     const auto window = engine.ProgressWindow();
-    while (readCount > 0 && !engine.Cancelled) {
+    while (readCount > 0 && !engine.IsCancelled()) {
         TransferSteps::ProcessPendingInput(engine, window.get());
         if (!request.Read(file.Next(), kBlockSize, readCount)) {
             // A cancel that cut the wait short is no failure of the transfer.
-            if (engine.Cancelled)
+            if (engine.IsCancelled())
                 return false;
             RoutineSteps::ReportInetError(engine, request.LastError());
             return false;
@@ -131,8 +131,8 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
         received += readCount;
         // A body past its announced length is no file the server meant.
         if (total > 0 && received > total) {
-            engine.ReportError(WebCopyError::kShortBody,
-                               QStringLiteral("File longer than announced received ") + targetPath);
+            TWebCopyRun::ReportError(engine, WebCopyError::kShortBody,
+                                     QStringLiteral("File longer than announced received ") + targetPath);
             return false;
         }
         target.Checkpoint();
@@ -140,11 +140,11 @@ bool ReadBody(TWebCopy& engine, InetRequest& request, DownloadTarget& target, co
                                     resumed);
         TransferSteps::ProcessPendingInput(engine, window.get());
     }
-    if (engine.Cancelled)
+    if (engine.IsCancelled())
         return false;
     if (total > 0 && received < total) {
-        engine.ReportError(WebCopyError::kShortBody,
-                           QStringLiteral("Incomplete file received ") + targetPath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kShortBody,
+                                 QStringLiteral("Incomplete file received ") + targetPath);
         return false;
     }
     return true;
@@ -199,7 +199,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     }
 
     TransferSteps::ProcessPendingInput(engine);
-    InetSession* session = engine.Session.get();
+    InetSession* session = TWebCopyRun::Session(engine).get();
     const DeadlineGuard deadline(session, engine, idx);
     RequestGuard request(session, nullptr);
     // At most twice: a range request whose answer does not fit the kept file
@@ -224,17 +224,17 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     if (!request.get()) {
         // A cancel that cut the connect or the wait for the headers short
         // is not a missing URL.
-        if (engine.Cancelled)
+        if (engine.IsCancelled())
             return false;
-        engine.RaiseURLNotFound(fullUrl);
+        TWebCopyRun::RaiseURLNotFound(engine, fullUrl);
         return false;
     }
     std::uint32_t status = 0;
     request.get()->QueryStatusCode(status);
     if (status >= 300) {
         request.Close();
-        engine.ReportError(WebCopyErrorFromHttpStatus(static_cast<int>(status)),
-                           QStringLiteral("Returned http error code ") + QString::number(status));
+        TWebCopyRun::ReportError(engine, WebCopyErrorFromHttpStatus(static_cast<int>(status)),
+                                 QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }
     if (copyNewerOnly || engine.OnFileDateCheck) {
@@ -248,7 +248,7 @@ bool HttpDownload(TWebCopy& engine, int idx, const QString& url, const QString& 
     }
     // A cancel asked for before the first block (for example by the date
     // check handler) ends the job here, before any file is made.
-    if (engine.Cancelled)
+    if (engine.IsCancelled())
         return false;
 
     QString targetPath;

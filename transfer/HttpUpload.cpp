@@ -5,8 +5,8 @@
 #include "RoutineSteps.h"
 #include "TransferRoutines.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
 #include "WebCopyErrors.h"
+#include "WebCopyRun.h"
 
 #include <QFileInfo>
 
@@ -24,15 +24,16 @@ bool SendBody(TWebCopy& engine, LocalSourceFile& local, InetUpload& upload, cons
     const auto window = engine.ProgressWindow(); // fetched once, not per block
     std::uint64_t sent = 0;
     std::size_t readCount = kBlockSize;
-    while (readCount == kBlockSize && !engine.Cancelled) {
+    while (readCount == kBlockSize && !engine.IsCancelled()) {
         const char* block = nullptr; // a view of the file's buffer: no copy per block
         if (!local.ReadBlock(kBlockSize, block, readCount)) {
-            engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+            TWebCopyRun::ReportError(engine, WebCopyError::kReadFailed,
+                                     QStringLiteral("Error reading file ") + localPath);
             return false;
         }
         std::size_t written = 0;
         if (!upload.Write(block, readCount, written)) {
-            if (!engine.Cancelled)
+            if (!engine.IsCancelled())
                 RoutineSteps::ReportInetError(engine, upload.LastError());
             return false;
         }
@@ -42,11 +43,12 @@ bool SendBody(TWebCopy& engine, LocalSourceFile& local, InetUpload& upload, cons
     }
     // A file that changed length since it was opened cannot match the length
     // announced to the server.
-    if (!engine.Cancelled && sent != size) {
-        engine.ReportError(WebCopyError::kReadFailed, QStringLiteral("Error reading file ") + localPath);
+    if (!engine.IsCancelled() && sent != size) {
+        TWebCopyRun::ReportError(engine, WebCopyError::kReadFailed,
+                                 QStringLiteral("Error reading file ") + localPath);
         return false;
     }
-    return !engine.Cancelled;
+    return !engine.IsCancelled();
 }
 
 } // namespace
@@ -74,38 +76,39 @@ bool HttpUpload(TWebCopy& engine, const QString& url, const QString& targetDir, 
     const std::string requestUrl =
         fullUrl.contains(QStringLiteral("://")) ? fullUrl.toStdString() : "http://" + fullUrl.toStdString();
     std::unique_ptr<InetUpload> upload =
-        engine.Session
-            ? InetUpload::Open(*engine.Session, requestUrl, verb, engine.Session->CancelFlag(), error)
-            : nullptr;
+        TWebCopyRun::Session(engine) ? InetUpload::Open(*TWebCopyRun::Session(engine), requestUrl, verb,
+                                                        TWebCopyRun::Session(engine)->CancelFlag(), error)
+                                     : nullptr;
     if (!upload) {
-        engine.ReportError(WebCopyError::kCannotConnect, QStringLiteral("Cannot connect to server ") + host);
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotConnect,
+                                 QStringLiteral("Cannot connect to server ") + host);
         return false;
     }
     // Opened for reading only: a read-only file can be sent.
     std::unique_ptr<LocalSourceFile> local = LocalSourceFile::Open(nativePath);
     std::uint64_t size = 0;
     if (!local || !local->Size(size)) {
-        engine.ReportError(WebCopyError::kCannotOpenSource,
-                           QStringLiteral("Cannot open target file ") + localPath);
+        TWebCopyRun::ReportError(engine, WebCopyError::kCannotOpenSource,
+                                 QStringLiteral("Cannot open target file ") + localPath);
         return false;
     }
     if (!upload->Send(size)) {
-        if (!engine.Cancelled)
+        if (!engine.IsCancelled())
             RoutineSteps::ReportInetError(engine, upload->LastError());
         return false;
     }
     if (!SendBody(engine, *local, *upload, localPath, size))
         return false;
     if (!upload->End()) {
-        if (!engine.Cancelled)
+        if (!engine.IsCancelled())
             RoutineSteps::ReportInetError(engine, upload->LastError());
         return false;
     }
     // The server's answer decides: an error status is no success.
     std::uint32_t status = 0;
     if (upload->QueryStatusCode(status) && status >= 300) {
-        engine.ReportError(WebCopyErrorFromHttpStatus(static_cast<int>(status)),
-                           QStringLiteral("Returned http error code ") + QString::number(status));
+        TWebCopyRun::ReportError(engine, WebCopyErrorFromHttpStatus(static_cast<int>(status)),
+                                 QStringLiteral("Returned http error code ") + QString::number(status));
         return false;
     }
     return true;

@@ -3,7 +3,7 @@
 #include "InetSession.h"
 #include "InetWaitHook.h"
 #include "TransferSteps.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 #include <exception>
 
@@ -13,12 +13,12 @@ namespace {
 
 void BuildProgressWindow(TWebCopy& engine) {
     auto window = std::make_shared<TProgressWindow>(engine, engine.CaptionHeight());
-    engine.SetProgressWindow(window);
+    TWebCopyRun::SetProgressWindow(engine, window);
     // A run started by StartTransfers had its flag cleared there, on the
     // caller's thread, so that a cancel asked for right after the start is
     // not lost; a run called directly starts afresh here.
     if (!TWCopyThread::IsWorkerOf(&engine))
-        engine.ResetCancel();
+        TWebCopyRun::ResetCancel(engine);
     if (engine.ShowDialog)
         window->Show();
 }
@@ -62,10 +62,11 @@ bool RunOne(TWebCopy& engine, int idx, TWebCopyItem& job, TDateTime& date, bool&
     try {
         return Dispatch(engine, idx, job, date, noNewFile);
     } catch (const std::exception& e) {
-        engine.ReportError(WebCopyError::kInternalFailure,
-                           QStringLiteral("Transfer failed ") + QString::fromUtf8(e.what()));
+        TWebCopyRun::ReportError(engine, WebCopyError::kInternalFailure,
+                                 QStringLiteral("Transfer failed ") + QString::fromUtf8(e.what()));
     } catch (...) {
-        engine.ReportError(WebCopyError::kInternalFailure, QStringLiteral("Transfer failed ") + job.URL);
+        TWebCopyRun::ReportError(engine, WebCopyError::kInternalFailure,
+                                 QStringLiteral("Transfer failed ") + job.URL);
     }
     return false;
 }
@@ -76,12 +77,12 @@ void EndOfRun(TWebCopy& engine) {
         return;
     const bool keep = engine.ShowOpenFile || engine.ShowOpenFolder;
     TransferSteps::ProcessPendingInput(engine);
-    window->EndRun(keep, engine.Cancelled, engine.LastTargetFile, engine.LastTargetDir);
+    window->EndRun(keep, engine.IsCancelled(), engine.LastTargetFile(), engine.LastTargetDir());
     // A Cancel pressed between the last pending-input step and the end.
     TransferSteps::ProcessPendingInput(engine);
     if (!keep) {
         window->Detach();
-        engine.SetProgressWindow(nullptr);
+        TWebCopyRun::SetProgressWindow(engine, nullptr);
     }
 }
 
@@ -89,21 +90,22 @@ void EndOfRun(TWebCopy& engine) {
 
 void RunJobs(TWebCopy& engine) {
     BuildProgressWindow(engine);
-    engine.Session.reset();
+    TWebCopyRun::Session(engine).reset();
     if (CountNetworkJobs(engine) > 0)
         // The session watches the cancel flag, so a cancel (or the engine's
         // end) cuts short a connect or a read that is waiting on the server.
-        engine.Session = InetSession::Open("WebCopy", engine.Proxy.toStdString(), &engine.Cancelled);
+        TWebCopyRun::Session(engine) =
+            InetSession::Open("WebCopy", engine.Proxy.toStdString(), &engine.CancelFlag());
     // A transfer that waits for the network first shows its latest block.
     const InetWaitHook publishBeforeWaiting([&engine] { TransferSteps::PublishPendingProgress(engine); });
-    engine.CurrentNumber = 0;
+    TWebCopyRun::CurrentNumber(engine) = 0;
     const int count = engine.Items().Count();
     for (int i = 0; i < count; ++i) {
         TWebCopyItem& job = *engine.Items()[i];
         if (!job.Active)
             continue;
-        ++engine.CurrentNumber;
-        engine.RaiseFileStart(i);
+        ++TWebCopyRun::CurrentNumber(engine);
+        TWebCopyRun::RaiseFileStart(engine, i);
         if (const auto window = engine.ProgressWindow())
             window->SetCaption(DirectionWord(engine, job.Protocol) + QStringLiteral(" ..."));
         TDateTime date = job.FileDate;
@@ -112,14 +114,14 @@ void RunJobs(TWebCopy& engine) {
         // A job that ended within a tick of its last block shows that block.
         TransferSteps::PublishPendingProgress(engine);
         job.NewDate = date;
-        job.CopySucceeded = result && !engine.Cancelled;
+        job.CopySucceeded = result && !engine.IsCancelled();
         job.NoNewFile = noNewFile;
-        if (engine.Cancelled)
+        if (engine.IsCancelled())
             break;
-        engine.RaiseFileDone(i);
+        TWebCopyRun::RaiseFileDone(engine, i);
     }
-    engine.Session.reset();
-    engine.RaiseCopyDone();
+    TWebCopyRun::Session(engine).reset();
+    TWebCopyRun::RaiseCopyDone(engine);
     EndOfRun(engine);
 }
 

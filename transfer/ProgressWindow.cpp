@@ -185,7 +185,7 @@ void TProgressWindow::PressCancel() {
         }
     }
     if (engine)
-        engine->Cancelled = true;
+        engine->CancelTransfers();
     PostUpdate();
 }
 

@@ -3,8 +3,8 @@
 #include "InetError.h"
 
 #include "ProgressMeter.h"
-#include "WebCopy.h"
 #include "WebCopyErrors.h"
+#include "WebCopyRun.h"
 
 #include <QFileInfo>
 
@@ -18,8 +18,8 @@ QString FormTargetPath(TWebCopy& engine, const QString& targetDir, const QString
         targetFilename.isEmpty() ? UrlFileName(source.toStdString()) : targetFilename.toStdString();
     const QString targetPath =
         QString::fromStdString(LocalPath(JoinTargetPath(targetDir.toStdString(), name)));
-    engine.LastTargetFile = targetPath;
-    engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
+    TWebCopyRun::SetLastTarget(engine, targetPath,
+                               QString::fromStdString(LocalPath(targetDir.toStdString())));
     return targetPath;
 }
 
@@ -34,7 +34,7 @@ bool AllowOverwrite(TWebCopy& engine, const QString& targetPath) {
 
 void CopyProgressStep(TWebCopy& engine, std::uint64_t done, std::uint64_t total, std::uint32_t startTick,
                       const QString& verb) {
-    engine.RaiseCopyProgress(done, total);
+    TWebCopyRun::RaiseCopyProgress(engine, done, total);
     const auto window = engine.ProgressWindow();
     if (!window)
         return;
@@ -66,14 +66,14 @@ bool CheckSourceDate(TWebCopy& engine, int idx, TDateTime sourceDate, const QStr
     }
     noNewFile = true;
     date = sourceDate;
-    engine.RaiseNoNewFileFound(name, date, sourceDate);
+    TWebCopyRun::RaiseNoNewFileFound(engine, name, date, sourceDate);
     return false;
 }
 
 void ReportInetError(TWebCopy& engine, InetError code) {
     if (code == InetError::kNone)
         code = InetError::kConnectionAborted;
-    engine.ReportError(WebCopyErrorFromInet(code), QString::fromStdString(InetErrorText(code)));
+    TWebCopyRun::ReportError(engine, WebCopyErrorFromInet(code), QString::fromStdString(InetErrorText(code)));
 }
 
 } // namespace RoutineSteps

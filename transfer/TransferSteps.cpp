@@ -1,6 +1,6 @@
 #include "TransferSteps.h"
 
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 #include <QFileInfo>
 
@@ -103,7 +103,7 @@ void WriteFileLine(TWebCopy& engine, const QString& name, const QString& directi
                    bool showServer) {
     QString counter;
     if (engine.Items().Count() >= 2)
-        counter = QString::number(engine.CurrentNumber) + QLatin1Char(' ') + engine.DlgFileOfLabel +
+        counter = QString::number(engine.CurrentNumber()) + QLatin1Char(' ') + engine.DlgFileOfLabel +
                   QLatin1Char(' ') + QString::number(CountActiveJobs(engine)) + QStringLiteral(" : ");
     QString line = engine.DlgFileLabel + QLatin1Char(' ') + counter + name;
     if (showServer)
@@ -123,8 +123,8 @@ QString TargetPathOf(const QString& targetDir, const QString& targetFilename, co
 bool SettleTargetPath(TWebCopy& engine, const QString& targetDir, const QString& targetFilename,
                       const QString& source, QString& targetPath) {
     targetPath = TargetPathOf(targetDir, targetFilename, source);
-    engine.LastTargetFile = targetPath;
-    engine.LastTargetDir = QString::fromStdString(LocalPath(targetDir.toStdString()));
+    TWebCopyRun::SetLastTarget(engine, targetPath,
+                               QString::fromStdString(LocalPath(targetDir.toStdString())));
     if (!QFileInfo::exists(targetPath) || !engine.OnCopyOverWrite)
         return true;
     bool allow = true;
@@ -163,9 +163,9 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
             // is shown in hundredths): the window is written when they do.
             if (ProgressPercent(done, total) != shown.bar || !FormatSize(done).isSharedWith(shown.doneText))
                 WriteBarAndProgressLine(engine, *window, done, total);
-            engine.OnCopyProgress(&engine, engine.CurrentNumber, done, total);
+            engine.OnCopyProgress(&engine, engine.CurrentNumber(), done, total);
         }
-        Q_EMIT engine.CopyProgress(engine.CurrentNumber, done, total);
+        Q_EMIT engine.CopyProgress(engine.CurrentNumber(), done, total);
         shown.done = done;
         shown.total = total;
         shown.resumed = resumed;
@@ -186,7 +186,7 @@ void ProgressStep(TWebCopy& engine, TProgressWindow* window, std::uint64_t done,
     shown.pending = false;
     if (window)
         WriteBarAndProgressLine(engine, *window, done, total);
-    engine.RaiseCopyProgress(done, total);
+    TWebCopyRun::RaiseCopyProgress(engine, done, total);
     if (window)
         WriteTitleRateAndTime(engine, *window, done, total, startTick, verb, resumed);
 }
@@ -211,7 +211,7 @@ void ProcessPendingInput(TWebCopy& engine) {
 
 void ProcessPendingInput(TWebCopy& engine, TProgressWindow* window) {
     if (window && window->TakeCancelPress())
-        engine.RaiseCopyCancel();
+        TWebCopyRun::RaiseCopyCancel(engine);
 }
 
 } // namespace TransferSteps

@@ -1,6 +1,6 @@
 #include "WCopyThread.h"
 
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 namespace quorvel {
 
@@ -16,7 +16,7 @@ bool TWCopyThread::IsWorkerOf(const TWebCopy* engine) {
 }
 
 TWCopyThread::TWCopyThread(TWebCopy* engine) : m_engine(engine) {
-    m_engine->RunStarted([this] { Execute(); });
+    TWebCopyRun::RunStarted(*m_engine, [this] { Execute(); });
 }
 
 void TWCopyThread::Execute() {
@@ -28,7 +28,7 @@ void TWCopyThread::Execute() {
         // Nothing may escape a worker thread; the routines report their own failures.
     }
     delete this;
-    engine->RunEnded(); // last touch of the engine: it may be freed right after
+    TWebCopyRun::RunEnded(*engine); // last touch of the engine: it may be freed right after
 }
 
 } // namespace quorvel

@@ -31,9 +31,9 @@ TWebCopy::TWebCopy(QObject* owner) : TComponent(owner), m_captionHeight(StyleCap
 }
 
 TWebCopy::~TWebCopy() {
-    // m_ending first: a worker that clears Cancelled after this point sees it.
+    // m_ending first: a worker that clears the cancel flag after this point sees it.
     m_ending = true;
-    Cancelled = true;
+    m_run.Cancelled = true;
     WaitForWorkers();
     if (auto window = ProgressWindow())
         window->Detach();
@@ -43,9 +43,9 @@ TWebCopy::~TWebCopy() {
 }
 
 void TWebCopy::ResetCancel() {
-    Cancelled = false;
+    m_run.Cancelled = false;
     if (m_ending)
-        Cancelled = true;
+        m_run.Cancelled = true;
 }
 
 void TWebCopy::StartTransfers() {
@@ -79,8 +79,8 @@ void TWebCopy::SetProgressWindow(std::shared_ptr<TProgressWindow> window) {
 }
 
 std::uint32_t TWebCopy::TickCount() const {
-    if (TickSource)
-        return TickSource();
+    if (m_run.TickSource)
+        return m_run.TickSource();
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

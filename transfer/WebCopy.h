@@ -23,6 +23,7 @@
 namespace quorvel {
 
 class InetSession;
+class TWebCopyRun;
 
 // Runs a list of transfer jobs, one after another, on a worker thread of its
 // own, keeps a progress window and reports through its events. Every event is
@@ -135,48 +136,40 @@ public:
     // going, it first waits for that run's worker to end (the owner starts a
     // run only once the previous one has reported its end, so the wait is
     // short); called from a handler on the worker, it does not wait. The
-    // run's Cancelled is cleared here, so a CancelTransfers made right after
-    // this returns always reaches the new run.
+    // run's cancel flag is cleared here, so a CancelTransfers made right
+    // after this returns always reaches the new run.
     void StartTransfers();
-    // Asks the current run to stop at its next check; safe from any thread.
-    void CancelTransfers() { Cancelled = true; }
-    // Clears Cancelled for a new run, unless the engine is being destroyed:
-    // a run that starts while the destructor waits for it is cancelled too.
-    void ResetCancel();
+    // Asks the current run to stop at its next check; safe from any thread,
+    // and from a signal handler (a lock-free atomic store).
+    void CancelTransfers() { m_run.Cancelled = true; }
 
-    // Run-time state of the current run.
-    std::atomic<bool> Cancelled{false};
-    int CurrentNumber = 0;
-    std::unique_ptr<InetSession> Session;
-    QString LastTargetFile;
-    QString LastTargetDir;
+    // Read-only views of the current (or last) run. The run changes them on
+    // its worker thread: read them from its handlers, or once it has ended.
+    // Whether the run was cancelled (by CancelTransfers, the progress
+    // window's Cancel button or the engine's end).
+    bool IsCancelled() const { return m_run.Cancelled; }
+    // The cancel flag itself, for a caller's own transfers that should stop
+    // with the run (InetSession's cancel flag); it stays valid as long as
+    // the engine.
+    const std::atomic<bool>& CancelFlag() const { return m_run.Cancelled; }
+    // The number of the active job being run, counted from 1.
+    int CurrentNumber() const { return m_run.CurrentNumber; }
+    // The local file the last transfer wrote or sent, and its folder (for an
+    // FTP upload, the remote folder).
+    QString LastTargetFile() const { return m_run.LastTargetFile; }
+    QString LastTargetDir() const { return m_run.LastTargetDir; }
 
     // The progress window of the current run: built at the start of every
     // run, gone (nullptr) after a run unless an Open button kept it. Its
     // getters may be used from any thread.
     std::shared_ptr<TProgressWindow> ProgressWindow() const;
-    void SetProgressWindow(std::shared_ptr<TProgressWindow> window);
 
-    // Milliseconds source for rates and times left, wrapping at 2^32. Empty
-    // means a monotonic clock; tests install a fake one.
-    std::function<std::uint32_t()> TickSource;
+    // Milliseconds for rates and times left, wrapping at 2^32: a monotonic
+    // clock, unless a test replaced it (TWebCopyRun::SetTickSource).
     std::uint32_t TickCount() const;
 
     // Height of a window title bar, used by the progress window's layout.
     int CaptionHeight() const { return m_captionHeight; }
-
-    // Raises OnError then OnErrorInfo for one failure.
-    void ReportError(WebCopyError code, const QString& info);
-
-    // Raise one event: its callback when bound, then its signal.
-    void RaiseFileStart(int idx);
-    void RaiseFileDone(int idx);
-    void RaiseCopyDone();
-    void RaiseCopyCancel();
-    void RaiseCopyProgress(std::uint64_t size, std::uint64_t totsize);
-    void RaiseConnectError();
-    void RaiseURLNotFound(const QString& url);
-    void RaiseNoNewFileFound(const QString& tgtfile, TDateTime curdate, TDateTime newdate);
 
 Q_SIGNALS:
     // The notification events as signals, emitted on the worker thread right
@@ -194,13 +187,24 @@ Q_SIGNALS:
     void URLNotFound(const QString& url);
     void NoNewFileFound(const QString& tgtfile, quorvel::TDateTime curdate, quorvel::TDateTime newdate);
 
-public:
-    // Book-keeping of worker threads (TWCopyThread): a run is counted from
-    // its start to its RunEnded, and its thread is kept until joined.
-    void RunStarted(const std::function<void()>& body);
-    void RunEnded();
-
 private:
+    // The engine's routines (free functions of transfer/) reach the run
+    // state and raise the events through TWebCopyRun, a header of transfer/
+    // that is not installed: a caller cannot change a run from outside.
+    friend class TWebCopyRun;
+
+    // Run-time state of the current run.
+    struct TRunState {
+        std::atomic<bool> Cancelled{false};
+        int CurrentNumber = 0;
+        std::unique_ptr<InetSession> Session;
+        QString LastTargetFile;
+        QString LastTargetDir;
+        // Replaces the monotonic clock when set (tests).
+        std::function<std::uint32_t()> TickSource;
+    };
+
+    TRunState m_run;
     TWebCopyItems m_items{this};
     int m_captionHeight;
     mutable std::mutex m_windowMutex;
@@ -216,6 +220,28 @@ private:
     static void RegisterEventTypes();
     // Waits until no run is going, then joins the workers' threads.
     void WaitForWorkers();
+
+    // Clears the cancel flag for a new run, unless the engine is being
+    // destroyed: a run that starts while the destructor waits for it is
+    // cancelled too.
+    void ResetCancel();
+    void SetProgressWindow(std::shared_ptr<TProgressWindow> window);
+    // Book-keeping of worker threads (TWCopyThread): a run is counted from
+    // its start to its RunEnded, and its thread is kept until joined.
+    void RunStarted(const std::function<void()>& body);
+    void RunEnded();
+
+    // Raises OnError then OnErrorInfo for one failure.
+    void ReportError(WebCopyError code, const QString& info);
+    // Raise one event: its callback when bound, then its signal.
+    void RaiseFileStart(int idx);
+    void RaiseFileDone(int idx);
+    void RaiseCopyDone();
+    void RaiseCopyCancel();
+    void RaiseCopyProgress(std::uint64_t size, std::uint64_t totsize);
+    void RaiseConnectError();
+    void RaiseURLNotFound(const QString& url);
+    void RaiseNoNewFileFound(const QString& tgtfile, TDateTime curdate, TDateTime newdate);
 };
 
 } // namespace quorvel

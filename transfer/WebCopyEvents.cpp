@@ -39,8 +39,8 @@ void TWebCopy::RaiseCopyCancel() {
 
 void TWebCopy::RaiseCopyProgress(std::uint64_t size, std::uint64_t totsize) {
     if (OnCopyProgress)
-        OnCopyProgress(this, CurrentNumber, size, totsize);
-    Q_EMIT CopyProgress(CurrentNumber, size, totsize);
+        OnCopyProgress(this, m_run.CurrentNumber, size, totsize);
+    Q_EMIT CopyProgress(m_run.CurrentNumber, size, totsize);
 }
 
 void TWebCopy::RaiseConnectError() {

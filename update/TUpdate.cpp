@@ -177,7 +177,7 @@ TReleaseCheck::TOutcome TUpdate::FetchStatement(const QString& proxy, const std:
 }
 
 TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
-    const TReleaseCheck::TOutcome outcome = FetchStatement(engine.Proxy, engine.Cancelled);
+    const TReleaseCheck::TOutcome outcome = FetchStatement(engine.Proxy, engine.CancelFlag());
     if (outcome == TReleaseCheck::TOutcome::Newer) {
         // The engine reads the bound when the download begins, on this
         // thread. An empty package has no bound of 0 (none): one byte is
@@ -189,7 +189,7 @@ TReleaseCheck::TOutcome TUpdate::CheckStatement(TWebCopy& engine) {
         // package's place; anything else leaves the package's download.
         m_deltaInstalled = TDeltaUpdate(m_settings)
                                .Try(InstalledRelease().value_or(0), m_release.Release(), engine.Proxy,
-                                    engine.Cancelled, OnProgress);
+                                    engine.CancelFlag(), OnProgress);
     }
     return outcome;
 }

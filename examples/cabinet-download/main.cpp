@@ -59,7 +59,7 @@ bool Download(const QString& url, const QString& folder, QString& saved) {
         received = size;
     };
     engine.OnFileDone = [&received](TWebCopy* sender, int) {
-        std::cout << "download done: " << Text(sender->LastTargetFile) << " (" << received << " bytes)\n";
+        std::cout << "download done: " << Text(sender->LastTargetFile()) << " (" << received << " bytes)\n";
     };
     engine.OnErrorInfo = [](TWebCopy*, int code, const QString& info) {
         std::cout << "download error " << code << ": " << Text(info.trimmed()) << "\n";
@@ -71,7 +71,7 @@ bool Download(const QString& url, const QString& folder, QString& saved) {
 
     engine.StartTransfers();
     end.Wait();
-    saved = engine.LastTargetFile;
+    saved = engine.LastTargetFile();
     return job->CopySucceeded;
 }
 

@@ -119,8 +119,8 @@ TEST_F(FileCopyTest, BackslashPathsAreAcceptedAndShownInTheFileSystemsSpelling) 
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_EQ(ReadFile(dir / "out" / "w.bin"), "win");
     EXPECT_EQ(asked, (dir / "out" / "w.bin").string());
-    EXPECT_EQ(Text(engine.LastTargetFile), (dir / "out" / "w.bin").string());
-    EXPECT_EQ(Text(engine.LastTargetDir), (dir / "out").string());
+    EXPECT_EQ(Text(engine.LastTargetFile()), (dir / "out" / "w.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetDir()), (dir / "out").string());
     EXPECT_EQ(Text(rec.AtDone().FileLabel.Caption), "File : w.bin from " + dir.Path().string());
 }
 

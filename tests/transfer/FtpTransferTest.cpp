@@ -77,7 +77,7 @@ TEST_P(FtpTransferTest, DownloadsFromAFolderWithTheListedSize) {
     EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "FileDone 0", "CopyDone"}));
     ASSERT_FALSE(rec.Progress().empty());
     EXPECT_EQ(rec.Progress().back(), (std::pair<std::uint64_t, std::uint64_t>{100000, 100000}));
-    EXPECT_EQ(Text(engine.LastTargetFile), local.Slash() + "report.zip");
+    EXPECT_EQ(Text(engine.LastTargetFile()), local.Slash() + "report.zip");
 }
 
 TEST_P(FtpTransferTest, DownloadsFromTheLoginFolderWithAUser) {
@@ -225,7 +225,7 @@ TEST_P(FtpTransferTest, UploadReplacesAndSendsBlockSizes) {
         EXPECT_EQ(rec.Progress().size() - before, size / 4096 + 1) << size;
         EXPECT_EQ(rec.Progress().back(), (std::pair<std::uint64_t, std::uint64_t>{size, size}));
     }
-    EXPECT_EQ(Text(engine.LastTargetFile), (local / "r.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetFile()), (local / "r.bin").string());
 }
 
 TEST_P(FtpTransferTest, ReadOnlyFileIsSentAndAMissingOneLeavesTheServerAlone) {
@@ -305,8 +305,8 @@ TEST_P(FtpTransferTest, BackslashPathsAreRecordedInTheFileSystemsSpelling) {
     Run(server, wpFtpUpload, path, "\\back");
     EXPECT_TRUE(job->CopySucceeded);
     EXPECT_EQ(ReadFile(remote / "back" / "b.bin"), "sent");
-    EXPECT_EQ(Text(engine.LastTargetFile), (local / "b.bin").string());
-    EXPECT_EQ(Text(engine.LastTargetDir), "/back");
+    EXPECT_EQ(Text(engine.LastTargetFile()), (local / "b.bin").string());
+    EXPECT_EQ(Text(engine.LastTargetDir()), "/back");
 }
 
 TEST_P(FtpTransferTest, CancelStopsTheUpload) {

@@ -2,7 +2,7 @@
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
 #include "TempDir.h"
-#include "WebCopy.h"
+#include "WebCopyRun.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ TEST_F(HttpDownloadTest, CredentialsAreOfferedToTheServer) {
 
 TEST_F(HttpDownloadTest, TextsAreExactWithAFakeClock) {
     std::uint32_t calls = 0;
-    engine.TickSource = [&calls] { return calls++ == 0 ? 5000u : 5000u + 1999u; };
+    TWebCopyRun::SetTickSource(engine, [&calls] { return calls++ == 0 ? 5000u : 5000u + 1999u; });
     engine.ShowTime = true;
     engine.ShowCompletion = true;
     server.ServeBytes("/data.bin", std::string(10000, 'd'));
@@ -123,7 +123,7 @@ TEST_F(HttpDownloadTest, TextsAreExactWithAFakeClock) {
 // the same thread runs the same amounts with other captions.
 TEST_F(HttpDownloadTest, TextsFollowChangedCaptionsBetweenRuns) {
     std::uint32_t calls = 0;
-    engine.TickSource = [&calls] { return calls++ % 2 == 0 ? 5000u : 5000u + 1999u; };
+    TWebCopyRun::SetTickSource(engine, [&calls] { return calls++ % 2 == 0 ? 5000u : 5000u + 1999u; });
     server.ServeBytes("/data.bin", std::string(10000, 'd'));
     Fetch("/data.bin");
     EXPECT_EQ(Text(rec.AtDone().ProgressLabel.Caption), "Progress : 10.00 Kb of 10.00 Kb");
@@ -298,13 +298,13 @@ TEST_F(HttpDownloadTest, TargetPathFromFolderAndName) {
     job->TargetDir = QString::fromStdString((dir / "new" / "sub").string());
     Fetch("/dl/pkg.cab");
     EXPECT_EQ(ReadFile(dir / "new" / "sub" / "pkg.cab"), "p");
-    EXPECT_EQ(Text(engine.LastTargetFile), (dir / "new" / "sub" / "pkg.cab").string());
+    EXPECT_EQ(Text(engine.LastTargetFile()), (dir / "new" / "sub" / "pkg.cab").string());
 
     job->TargetDir = QString::fromStdString(dir.Slash());
     job->TargetFilename = "renamed.cab";
     Fetch("/dl/pkg.cab");
     EXPECT_EQ(ReadFile(dir / "renamed.cab"), "p");
-    EXPECT_EQ(Text(engine.LastTargetDir), dir.Slash());
+    EXPECT_EQ(Text(engine.LastTargetDir()), dir.Slash());
 }
 
 TEST_F(HttpDownloadTest, OverwriteCanBeRefused) {
@@ -438,7 +438,7 @@ TEST_F(HttpDownloadTest, FolderAndNameWorkInEitherSeparatorSpelling) {
         Fetch("/p.cab");
         EXPECT_TRUE(job->CopySucceeded);
         EXPECT_EQ(ReadFile(dir / c.expected), "new");
-        EXPECT_EQ(Text(engine.LastTargetFile), dir.Slash() + c.expected);
+        EXPECT_EQ(Text(engine.LastTargetFile()), dir.Slash() + c.expected);
         // The overwrite question is asked exactly when the real file exists.
         EXPECT_EQ(asked,
                   existed ? std::vector<std::string>{dir.Slash() + c.expected} : std::vector<std::string>{});
@@ -455,7 +455,7 @@ TEST_F(HttpDownloadTest, FolderAndNameWorkInEitherSeparatorSpelling) {
 TEST_F(HttpDownloadTest, StalledTransferShowsTheLastBlockThatArrived) {
     server.ServeStall("/half.cab", 800000, std::string(400000, 'h'));
     job->URL = QString::fromStdString(server.Url("/half.cab"));
-    engine.TickSource = [] { return 5000u; };
+    TWebCopyRun::SetTickSource(engine, [] { return 5000u; });
     engine.ShowCompletion = true;
     std::atomic<int> behind{0};
     std::atomic<std::uint64_t> latest{0};

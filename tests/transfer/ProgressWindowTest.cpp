@@ -122,7 +122,7 @@ TEST(ProgressWindow, CancelButtonStopsARunAndRaisesOnCopyCancelOnTheWorker) {
             if (blocks++ == 0) {
                 firstBlock.set_value(sender->ProgressWindow());
                 // Hold the worker until the press has been made.
-                while (!sender->Cancelled)
+                while (!sender->IsCancelled())
                     std::this_thread::yield();
             }
         };
@@ -134,7 +134,7 @@ TEST(ProgressWindow, CancelButtonStopsARunAndRaisesOnCopyCancelOnTheWorker) {
         engine.StartTransfers();
         window = firstBlock.get_future().get();
         window->PressCancel();
-        EXPECT_TRUE(engine.Cancelled); // at once
+        EXPECT_TRUE(engine.IsCancelled()); // at once
         done.get_future().wait();
         EXPECT_FALSE(job->CopySucceeded);
     }
@@ -207,7 +207,7 @@ TEST(ProgressDialog, LaysOutItsControlsAndRendersThem) {
     for (QPushButton* b : buttons)
         if (b->text() == "Cancel")
             b->click();
-    EXPECT_TRUE(engine.Cancelled);
+    EXPECT_TRUE(engine.IsCancelled());
     EXPECT_FALSE(dialog->isVisible());
     window->Detach();
     delete dialog;
@@ -230,7 +230,7 @@ TEST(ProgressDialog, EscapeOrACloseCancelsTheRun) {
         } else {
             dialog->close();
         }
-        EXPECT_TRUE(engine.Cancelled);
+        EXPECT_TRUE(engine.IsCancelled());
         EXPECT_TRUE(window->TakeCancelPress()); // OnCopyCancel follows on the worker
         window->SetProgressLabel("Progress : 8.19 Kb");
         dialog->Refresh(window->Snapshot());

@@ -1,9 +1,9 @@
-#include "WebCopy.h"
 #include "EngineRecorder.h"
 #include "LocalFtpServer.h"
 #include "LocalHttpServer.h"
 #include "SilentServer.h"
 #include "TempDir.h"
+#include "WebCopyRun.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(WebCopyDefaults, Component) {
     EXPECT_EQ(Text(engine.DlgCaption), "Downloading");
     EXPECT_EQ(Text(engine.DlgTimeLabel), "Estimated time left :");
     EXPECT_EQ(Text(engine.DlgOpenFolder), "Open folder");
-    EXPECT_FALSE(engine.Cancelled);
+    EXPECT_FALSE(engine.IsCancelled());
     EXPECT_EQ(engine.ProgressWindow(), nullptr);
 }
 
@@ -96,8 +96,8 @@ TEST(RunJobs, InactiveJobIsSkippedAndCountsOnlyActiveJobs) {
     auto record = engine.OnFileStart;
     engine.OnFileStart = [&](TWebCopy* sender, int idx) {
         record(sender, idx);
-        numbers.push_back(sender->CurrentNumber);
-        sessions.push_back(sender->Session != nullptr);
+        numbers.push_back(sender->CurrentNumber());
+        sessions.push_back(TWebCopyRun::Session(*sender) != nullptr);
     };
     AddFileJob(engine);
     AddFileJob(engine, false);
@@ -124,7 +124,7 @@ TEST(RunJobs, NoActiveJobRaisesOnlyCopyDoneWithAWindowBuilt) {
     RunJobs(engine);
     EXPECT_EQ(rec.Events(), (Events{"CopyDone"}));
     EXPECT_EQ(Text(rec.AtDone().Caption), "Downloading ...");
-    EXPECT_FALSE(engine.Cancelled);
+    EXPECT_FALSE(engine.IsCancelled());
     EXPECT_EQ(engine.ProgressWindow(), nullptr);
 }
 
@@ -139,7 +139,7 @@ TEST(RunJobs, FailedJobIsFollowedByFileDoneAndTheNextJob) {
     bool hadSession = false;
     engine.OnFileDone = [&](TWebCopy* sender, int idx) {
         rec.Add("FileDone " + std::to_string(idx));
-        hadSession = sender->Session != nullptr;
+        hadSession = TWebCopyRun::Session(*sender) != nullptr;
     };
     for (const char* path : {"/missing.cab", "/ok.cab"}) {
         TWebCopyItem* job = engine.Items().Add();
@@ -150,7 +150,7 @@ TEST(RunJobs, FailedJobIsFollowedByFileDoneAndTheNextJob) {
     EXPECT_EQ(rec.Events(), (Events{"FileStart 0", "Error 404", "ErrorInfo 404 Returned http error code 404",
                                     "FileDone 0", "FileStart 1", "FileDone 1", "CopyDone"}));
     EXPECT_TRUE(hadSession);
-    EXPECT_EQ(engine.Session, nullptr);
+    EXPECT_EQ(TWebCopyRun::Session(engine), nullptr);
     EXPECT_FALSE(engine.Items()[0]->CopySucceeded);
     EXPECT_TRUE(engine.Items()[1]->CopySucceeded);
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.cab"));
@@ -367,7 +367,7 @@ TEST(StartTransfers, DestroyingTheEngineStopsARoutineBeforeItsTransfer) {
         engine->ShowDialog = false;
         engine->OnCopyOverWrite = [&asked](TWebCopy* sender, const QString&, bool&) {
             asked.set_value();
-            while (!sender->Cancelled)
+            while (!sender->IsCancelled())
                 std::this_thread::yield();
         };
         TWebCopyItem* job = engine->Items().Add();

@@ -17,7 +17,7 @@ std::atomic<TWebCopy*> g_interrupted{nullptr};
 extern "C" {
 static void OnInterrupt(int) {
     if (TWebCopy* engine = g_interrupted.load())
-        engine->Cancelled = true; // a lock-free atomic store
+        engine->CancelTransfers(); // a lock-free atomic store
 }
 }
 
